@@ -1,0 +1,76 @@
+// The answer table: one row per radio answer (and per model where the two models differ), saying
+// which identities it serves, its length rule, and how its fixed-position parameters fill the
+// cache entry. The parsers and the notifications both read their values through it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+
+#include "AnswerCache.h"
+#include "AnswerText.h"
+#include "Models.h"
+
+namespace brenlow {
+
+enum class Conv : std::uint8_t { D, DD, DDD, Num, Text };
+
+struct Field {
+    Conv conv;
+    std::uint8_t from;
+    std::uint8_t to;    // last position, or kToEnd
+    std::uint8_t size;  // text field size in bytes
+};
+
+constexpr Field d(int n) { return {Conv::D, std::uint8_t(n), std::uint8_t(n), 0}; }
+constexpr Field dd(int n) { return {Conv::DD, std::uint8_t(n), std::uint8_t(n + 1), 0}; }
+constexpr Field ddd(int n) { return {Conv::DDD, std::uint8_t(n), std::uint8_t(n + 2), 0}; }
+constexpr Field num(int from, int to = kToEnd) { return {Conv::Num, std::uint8_t(from), std::uint8_t(to), 0}; }
+constexpr Field text(int from, int to, int size) { return {Conv::Text, std::uint8_t(from), std::uint8_t(to), std::uint8_t(size)}; }
+
+// How an answer's values are stored.
+enum class Shape : std::uint8_t {
+    Plain,     // valid flag, numbers, texts
+    Indexed,   // d(2) selects one of `indexes` slots (AG, AR, SQ, SM, RM)
+    MrSlot,    // d(2) selects one of two memory slots
+    SsTable,   // d(2), d(3) select a slot of the identity-20 SS table
+    Bits,      // TY: a hexadecimal byte as eight bit values, then d(4)
+    Identity,  // ID: the model identity
+};
+
+// What else an answer changes.
+enum class Effect : std::uint8_t { None, ExTerminal, TcTerminal };
+
+struct AnswerRow {
+    char letters[3];
+    Models models;
+    std::uint8_t exactLength;  // 0: any length
+    Answer entry;
+    Shape shape;
+    std::uint8_t indexes;      // Indexed: how many slots
+    Effect effect;
+    std::uint8_t fieldCount;
+    std::array<Field, 16> fields;  // in cache order; numbers to value[], texts to text[]
+
+    constexpr AnswerRow(const char (&l)[3], Models m, Answer e, std::initializer_list<Field> f,
+                        Shape s = Shape::Plain, std::uint8_t length = 0, std::uint8_t ix = 0,
+                        Effect fx = Effect::None)
+        : letters{l[0], l[1], 0}, models(m), exactLength(length), entry(e), shape(s), indexes(ix), effect(fx),
+          fieldCount(static_cast<std::uint8_t>(f.size())), fields{} {
+        std::size_t i = 0;
+        for (const Field& x : f) fields[i++] = x;
+    }
+};
+
+// The row for these two letters that serves this identity, or null.
+const AnswerRow* FindAnswerRow(unsigned char first, unsigned char second, std::uint32_t modelId);
+
+// Stores the answer's values into its cache entry as the row says. Caller holds the cache lock.
+// Returns false when the answer changed nothing (its index has no slot, its TY digits are not
+// hexadecimal).
+bool StoreAnswer(const AnswerRow& row, const unsigned char* answer, std::size_t length, AnswerCache& cache);
+
+// Posts the notification of one answer to the host window; 0 when no window is registered.
+long NotifyAnswer(const unsigned char* answer, void* state);
+
+}  // namespace brenlow

@@ -1,0 +1,93 @@
+// The radio reader thread: cuts the serial byte stream into answers at the last ";", routes each
+// answer to the parser of its first letter, and relays the same bytes to a logged-in client.
+// In terminal pass-through mode it parses nothing and relays raw bytes.
+#include <string.h>
+
+#include <cstring>
+
+#include "Brenlow.h"
+#include "RadioState.h"
+
+using brenlow::RadioState;
+
+namespace {
+
+constexpr std::size_t kBufferSize = 1024;
+constexpr std::size_t kAnswerSize = 256;
+constexpr int kIdleWaitMs = 1000;  // a safety net only: data and Wake() end the wait at once
+
+}  // namespace
+
+unsigned CBrenlow::ThreadCom(void* state) {
+    RadioState& s = *static_cast<RadioState*>(state);
+    unsigned char chunk[kBufferSize] = {};
+    unsigned char pending[kBufferSize] = {};
+    unsigned char block[kBufferSize] = {};
+    std::size_t pendingLength = 0;
+    s.comThreadAlive = 1;
+
+    while (s.comThreadRun.load()) {
+        if (s.serialPort.GetRcvDataLength() == 0) {
+            s.serialPort.WaitRcvData(kIdleWaitMs);
+            continue;
+        }
+        std::memset(chunk, 0, sizeof chunk);
+        if (!s.serialPort.GetRcvData(chunk)) continue;
+        std::size_t chunkLength = std::strlen(reinterpret_cast<char*>(chunk));
+
+        if (s.terminalMode.load()) {
+            if (s.socketServer.GetClientExist()) s.socketServer.Write(chunk, chunkLength);
+            continue;
+        }
+
+        // Noise without ";" must not overflow pending: the oldest text makes room.
+        if (pendingLength + chunkLength > kBufferSize - 1) {
+            std::size_t drop = pendingLength + chunkLength - (kBufferSize - 1);
+            std::memmove(pending, pending + drop, pendingLength - drop);
+            pendingLength -= drop;
+            std::memset(pending + pendingLength, 0, kBufferSize - pendingLength);
+        }
+        std::memcpy(pending + pendingLength, chunk, chunkLength);
+        pendingLength += chunkLength;
+
+        auto* last = static_cast<unsigned char*>(::memrchr(pending, ';', pendingLength));
+        if (!last) continue;
+        std::size_t n = static_cast<std::size_t>(last - pending) + 1;
+        std::memset(block, 0, sizeof block);
+        std::memcpy(block, pending, n);
+        ConstituteData(block, &s);
+        if (s.socketServer.GetClientExist() && s.session.loggedIn.load()) s.socketServer.Write(block, n);
+        std::memmove(pending, pending + n, pendingLength - n);
+        pendingLength -= n;
+        std::memset(pending + pendingLength, 0, kBufferSize - pendingLength);
+    }
+    s.comThreadAlive = 0;
+    return 0;
+}
+
+void CBrenlow::ConstituteData(const unsigned char* text, void* state) {
+    using Parser = void (*)(const unsigned char*, void*);
+    // Parsers by first letter, A to X; H, J and W have none.
+    static constexpr Parser kParsers[] = {
+        ConstituteDataA, ConstituteDataB, ConstituteDataC, ConstituteDataD, ConstituteDataE, ConstituteDataF,
+        ConstituteDataG, nullptr,         ConstituteDataI, nullptr,         ConstituteDataK, ConstituteDataL,
+        ConstituteDataM, ConstituteDataN, ConstituteDataO, ConstituteDataP, ConstituteDataQ, ConstituteDataR,
+        ConstituteDataS, ConstituteDataT, ConstituteDataU, ConstituteDataV, nullptr,         ConstituteDataX,
+    };
+    static_assert(sizeof kParsers / sizeof kParsers[0] == 'X' - 'A' + 1);
+
+    unsigned char answer[kAnswerSize];
+    const unsigned char* pos = text;
+    while (const auto* end = reinterpret_cast<const unsigned char*>(std::strchr(reinterpret_cast<const char*>(pos), ';'))) {
+        std::size_t length = static_cast<std::size_t>(end - pos);
+        const unsigned char* start = pos;
+        pos = end + 1;
+        // The radio sends no answer this long; one that does not fit is skipped, not cut.
+        if (length < 2 || length >= kAnswerSize) continue;
+        std::memset(answer, 0, sizeof answer);
+        std::memcpy(answer, start, length);
+        unsigned char first = answer[0];
+        if (first < 'A' || first > 'X') continue;
+        if (Parser p = kParsers[first - 'A']) p(answer, state);
+    }
+}

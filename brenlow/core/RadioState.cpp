@@ -1,0 +1,57 @@
+// The one radio state block of the process, and its orderly end when the library unloads.
+#include "RadioState.h"
+
+#include <chrono>
+#include <cstring>
+
+namespace brenlow {
+
+void SessionRecord::Clear() {
+    {
+        std::lock_guard<std::mutex> g(lock);
+        std::memset(loginUserId, 0, sizeof loginUserId);
+        std::memset(clientAddress, 0, sizeof clientAddress);
+        lastReceiveTime = 0;
+        sessionStartTime = 0;
+    }
+    loggedIn = 0;
+    passwordFailures = 0;
+    autoInformation = 0;
+    passwordChangeResult = 0;
+    limitHours = limitMinutes = limitSeconds = 0;
+    elapsedHours = elapsedMinutes = elapsedSeconds = 0;
+}
+
+RadioState::RadioState() { cache.Clear(); }
+
+RadioState::~RadioState() {
+    // A host that exits without closing leaves the workers running; stop them before the
+    // components they use are destroyed.
+    comThreadRun = 0;
+    sockThreadRun = 0;
+    serialPort.Wake();
+    socketServer.Wake();
+    if (comThread.joinable()) comThread.join();
+    if (sockThread.joinable()) sockThread.join();
+}
+
+std::int64_t RadioState::NowMs() {
+    if (Clock* c = clock.load()) return c->NowMs();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+RadioState& State() {
+    static RadioState state;
+    return state;
+}
+
+bool PostToHost(RadioState& s, unsigned long code, long lParam) {
+    HostWindow* w = s.hostWindow.load();
+    if (!w) return false;
+    w->Post(kNotifyMessage, code, lParam);
+    return true;
+}
+
+}  // namespace brenlow

@@ -1,0 +1,84 @@
+// The radio state block: the library's one static record, shared by every CBrenlow object, the
+// host's thread and the two worker threads (radio reader, session server).
+// Flags are atomics with one writer each; the answer cache and the session texts have locks.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+#include "AnswerCache.h"
+#include "Drisko.h"
+#include "Pellan.h"
+#include "Platform.h"
+
+namespace brenlow {
+
+// One client session. The session thread writes it; the host reads it through the session
+// accessors. Texts and time stamps are guarded by `lock`; the numbers are atomics.
+struct SessionRecord {
+    std::mutex lock;
+    char loginUserId[35];
+    char clientAddress[25];
+    std::atomic<std::uint32_t> loggedIn{0};
+    std::atomic<std::uint32_t> passwordFailures{0};
+    std::int64_t lastReceiveTime = 0;   // monotonic milliseconds
+    std::atomic<std::uint32_t> autoInformation{0};
+    std::atomic<std::uint32_t> passwordChangeResult{0};
+    std::int64_t sessionStartTime = 0;  // monotonic milliseconds
+    std::atomic<std::uint32_t> limitHours{0}, limitMinutes{0}, limitSeconds{0};
+    std::atomic<std::uint32_t> elapsedHours{0}, elapsedMinutes{0}, elapsedSeconds{0};
+
+    SessionRecord() { Clear(); }
+    // Every field, loginUserId through elapsedSeconds.
+    void Clear();
+};
+
+struct RadioState {
+    std::atomic<std::uint32_t> comThreadRun{0};
+    std::atomic<std::uint32_t> comThreadAlive{0};
+    std::atomic<std::uint32_t> sockThreadRun{0};
+    std::atomic<std::uint32_t> sockThreadAlive{0};
+
+    std::mutex cacheLock;
+    AnswerCache cache{};
+    // The model identity of the ID entry: 19 Dunmore, 20 Corrin, 0 while not known.
+    std::atomic<std::uint32_t> modelId{0};
+
+    SessionRecord session;
+
+    std::atomic<std::uint32_t> loadMessageEnable{0};
+    std::atomic<std::uint32_t> comPortOpen{0};
+    std::atomic<std::uint32_t> clientConnected{0};
+    std::atomic<std::uint32_t> terminalMode{0};
+    std::atomic<HostWindow*> hostWindow{nullptr};
+    std::atomic<std::uint32_t> ipPort{0};
+
+    CPellan serialPort;
+    CDrisko socketServer;
+
+    // The host's platform, registered through CBrenlow's static setters.
+    std::atomic<Profile*> profile{nullptr};
+    std::atomic<AlertSink*> alert{nullptr};
+    std::atomic<Clock*> clock{nullptr};
+
+    std::thread comThread;
+    std::thread sockThread;
+
+    RadioState();
+    ~RadioState();  // stops worker threads still running when the library unloads
+    RadioState(const RadioState&) = delete;
+    RadioState& operator=(const RadioState&) = delete;
+
+    std::int64_t NowMs();
+};
+
+// The one record of the process.
+RadioState& State();
+
+// Posts the library notification message to the registered host window, if any.
+inline constexpr unsigned kNotifyMessage = 12800;  // 0x3200
+bool PostToHost(RadioState& s, unsigned long code, long lParam);
+
+}  // namespace brenlow

@@ -1,0 +1,115 @@
+// The radio reader over a real pseudo-terminal: framing at the last ";", relay to a logged-in
+// client, pass-through in terminal mode, and the bounds on noise and overlong answers.
+#include "LinkFixture.h"
+
+namespace {
+
+using brenlow::Answer;
+using cattest::LinkTest;
+using testsupport::WaitUntil;
+
+const std::string kIf = "IF00014250000" "0010" "+00500" "100" "05" "1" "2" "0100" "03" "1";
+
+TEST_F(LinkTest, answerSplitAcrossChunksWaitsForItsSemicolonAndIsRelayedAsItsOwnBlock) {
+    OpenLink(20);
+    auto client = ConnectClient(true);
+    sim->Inject("FA00014250000;" + kIf.substr(0, 2));
+    ASSERT_TRUE(window.WaitFor(4116, 5000));
+    ASSERT_TRUE(client->ReadUntil("FA00014250000;", 5000));
+    EXPECT_EQ(Entry(Answer::IF).valid, 0u);
+    sim->Inject(kIf.substr(2) + ";");
+    ASSERT_TRUE(window.WaitFor(4126, 5000));
+    ASSERT_TRUE(client->ReadUntil(kIf + ";", 5000));
+    EXPECT_EQ(client->Got(), "FA00014250000;" + kIf + ";");
+    EXPECT_EQ(Entry(Answer::IF).value[6], 1u);
+}
+
+TEST_F(LinkTest, twoAnswersInOneChunkAreParsedInOrderAndRelayedTogether) {
+    OpenLink(20);
+    auto client = ConnectClient(true);
+    sim->Inject("AI2;MD3;");
+    ASSERT_TRUE(window.WaitForCount(2, 5000));
+    auto m = window.Messages();
+    EXPECT_EQ(m[0].code, 4098u);
+    EXPECT_EQ(m[1].code, 4134u);
+    ASSERT_TRUE(client->ReadUntil("AI2;MD3;", 5000));
+    EXPECT_EQ(client->Got(), "AI2;MD3;");
+}
+
+TEST_F(LinkTest, clientNotLoggedInGetsNothingWhileParsing) {
+    OpenLink(20);
+    auto client = ConnectClient(false);
+    sim->Inject("AI2;");
+    ASSERT_TRUE(window.WaitFor(4098, 5000));
+    client->ReadFor(200);
+    EXPECT_EQ(client->Got(), "");
+}
+
+TEST_F(LinkTest, withoutAClientAnswersAreStillParsedAndNotified) {
+    OpenLink(20);
+    sim->Inject("PS1;");
+    long one = 1;
+    ASSERT_TRUE(window.WaitFor(4152, 5000, &one));
+    EXPECT_EQ(Entry(Answer::PS).value[0], 1u);
+}
+
+TEST_F(LinkTest, oneCharacterAndEmptyAnswersAreRelayedButChangeNothing) {
+    OpenLink(20);
+    auto client = ConnectClient(true);
+    sim->Inject("A;;;?;AI1;");
+    ASSERT_TRUE(window.WaitFor(4098, 5000));
+    ASSERT_TRUE(client->ReadUntil("AI1;", 5000));
+    EXPECT_EQ(client->Got(), "A;;;?;AI1;");
+    EXPECT_EQ(window.Count(), 1u);
+    EXPECT_EQ(Entry(Answer::AC).valid, 0u);
+}
+
+TEST_F(LinkTest, terminalModeRelaysRawBytesEvenToAClientNotLoggedInAndKeepsThePartialAnswer) {
+    OpenLink(19);
+    auto client = ConnectClient(false);
+    sim->Inject("TC 0;AI");  // terminal mode on; "AI" waits in pending
+    ASSERT_TRUE(WaitUntil([] { return brenlow::State().terminalMode.load() == 1; }, 5000));
+    sim->Inject("raw text; MD3;");
+    ASSERT_TRUE(client->ReadUntil("raw text; MD3;", 5000));
+    EXPECT_EQ(Entry(Answer::MD).valid, 0u);
+    brenlow::State().terminalMode = 0;  // what the TC command or the end of a session does
+    sim->Inject("2;");
+    long two = 2;
+    ASSERT_TRUE(window.WaitFor(4098, 5000, &two));
+    EXPECT_EQ(Entry(Answer::AI).value[0], 2u);
+}
+
+TEST_F(LinkTest, noiseWithoutSemicolonDoesNotOverflowAndParsingGoesOn) {
+    OpenLink(20);
+    sim->Inject(std::string(3000, 'N'));
+    sim->Inject("AI2;MD3;");
+    ASSERT_TRUE(window.WaitFor(4134, 5000));
+    // The text before the first ";" was noise plus "AI2": too long to be an answer.
+    EXPECT_EQ(Entry(Answer::AI).valid, 0u);
+    EXPECT_EQ(Entry(Answer::MD).value[0], 3u);
+}
+
+TEST_F(LinkTest, answerLongerThan255CharactersIsSkippedAndTheNextOneParsed) {
+    OpenLink(20);
+    auto client = ConnectClient(true);
+    std::string longAnswer = "FA" + std::string(298, '1') + ";";
+    sim->Inject(longAnswer + "MD4;");
+    ASSERT_TRUE(window.WaitFor(4134, 5000));
+    EXPECT_TRUE(window.WithCode(4116).empty());
+    EXPECT_EQ(Entry(Answer::FA).valid, 0u);
+    ASSERT_TRUE(client->ReadUntil("MD4;", 5000));
+    EXPECT_EQ(client->Got(), longAnswer + "MD4;");
+}
+
+TEST_F(LinkTest, answersSplitIntoSingleBytesByTheRadioAreParsedWhole) {
+    radiosim::Options o;
+    o.splitBytes = 1;
+    OpenLink(20, o);
+    sim->SetFrequencyA(7050000);
+    const char query[] = "FA;";
+    lib.ConnDirect(reinterpret_cast<const unsigned char*>(query));
+    ASSERT_TRUE(window.WaitFor(4116, 5000));
+    EXPECT_STREQ(Entry(Answer::FA).text[0], "00007050000");
+}
+
+}  // namespace

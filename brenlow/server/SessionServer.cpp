@@ -1,11 +1,341 @@
-// Session server thread (placeholder until the session server lands).
+// The session server thread: one TCP client at a time, greeting, login dialogue, command batches to
+// the interpreter, the login, idle and session time limits on the monotonic clock, and the close
+// sequence that hands the radio back to the station. It blocks in the socket component between
+// events and wakes for data, a new client, a hang-up, its next deadline or a stop request.
+#include <string.h>
+
+#include <algorithm>
+#include <cstring>
+
 #include "Brenlow.h"
-#include "RadioState.h"
+#include "Models.h"
+#include "ProfileKeys.h"
+#include "SessionText.h"
+
+using brenlow::RadioState;
+using namespace brenlow::server;
+
+namespace {
+
+constexpr int kIdleWaitMs = 1000;  // a safety net: every event and deadline ends the wait sooner
+constexpr char kDunmoreRelease[] = "\x03;\rTC 1;\r";  // leaves packet mode, computer control back on
+constexpr char kCorrinKeyerClear[] = "KY                         ;";
+constexpr char kRadioReset[] = "ID;RX;IF;";
+static_assert(sizeof kDunmoreRelease - 1 == 9 && sizeof kCorrinKeyerClear - 1 == 28);
+
+// The session thread's own buffers, each zero-filled before use.
+struct SessionBuffers {
+    unsigned char receive[kBufferSize];
+    unsigned char command[kBufferSize];
+    unsigned char work[kBufferSize];
+    std::size_t commandLength;
+
+    void Clear() {
+        std::memset(receive, 0, sizeof receive);
+        std::memset(command, 0, sizeof command);
+        std::memset(work, 0, sizeof work);
+        commandLength = 0;
+    }
+    void ClearCommand() {
+        std::memset(command, 0, sizeof command);
+        commandLength = 0;
+    }
+};
+
+// What the thread keeps across passes besides its buffers.
+struct SessionClock {
+    std::int64_t limitSeconds = 0;
+    std::int64_t lastElapsed = 0;  // the last elapsed second the bookkeeping processed
+};
+
+void WriteRadio(RadioState& s, const char* text, std::size_t length) {
+    s.serialPort.Write(reinterpret_cast<const unsigned char*>(text), length);
+}
+
+// Reads the session limit from the profile into the record; returns it in seconds.
+std::int64_t ReadSessionLimit(RadioState& s) {
+    const int minutes = ReadInt(Key::SessionTime);
+    const std::int64_t seconds = minutes > 0 ? static_cast<std::int64_t>(minutes) * 60 : 0;
+    s.session.limitHours = static_cast<std::uint32_t>(seconds / 3600);
+    s.session.limitMinutes = static_cast<std::uint32_t>((seconds % 3600) / 60);
+    s.session.limitSeconds = static_cast<std::uint32_t>(seconds % 60);
+    return seconds;
+}
+
+struct Stamps {
+    std::int64_t sessionStart;
+    std::int64_t lastReceive;
+};
+
+Stamps ReadStamps(RadioState& s) {
+    std::lock_guard<std::mutex> g(s.session.lock);
+    return {s.session.sessionStartTime, s.session.lastReceiveTime};
+}
+
+void SetSessionStart(RadioState& s, std::int64_t now) {
+    std::lock_guard<std::mutex> g(s.session.lock);
+    s.session.sessionStartTime = now;
+}
+
+std::int64_t ElapsedSeconds(std::int64_t now, std::int64_t start) { return now > start ? (now - start) / 1000 : 0; }
+
+// How long the thread may block before its next deadline: login or idle limit, or the next
+// whole second of a limited session.
+int WaitBudgetMs(RadioState& s, std::int64_t now, const SessionClock& c) {
+    if (!s.clientConnected.load()) return kIdleWaitMs;
+    const Stamps t = ReadStamps(s);
+    std::int64_t due;
+    if (!s.session.loggedIn.load()) {
+        due = t.sessionStart + kLoginLimitMs;
+    } else {
+        due = t.lastReceive + kIdleLimitMs;
+        if (c.limitSeconds > 0)
+            due = std::min(due, t.sessionStart + (ElapsedSeconds(now, t.sessionStart) + 1) * 1000);
+    }
+    return static_cast<int>(std::clamp<std::int64_t>(due - now, 0, kIdleWaitMs));
+}
+
+}  // namespace
 
 unsigned CBrenlow::ThreadSock(void* state) {
-    auto& s = *static_cast<brenlow::RadioState*>(state);
+    RadioState& s = *static_cast<RadioState*>(state);
+    SessionBuffers b;
+    SessionClock c;
+
+    auto accept = [&](std::int64_t now) {
+        // Read again so that a changed setting holds from this connection on.
+        c.limitSeconds = ReadSessionLimit(s);
+        OnSocketAccept();
+        SetSessionStart(s, now);
+        b.Clear();
+        c.lastElapsed = 0;
+        LogFormat("%s OPEN - Connection Open", ReadTexts(s.session).address);
+        brenlow::PostToHost(s, kConnectionEvent, kAccepted);
+    };
+
+    auto overflow = [&] {
+        SendBlock(s, kOverflow);
+        LogFormat("%s LOGIN - Connection Error:Command Buffer Full!!", ReadTexts(s.session).address);
+        OnSocketClose();
+        b.ClearCommand();
+    };
+
+    auto receive = [&](std::int64_t now) {
+        {
+            std::lock_guard<std::mutex> g(s.session.lock);
+            s.session.lastReceiveTime = now;
+        }
+        std::memset(b.receive, 0, sizeof b.receive);
+        if (!s.socketServer.GetRcvData(b.receive)) return;
+        b.receive[sizeof b.receive - 1] = 0;  // a delivery never fills the buffer; make sure of it
+        const std::size_t received = std::strlen(reinterpret_cast<char*>(b.receive));
+
+        if (s.terminalMode.load() && s.session.loggedIn.load()) {
+            s.serialPort.Write(b.receive, received);
+            return;
+        }
+        // The text is taken in pieces that fit: complete commands go to the interpreter as soon as
+        // the buffer holds them, so only a single command that cannot fit overflows, never a burst
+        // of short ones arriving together.
+        std::size_t at = 0;
+        while (at < received) {
+            const std::size_t room = sizeof b.command - 1 - b.commandLength;
+            if (room == 0) {
+                overflow();
+                return;
+            }
+            const std::size_t take = std::min(room, received - at);
+            std::memcpy(b.command + b.commandLength, b.receive + at, take);
+            b.commandLength += take;
+            at += take;
+
+            auto* last = static_cast<unsigned char*>(::memrchr(b.command, ';', b.commandLength));
+            if (!last) continue;
+            const std::size_t n = static_cast<std::size_t>(last - b.command) + 1;
+            std::memset(b.work, 0, sizeof b.work);
+            std::memcpy(b.work, b.command, n);
+            std::memmove(b.command, b.command + n, b.commandLength - n);
+            b.commandLength -= n;
+            std::memset(b.command + b.commandLength, 0, sizeof b.command - b.commandLength);
+            CmdSetCodeCheck(b.work, &s);
+            if (!s.clientConnected.load()) return;  // closed by the login dialogue
+        }
+    };
+
+    auto checkTimeLimits = [&](std::int64_t now) {
+        const Stamps t = ReadStamps(s);
+        if (!s.session.loggedIn.load()) {
+            if (now - t.sessionStart >= kLoginLimitMs) {
+                const SessionTexts texts = ReadTexts(s.session);
+                SendText(s, kLoginTimeout);
+                LogFormat("%s LOGIN %s timeout.", texts.address, texts.userId);
+                OnSocketClose();
+            }
+            return;
+        }
+        if (now - t.lastReceive >= kIdleLimitMs) {
+            const SessionTexts texts = ReadTexts(s.session);
+            SendText(s, kIdleTimeout);
+            LogFormat("%s CONN %s timeout.", texts.address, texts.userId);
+            OnSocketClose();
+        }
+        if (!s.session.loggedIn.load() || c.limitSeconds == 0) return;
+        const std::int64_t elapsed = ElapsedSeconds(now, t.sessionStart);
+        if (elapsed == c.lastElapsed) return;
+        c.lastElapsed = elapsed;
+        auto& r = s.session;
+        r.elapsedHours = static_cast<std::uint32_t>(elapsed / 3600);
+        r.elapsedMinutes = static_cast<std::uint32_t>((elapsed / 60) % 60);
+        r.elapsedSeconds = static_cast<std::uint32_t>(elapsed % 60);
+        brenlow::PostToHost(s, kSessionTick, 0);
+        if (r.autoInformation.load())
+            SendFormat(s, kSessionTimeFormat, r.elapsedHours.load(), r.elapsedMinutes.load(), r.elapsedSeconds.load(),
+                       r.limitHours.load(), r.limitMinutes.load(), r.limitSeconds.load());
+        if (elapsed >= c.limitSeconds) {
+            const SessionTexts texts = ReadTexts(s.session);
+            LogFormat("%s SESSION %s Session timeout.", texts.address, texts.userId);
+            OnSocketClose();
+        }
+    };
+
+    b.Clear();
+    s.session.Clear();
+    // A client still connected when the server last stopped was dropped with it.
+    s.clientConnected = 0;
+    c.limitSeconds = ReadSessionLimit(s);
     s.sockThreadAlive = 1;
-    while (s.sockThreadRun.load()) s.socketServer.WaitEvent(1000);
+
+    while (s.sockThreadRun.load()) {
+        std::int64_t now = s.NowMs();
+        if (!s.clientConnected.load()) {
+            if (s.socketServer.GetSocketAccepted()) {
+                accept(now);
+            } else {
+                s.socketServer.WaitEvent(WaitBudgetMs(s, now, c));
+                now = s.NowMs();
+            }
+        } else if (s.socketServer.GetSocketClosed()) {
+            OnSocketClose();
+            b.Clear();
+        } else if (s.socketServer.GetRcvDataLength() > 0) {
+            receive(now);
+        } else {
+            s.socketServer.WaitEvent(WaitBudgetMs(s, now, c));
+            now = s.NowMs();
+        }
+        if (s.clientConnected.load()) checkTimeLimits(now);
+    }
     s.sockThreadAlive = 0;
     return 0;
 }
+
+void CBrenlow::OnSocketAccept() {
+    RadioState& s = brenlow::State();
+    s.clientConnected = 1;
+    char address[sizeof s.session.clientAddress] = {};
+    s.socketServer.GetClientIP(address);
+    address[sizeof address - 1] = 0;
+    {
+        std::lock_guard<std::mutex> g(s.session.lock);
+        std::memcpy(s.session.clientAddress, address, sizeof address);
+    }
+    SendBlock(s, kGreeting);
+}
+
+void CBrenlow::OnSocketClose() {
+    RadioState& s = brenlow::State();
+    brenlow::PostToHost(s, kConnectionEvent, kClosing);
+    s.socketServer.DisConnect();
+    s.clientConnected = 0;
+
+    const SessionTexts t = ReadTexts(s.session);
+    if (t.userId[0])
+        LogFormat("%s CLOSE %s Connection Close", t.address, t.userId);
+    else
+        LogFormat("%s CLOSE - Connection Close", t.address);
+
+    switch (s.modelId.load()) {
+    case brenlow::kDunmore: WriteRadio(s, kDunmoreRelease, sizeof kDunmoreRelease - 1); break;
+    case brenlow::kCorrin: WriteRadio(s, kCorrinKeyerClear, sizeof kCorrinKeyerClear - 1); break;
+    default: break;
+    }
+
+    s.terminalMode = 0;
+    {
+        std::lock_guard<std::mutex> g(s.cacheLock);
+        s.cache[brenlow::Answer::ID].valid = 0;
+    }
+    WriteRadio(s, kRadioReset, sizeof kRadioReset - 1);
+
+    if (!s.sockThreadRun.load()) return;
+    {
+        std::lock_guard<std::mutex> g(s.session.lock);
+        std::memset(s.session.clientAddress, 0, sizeof s.session.clientAddress);
+        std::memset(s.session.loginUserId, 0, sizeof s.session.loginUserId);
+    }
+    s.session.passwordFailures = 0;
+    s.session.loggedIn = 0;
+    s.session.elapsedHours = 0;
+    s.session.elapsedMinutes = 0;
+    s.session.elapsedSeconds = 0;
+    s.socketServer.Listen(s.ipPort.load());
+}
+
+int CBrenlow::CmdSetCodeCheckVEXA_LOGIN(unsigned char* command, void* state) {
+    RadioState& s = *static_cast<RadioState*>(state);
+    auto& r = s.session;
+    const char* text = reinterpret_cast<const char*>(command);
+    const std::size_t length = std::strlen(text);
+
+    auto notAcceptable = [&r] {
+        std::lock_guard<std::mutex> g(r.lock);
+        std::memset(r.loginUserId, 0, sizeof r.loginUserId);
+        return 0;
+    };
+
+    if (length <= 4) return notAcceptable();
+    const bool isUid = std::memcmp(text, "UID:", 4) == 0;
+    const bool isPwd = std::memcmp(text, "PWD:", 4) == 0;
+    if (!isUid && !isPwd) return 1;
+    const char* value = text + 4;
+    if (length - 4 > kMaxLoginValue) return notAcceptable();
+
+    if (isUid) {
+        bool taken;
+        {
+            std::lock_guard<std::mutex> g(r.lock);
+            taken = r.loginUserId[0] == 0;
+            std::memset(r.loginUserId, 0, sizeof r.loginUserId);
+            if (taken) std::memcpy(r.loginUserId, value, length - 4);
+        }
+        SendText(s, taken ? kUidOk : kUidNg);
+        return 1;
+    }
+
+    const SessionTexts t = ReadTexts(r);
+    if (!t.userId[0]) return notAcceptable();
+
+    if (!CheckVexaUserPassword(t.userId, value)) {
+        const std::uint32_t failures = ++r.passwordFailures;
+        SendText(s, kPwdNg);
+        LogFormat("%s LOGIN %s Password NG.(%u)", t.address, t.userId, failures);
+        if (failures >= 3) {
+            SendBlock(s, kLoginFailed);
+            OnSocketClose();
+        }
+        return 1;
+    }
+    if (GetUserDisabled(t.userId)) {
+        SendText(s, kPwdOkDisabled);
+        LogFormat("%s LOGIN %s Password OK.(User Disabled)", t.address, t.userId);
+        OnSocketClose();
+        return 1;
+    }
+    r.loggedIn = 1;
+    brenlow::PostToHost(s, kConnectionEvent, kLoggedIn);
+    SetSessionStart(s, s.NowMs());
+    SendText(s, kPwdOk);
+    LogFormat("%s LOGIN %s Password OK.", t.address, t.userId);
+    return 1;
+}
+

@@ -1,0 +1,95 @@
+// The access log: one text file per local day, "<folder>/YYYYMMDD.log", four header lines when a
+// file is created, then one "HH:MM:SS text" line per entry, every line ended with CR LF.
+// Each entry opens, appends and closes the file; one lock keeps entries of two threads whole.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+#include <mutex>
+#include <string>
+
+#include "Brenlow.h"
+#include "ProfileKeys.h"
+#include "SessionText.h"
+
+namespace {
+
+using namespace brenlow::server;
+
+constexpr std::size_t kMaxPath = 260;   // with its NUL
+constexpr int kMaxEntryText = 500;
+constexpr char kOpenError[] = "VEXA Log:File Open Error!!";
+
+std::mutex logLock;
+
+bool WriteAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+namespace brenlow::server {
+
+void LogFormat(const char* format, ...) {
+    char text[kMaxEntryText + 12];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    CBrenlow::VexaLogAdd(text);
+}
+
+}  // namespace brenlow::server
+
+void CBrenlow::VexaLogAdd(const char* text) {
+    if (!text || ReadInt(Key::Log) == 0) return;
+    const std::string folder = ReadString(Key::LogFilePath);
+
+    // One reading of the clock for the name, the header and the entry, so an entry written at
+    // midnight cannot carry one day's date and the next day's time.
+    std::time_t now = std::time(nullptr);
+    std::tm t{};
+    localtime_r(&now, &t);
+    const int year = t.tm_year + 1900, month = t.tm_mon + 1;
+
+    // An empty folder puts the file at the root, which normally cannot be written: the alert says so.
+    char path[kMaxPath];
+    const int pathLength =
+        std::snprintf(path, sizeof path, "%s/%04d%02d%02d.log", folder.c_str(), year, month, t.tm_mday);
+
+    char line[kMaxEntryText + 16];
+    std::snprintf(line, sizeof line, "%02d:%02d:%02d %.*s\r\n", t.tm_hour, t.tm_min, t.tm_sec, kMaxEntryText, text);
+
+    bool opened = false;
+    if (pathLength > 0 && static_cast<std::size_t>(pathLength) < sizeof path) {
+        std::lock_guard<std::mutex> g(logLock);
+        const bool existed = FileExist(path) != 0;
+        int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            opened = true;
+            std::string out;
+            if (!existed) {
+                char date[48];
+                std::snprintf(date, sizeof date, "#Date: %04d-%02d-%02d %02d:%02d:%02d\r\n", year, month, t.tm_mday,
+                              t.tm_hour, t.tm_min, t.tm_sec);
+                out = "#Software: Talvern Network Command System\r\n#Version: 1.00\r\n";
+                out += date;
+                out += "#Fields: time c-ip cs-method user log\r\n";
+            }
+            out += line;
+            WriteAll(fd, out);
+            ::close(fd);
+        }
+    }
+    // Outside the lock: the host may hold this thread in its message for as long as it likes.
+    if (!opened)
+        if (brenlow::AlertSink* sink = brenlow::State().alert.load()) sink->Alert(kOpenError);
+}

@@ -1,0 +1,170 @@
+// The session test client on blocking POSIX sockets with poll-bounded reads.
+#include "SessionClient.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
+#include <utility>
+
+namespace testsupport {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+sockaddr_in Loopback(unsigned port) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return addr;
+}
+
+int LeftMs(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+}  // namespace
+
+unsigned FreeTcpPort() {
+    int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr = Loopback(0);
+    unsigned port = 0;
+    socklen_t len = sizeof addr;
+    if (bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+        getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+        port = ntohs(addr.sin_port);
+    close(s);
+    return port;
+}
+
+SessionClient::~SessionClient() { Close(); }
+
+SessionClient::SessionClient(SessionClient&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      eof_(other.eof_),
+      buffer_(std::move(other.buffer_)),
+      greeting_(std::move(other.greeting_)) {}
+
+SessionClient& SessionClient::operator=(SessionClient&& other) noexcept {
+    if (this != &other) {
+        Close();
+        fd_ = std::exchange(other.fd_, -1);
+        eof_ = other.eof_;
+        buffer_ = std::move(other.buffer_);
+        greeting_ = std::move(other.greeting_);
+    }
+    return *this;
+}
+
+bool SessionClient::Connect(unsigned port) {
+    Close();
+    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd_ < 0) return false;
+    int on = 1;
+    setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    sockaddr_in addr = Loopback(port);
+    if (connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool SessionClient::ConnectAndGreet(unsigned port, int timeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Clock::now() < deadline) {
+        if (Connect(port)) {
+            std::string greeting = ReadExact(kGreetingSize, LeftMs(deadline));
+            if (greeting.size() == kGreetingSize) {
+                greeting_ = std::move(greeting);
+                return true;
+            }
+            Close();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
+bool SessionClient::Send(std::string_view text) {
+    std::size_t done = 0;
+    while (fd_ >= 0 && done < text.size()) {
+        ssize_t n = send(fd_, text.data() + done, text.size() - done, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return fd_ >= 0;
+}
+
+bool SessionClient::Fill(int timeoutMs) {
+    if (fd_ < 0 || eof_) return false;
+    pollfd p{fd_, POLLIN, 0};
+    int r = poll(&p, 1, timeoutMs);
+    if (r <= 0) return r == 0;
+    char chunk[8192];
+    ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
+    if (n < 0 && errno == EINTR) return true;
+    if (n <= 0) {
+        eof_ = true;
+        return false;
+    }
+    buffer_.append(chunk, static_cast<std::size_t>(n));
+    return true;
+}
+
+std::string SessionClient::Take(std::size_t count) {
+    std::string out = buffer_.substr(0, count);
+    buffer_.erase(0, count);
+    return out;
+}
+
+std::string SessionClient::ReadExact(std::size_t count, int timeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (buffer_.size() < count && Clock::now() < deadline)
+        if (!Fill(LeftMs(deadline))) break;
+    return Take(count);
+}
+
+std::string SessionClient::ReadUntil(std::string_view text, int timeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        auto at = buffer_.find(text);
+        if (at != std::string::npos) return Take(at + text.size());
+        if (Clock::now() >= deadline || !Fill(LeftMs(deadline))) return Take(buffer_.size());
+    }
+}
+
+std::string SessionClient::ReadUntilClosed(int timeoutMs, bool* closed) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!eof_ && fd_ >= 0 && Clock::now() < deadline) Fill(LeftMs(deadline));
+    if (closed) *closed = eof_;
+    return Take(buffer_.size());
+}
+
+std::string SessionClient::Pending(int waitMs) {
+    if (waitMs > 0) Fill(waitMs);
+    while (fd_ >= 0 && !eof_) {
+        pollfd p{fd_, POLLIN, 0};
+        if (poll(&p, 1, 0) <= 0 || !Fill(0)) break;
+    }
+    return Take(buffer_.size());
+}
+
+void SessionClient::Close() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+    eof_ = false;
+    buffer_.clear();
+}
+
+}  // namespace testsupport

@@ -32,6 +32,7 @@ public:
     static void SetAlertSink(brenlow::AlertSink* sink);
     static void SetClock(brenlow::Clock* clock);                  // null: the steady clock
     static void WakeSessionThread();                              // re-reads the clock at once
+    static void SetVoiceCapabilityCheck(int (*check)());          // GetVoiceEnable's machine test; null: none
 
     // ---- Radio identification -----------------------------------------------------------------
     int ConnID();

@@ -1,0 +1,415 @@
+// CDrisko on POSIX sockets: one listening IPv4 socket, at most one client, extra connections
+// turned away; writes are whole and bounded, waits can be woken and survive a concurrent DisConnect.
+#include "Drisko.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kWriteBudgetMs = 2000;  // a client that never reads must not hold the server
+constexpr int kWriteSliceMs = 50;     // how often a blocked writer looks for a pending DisConnect
+constexpr unsigned kChunk = 1023;
+constexpr size_t kAddressMax = 24;
+
+int RemainingMs(bool limited, Clock::time_point deadline)
+{
+    if (!limited)
+        return -1;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+void CopyAddress(char* text, const char* address)
+{
+    std::snprintf(text, kAddressMax + 1, "%s", address);
+}
+
+}  // namespace
+
+struct CDrisko::Impl {
+    std::mutex addressMutex;
+    std::string listenAddress = "0.0.0.0";
+
+    // Shared by every use of the descriptors; exclusive only where one is closed or replaced,
+    // so nothing is closed under a thread that still uses it.
+    std::shared_mutex fdLock;
+    int listenFd = -1;             // written only under the exclusive lock
+    unsigned listenPort = 0;
+    std::atomic<int> clientFd{-1};  // set under shared lock + acceptMutex, cleared exclusive
+    std::mutex acceptMutex;
+    std::atomic<bool> hungUp{false};
+    std::atomic<int> exclusivePending{0};  // > 0 while someone waits for the exclusive lock
+    std::mutex writeMutex;
+    std::mutex ipMutex;
+    char clientIp[kAddressMax + 1] = "";
+    int wakeFd = -1;
+
+    void Signal() { eventfd_write(wakeFd, 1); }
+
+    void DrainWake()
+    {
+        eventfd_t value;
+        eventfd_read(wakeFd, &value);
+    }
+
+    // Takes the exclusive lock; when it is busy, waiters are told to leave so it cannot starve.
+    std::unique_lock<std::shared_mutex> LockExclusive(bool alwaysWake)
+    {
+        std::unique_lock lock(fdLock, std::try_to_lock);
+        if (lock.owns_lock() && !alwaysWake)
+            return lock;
+        exclusivePending.fetch_add(1);
+        Signal();
+        if (!lock.owns_lock())
+            lock.lock();
+        exclusivePending.fetch_sub(1);
+        return lock;
+    }
+
+    // With a client connected, any further connection is accepted and closed at once.
+    // Caller holds the shared lock.
+    void TurnAway()
+    {
+        if (listenFd < 0 || clientFd.load() < 0)
+            return;
+        for (;;) {
+            int extra = accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+            if (extra < 0) {
+                if (errno == EINTR || errno == ECONNABORTED)
+                    continue;
+                return;
+            }
+            close(extra);
+        }
+    }
+
+    void WaitWakeOnly(bool limited, Clock::time_point deadline)
+    {
+        pollfd p{wakeFd, POLLIN, 0};
+        for (;;) {
+            int r = poll(&p, 1, RemainingMs(limited, deadline));
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r > 0 && exclusivePending.load() == 0)
+                DrainWake();
+            return;
+        }
+    }
+};
+
+CDrisko::CDrisko() : impl_(new Impl)
+{
+    impl_->wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+}
+
+CDrisko::~CDrisko()
+{
+    DisConnect();
+    if (impl_->wakeFd >= 0)
+        close(impl_->wakeFd);
+    delete impl_;
+}
+
+void CDrisko::SetListenAddress(const char* address)
+{
+    std::lock_guard lock(impl_->addressMutex);
+    impl_->listenAddress = (address && *address) ? address : "0.0.0.0";
+}
+
+int CDrisko::Listen(unsigned port)
+{
+    if (port == 0 || port > 65535 || impl_->wakeFd < 0)
+        return 0;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    {
+        std::lock_guard lock(impl_->addressMutex);
+        if (inet_pton(AF_INET, impl_->listenAddress.c_str(), &addr.sin_addr) != 1)
+            return 0;
+    }
+
+    auto lock = impl_->LockExclusive(false);
+    if (impl_->listenFd >= 0 && impl_->listenPort == port)
+        return 1;
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return 0;
+    int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 8) != 0) {
+        close(fd);
+        return 0;
+    }
+    if (impl_->listenFd >= 0)
+        close(impl_->listenFd);
+    impl_->listenFd = fd;
+    impl_->listenPort = port;
+    return 1;
+}
+
+int CDrisko::DisConnect()
+{
+    auto lock = impl_->LockExclusive(true);
+    int c = impl_->clientFd.exchange(-1);
+    if (c >= 0)
+        close(c);
+    if (impl_->listenFd >= 0) {
+        close(impl_->listenFd);
+        impl_->listenFd = -1;
+    }
+    impl_->listenPort = 0;
+    impl_->hungUp = false;
+    std::lock_guard ipLock(impl_->ipMutex);
+    impl_->clientIp[0] = 0;
+    return 1;
+}
+
+int CDrisko::GetSocketAccepted()
+{
+    if (impl_->exclusivePending.load())
+        return 0;
+    std::shared_lock lock(impl_->fdLock);
+    if (impl_->listenFd < 0)
+        return 0;
+    std::lock_guard acceptLock(impl_->acceptMutex);
+    if (impl_->clientFd.load() >= 0) {
+        impl_->TurnAway();
+        return 0;
+    }
+    sockaddr_in peer{};
+    socklen_t len = sizeof peer;
+    int c;
+    do {
+        c = accept4(impl_->listenFd, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    } while (c < 0 && (errno == EINTR || errno == ECONNABORTED));
+    if (c < 0)
+        return 0;
+    int on = 1;
+    setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    char text[INET_ADDRSTRLEN] = "";
+    if (peer.sin_family != AF_INET || !inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text))
+        text[0] = 0;
+    {
+        std::lock_guard ipLock(impl_->ipMutex);
+        CopyAddress(impl_->clientIp, text);
+    }
+    impl_->hungUp = false;
+    impl_->clientFd = c;
+    return 1;
+}
+
+int CDrisko::GetSocketClosed()
+{
+    if (impl_->exclusivePending.load())
+        return 0;
+    std::shared_lock lock(impl_->fdLock);
+    impl_->TurnAway();
+    int c = impl_->clientFd.load();
+    if (c < 0)
+        return 0;
+    if (impl_->hungUp.load())
+        return 1;
+    char probe;
+    ssize_t n = recv(c, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n > 0)
+        return 0;  // unread bytes come first; the hang-up counts once they are read
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        return 0;
+    impl_->hungUp = true;
+    return 1;
+}
+
+int CDrisko::GetRcvDataLength()
+{
+    if (impl_->exclusivePending.load())
+        return 0;
+    std::shared_lock lock(impl_->fdLock);
+    impl_->TurnAway();
+    int c = impl_->clientFd.load();
+    int n = 0;
+    if (c < 0 || ioctl(c, FIONREAD, &n) != 0 || n < 0)
+        return 0;
+    return n;
+}
+
+int CDrisko::GetRcvData(unsigned char* buffer)
+{
+    if (!buffer || impl_->exclusivePending.load())
+        return 0;
+    std::shared_lock lock(impl_->fdLock);
+    int c = impl_->clientFd.load();
+    if (c < 0)
+        return 0;
+    unsigned char raw[kChunk];
+    ssize_t n;
+    do {
+        n = recv(c, raw, sizeof raw, MSG_DONTWAIT);
+    } while (n < 0 && errno == EINTR);
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK))
+        impl_->hungUp = true;
+    if (n <= 0)
+        return 0;
+    // NUL bytes carry nothing for the command stream and would cut the caller's C string.
+    unsigned out = 0;
+    for (ssize_t i = 0; i < n; ++i) {
+        if (raw[i] != 0)
+            buffer[out++] = raw[i];
+    }
+    buffer[out] = 0;
+    return out > 0 ? 1 : 0;
+}
+
+int CDrisko::Write(const unsigned char* data, unsigned long count)
+{
+    if (impl_->exclusivePending.load())
+        return 0;
+    std::shared_lock lock(impl_->fdLock);
+    int c = impl_->clientFd.load();
+    if (c < 0)
+        return 0;
+    if (count == 0)
+        return 1;
+    std::lock_guard writeLock(impl_->writeMutex);
+
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kWriteBudgetMs);
+    unsigned long done = 0;
+    while (done < count) {
+        if (impl_->exclusivePending.load())
+            return 0;
+        ssize_t n = send(c, data + done, count - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            done += static_cast<unsigned long>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            return 0;  // EPIPE, ECONNRESET: the client is gone
+        int left = RemainingMs(true, deadline);
+        if (left == 0)
+            return 0;
+        pollfd p{c, POLLOUT, 0};
+        poll(&p, 1, left < kWriteSliceMs ? left : kWriteSliceMs);
+    }
+    return 1;
+}
+
+int CDrisko::GetClientExist()
+{
+    return impl_->clientFd.load() >= 0 ? 1 : 0;
+}
+
+int CDrisko::GetClientIP(char* text)
+{
+    if (!text)
+        return 0;
+    std::lock_guard lock(impl_->ipMutex);
+    CopyAddress(text, impl_->clientIp);
+    return text[0] ? 1 : 0;
+}
+
+int CDrisko::GetLocalIP(char* text)
+{
+    if (!text)
+        return 0;
+    CopyAddress(text, "127.0.0.1");
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0)
+        return 1;
+    for (ifaddrs* it = list; it; it = it->ifa_next) {
+        if (!it->ifa_addr || it->ifa_addr->sa_family != AF_INET || (it->ifa_flags & IFF_LOOPBACK))
+            continue;
+        char address[INET_ADDRSTRLEN];
+        const auto* in = reinterpret_cast<const sockaddr_in*>(it->ifa_addr);
+        if (inet_ntop(AF_INET, &in->sin_addr, address, sizeof address)) {
+            CopyAddress(text, address);
+            break;
+        }
+    }
+    freeifaddrs(list);
+    return 1;
+}
+
+bool CDrisko::WaitEvent(int timeoutMs)
+{
+    const bool limited = timeoutMs >= 0;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(limited ? timeoutMs : 0);
+    if (impl_->exclusivePending.load())
+        return false;
+
+    std::shared_lock lock(impl_->fdLock);
+    if (impl_->listenFd < 0 && impl_->clientFd.load() < 0) {
+        // Nothing to watch: wait quietly so a session loop around this call does not spin.
+        lock.unlock();
+        impl_->WaitWakeOnly(limited, deadline);
+        return false;
+    }
+    for (;;) {
+        if (impl_->exclusivePending.load())
+            return false;
+        const int client = impl_->clientFd.load();
+        pollfd p[3];
+        nfds_t count = 0;
+        p[count++] = {impl_->wakeFd, POLLIN, 0};
+        const int listenAt = impl_->listenFd >= 0 ? static_cast<int>(count) : -1;
+        if (listenAt >= 0)
+            p[count++] = {impl_->listenFd, POLLIN, 0};
+        const int clientAt = client >= 0 ? static_cast<int>(count) : -1;
+        if (clientAt >= 0)
+            p[count++] = {client, POLLIN | POLLRDHUP, 0};
+
+        int r = poll(p, count, RemainingMs(limited, deadline));
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (r == 0)
+            return false;
+        bool work = clientAt >= 0 && p[clientAt].revents != 0;
+        if (listenAt >= 0 && (p[listenAt].revents & POLLIN)) {
+            if (impl_->clientFd.load() >= 0)
+                impl_->TurnAway();
+            else
+                work = true;
+        }
+        if (p[0].revents & POLLIN) {
+            if (impl_->exclusivePending.load() == 0)
+                impl_->DrainWake();
+            return work;
+        }
+        if (work)
+            return true;
+        // Only turned-away connections so far; never loop past the deadline, even if
+        // accepting keeps failing (e.g. out of descriptors) and the listener stays readable.
+        if (limited && RemainingMs(limited, deadline) == 0)
+            return false;
+    }
+}
+
+void CDrisko::Wake()
+{
+    if (impl_->wakeFd >= 0)
+        impl_->Signal();
+}

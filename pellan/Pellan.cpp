@@ -1,0 +1,299 @@
+// CPellan on termios: opens the radio's serial line raw, writes whole commands under a lock,
+// and lets one reader thread wait for data without spinning, even on a hung-up line.
+#include "Pellan.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <map>
+#include <mutex>
+#include <shared_mutex>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kWriteBudgetMs = 2000;  // a stuck line must not hold a writer (or a close) for long
+constexpr int kWriteSliceMs = 50;     // how often a blocked writer looks for a pending close
+constexpr unsigned kChunk = 1023;
+
+bool BaudToSpeed(unsigned baud, speed_t& speed)
+{
+    switch (baud) {
+    case 4800: speed = B4800; return true;
+    case 9600: speed = B9600; return true;
+    case 19200: speed = B19200; return true;
+    case 38400: speed = B38400; return true;
+    case 57600: speed = B57600; return true;
+    case 115200: speed = B115200; return true;
+    default: return false;
+    }
+}
+
+// Milliseconds left until deadline for poll(); -1 (no limit) when there is no deadline.
+int RemainingMs(bool limited, Clock::time_point deadline)
+{
+    if (!limited)
+        return -1;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+}  // namespace
+
+struct CPellan::Impl {
+    mutable std::mutex pathMutex;
+    std::map<unsigned, std::string> paths;
+
+    // Shared by every use of fd, exclusive for open/close, so a close never pulls the
+    // descriptor from under a thread that is reading, writing or waiting on it.
+    std::shared_mutex fdLock;
+    int fd = -1;                          // guarded by fdLock
+    std::atomic<int> closing{0};          // > 0 while a close waits for the exclusive lock
+    std::mutex writeMutex;                // keeps each Write whole on the line
+    int wakeFd = -1;                      // eventfd behind Wake()
+
+    void DrainWake()
+    {
+        eventfd_t value;
+        eventfd_read(wakeFd, &value);  // non-blocking; nothing to do when already empty
+    }
+
+    // Waits on the wake descriptor only; used when there is no usable line to watch.
+    void WaitWakeOnly(bool limited, Clock::time_point deadline)
+    {
+        pollfd p{wakeFd, POLLIN, 0};
+        for (;;) {
+            int r = poll(&p, 1, RemainingMs(limited, deadline));
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r > 0 && !closing.load())
+                DrainWake();
+            return;
+        }
+    }
+
+    unsigned Pending() const
+    {
+        int n = 0;
+        if (fd < 0 || ioctl(fd, FIONREAD, &n) != 0 || n < 0)
+            return 0;
+        return static_cast<unsigned>(n);
+    }
+};
+
+CPellan::CPellan() : impl_(new Impl)
+{
+    impl_->wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+}
+
+CPellan::~CPellan()
+{
+    CloseComPort();
+    if (impl_->wakeFd >= 0)
+        close(impl_->wakeFd);
+    delete impl_;
+}
+
+void CPellan::SetPortPath(unsigned port, const char* path)
+{
+    std::lock_guard lock(impl_->pathMutex);
+    if (path && *path)
+        impl_->paths[port] = path;
+    else
+        impl_->paths.erase(port);
+}
+
+std::string CPellan::PortPath(unsigned port) const
+{
+    std::lock_guard lock(impl_->pathMutex);
+    auto it = impl_->paths.find(port);
+    if (it != impl_->paths.end())
+        return it->second;
+    if (port == 0)
+        return {};  // numbering starts at 1; port 0 has no device unless one is set
+    return "/dev/ttyS" + std::to_string(port - 1);
+}
+
+int CPellan::OpenComPort(unsigned port, unsigned baud, unsigned parity, unsigned dataBits, unsigned stopBits, int reset)
+{
+    speed_t speed;
+    if (!BaudToSpeed(baud, speed) || parity != 0 || dataBits != 8 || (stopBits != 1 && stopBits != 2))
+        return 0;
+    if (impl_->wakeFd < 0)
+        return 0;
+    const std::string path = PortPath(port);
+    if (path.empty())
+        return 0;
+
+    std::unique_lock lock(impl_->fdLock);
+    if (impl_->fd >= 0)
+        return 0;
+
+    int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0) {
+        close(fd);
+        return 0;
+    }
+    cfmakeraw(&tio);
+    tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CS8 | CLOCAL | CREAD;
+    if (stopBits == 2)
+        tio.c_cflag |= CSTOPB;
+    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    if (cfsetispeed(&tio, speed) != 0 || cfsetospeed(&tio, speed) != 0 || tcsetattr(fd, TCSANOW, &tio) != 0) {
+        close(fd);
+        return 0;
+    }
+    if (reset)
+        tcflush(fd, TCIOFLUSH);
+    impl_->fd = fd;
+    return 1;
+}
+
+void CPellan::CloseComPort()
+{
+    // Announce the close first: waiters and writers that see it leave instead of holding the
+    // shared lock, so the exclusive lock below cannot be starved.
+    impl_->closing.fetch_add(1);
+    Wake();
+    {
+        std::unique_lock lock(impl_->fdLock);
+        if (impl_->fd >= 0) {
+            close(impl_->fd);
+            impl_->fd = -1;
+        }
+    }
+    impl_->closing.fetch_sub(1);
+}
+
+int CPellan::Write(const unsigned char* data, unsigned long count)
+{
+    if (impl_->closing.load())
+        return 0;
+    std::shared_lock lock(impl_->fdLock);
+    if (impl_->fd < 0)
+        return 0;
+    if (count == 0)
+        return 1;
+    std::lock_guard writeLock(impl_->writeMutex);
+
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kWriteBudgetMs);
+    unsigned long done = 0;
+    while (done < count) {
+        if (impl_->closing.load())
+            return 0;
+        ssize_t n = write(impl_->fd, data + done, count - done);
+        if (n > 0) {
+            done += static_cast<unsigned long>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            return 0;  // line gone (EIO on a hung-up pty) or another hard error
+        int left = RemainingMs(true, deadline);
+        if (left == 0)
+            return 0;
+        pollfd p{impl_->fd, POLLOUT, 0};
+        int r = poll(&p, 1, left < kWriteSliceMs ? left : kWriteSliceMs);
+        if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) && !(p.revents & POLLOUT))
+            return 0;
+    }
+    return 1;
+}
+
+unsigned CPellan::GetRcvDataLength()
+{
+    if (impl_->closing.load())
+        return 0;
+    std::shared_lock lock(impl_->fdLock);
+    return impl_->Pending();
+}
+
+int CPellan::GetRcvData(unsigned char* buffer)
+{
+    if (!buffer || impl_->closing.load())
+        return 0;
+    std::shared_lock lock(impl_->fdLock);
+    if (impl_->fd < 0)
+        return 0;
+    unsigned char raw[kChunk];
+    ssize_t n;
+    do {
+        n = read(impl_->fd, raw, sizeof raw);
+    } while (n < 0 && errno == EINTR);
+    if (n <= 0)
+        return 0;
+    // NUL bytes carry nothing for the command stream and would cut the caller's C string.
+    unsigned out = 0;
+    for (ssize_t i = 0; i < n; ++i) {
+        if (raw[i] != 0)
+            buffer[out++] = raw[i];
+    }
+    buffer[out] = 0;
+    return out > 0 ? 1 : 0;
+}
+
+bool CPellan::WaitRcvData(int timeoutMs)
+{
+    const bool limited = timeoutMs >= 0;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(limited ? timeoutMs : 0);
+    if (impl_->closing.load())
+        return false;
+
+    std::shared_lock lock(impl_->fdLock);
+    if (impl_->fd < 0) {
+        // Closed: wait quietly so a reader loop around this call does not spin.
+        lock.unlock();
+        impl_->WaitWakeOnly(limited, deadline);
+        return false;
+    }
+    for (;;) {
+        if (impl_->closing.load())
+            return false;
+        pollfd p[2] = {{impl_->fd, POLLIN, 0}, {impl_->wakeFd, POLLIN, 0}};
+        int r = poll(p, 2, RemainingMs(limited, deadline));
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (r == 0)
+            return false;
+        if (p[1].revents & POLLIN) {
+            // A pending close needs the wake to stay visible to every waiter.
+            if (!impl_->closing.load())
+                impl_->DrainWake();
+            return impl_->Pending() > 0;
+        }
+        if (p[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            // A hung-up pty also reports POLLIN, yet nothing can be read: only real bytes count.
+            if (impl_->Pending() > 0)
+                return true;
+            lock.unlock();
+            impl_->WaitWakeOnly(limited, deadline);
+            return false;
+        }
+        if (p[0].revents & POLLIN)
+            return true;
+    }
+}
+
+void CPellan::Wake()
+{
+    if (impl_->wakeFd >= 0)
+        eventfd_write(impl_->wakeFd, 1);
+}

@@ -27,7 +27,7 @@ inline const unsigned char* U(const char* s) { return reinterpret_cast<const uns
 struct Case {
     unsigned model;
     const char* call;
-    std::function<int(CBrenlow&)> run;
+    int (*run)(CBrenlow&);
     std::optional<std::string> bytes;
     const char* clears = "";
     int result = -1;  // -1: non-zero when bytes are written, 0 when refused
@@ -49,7 +49,7 @@ struct ReadCase {
     unsigned readAs;
     const char* answers;  // without the last ";"
     const char* call;
-    std::function<int(CBrenlow&, unsigned*, Texts)> run;
+    int (*run)(CBrenlow&, unsigned*, Texts);
     int result;
     const char* outputs;
     const char* changes = "";  // cache parts the call changed (notified flags it re-armed)

@@ -1,0 +1,240 @@
+// Headless mode, in order: options, profile and single-instance lock, platform registrations,
+// signals, station start (readiness line on standard output), serve, stop.
+#include "HeadlessRunner.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QStringList>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <string>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "HostOptions.h"
+#include "InstanceLock.h"
+#include "SettingsProfile.h"
+#include "StationController.h"
+
+namespace quintar {
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: quintar --headless [--profile FILE] [-EDM] [-ELM] [--verbose]\n"
+    "  Starts the station without a window and serves until SIGINT or SIGTERM.\n"
+    "  --profile FILE  the profile (default: $QUINTAR_PROFILE, else the per-user profile)\n"
+    "  -EDM            also accept the Dunmore (identity 19)\n"
+    "  -ELM            let clients send the message-load command LM\n"
+    "  --verbose       print connection events and panel changes\n"
+    "  Environment: QUINTAR_LISTEN_ADDRESS (default all interfaces).\n"
+    "  Exit status: 0 stopped by a signal, 1 start failed or profile in use, 2 bad arguments,\n"
+    "  3 stopped by the watchdog (the radio stopped answering).\n";
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnStopSignal(int signal)
+{
+    const int saved = errno;
+    const unsigned char byte = static_cast<unsigned char>(signal);
+    [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+    errno = saved;
+}
+
+bool InstallStopSignals()
+{
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return false;
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
+    return true;
+}
+
+void RestoreStopSignals()
+{
+    ::signal(SIGINT, SIG_DFL);
+    ::signal(SIGTERM, SIG_DFL);
+    for (int& fd : g_signalPipe) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+}
+
+class StderrAlerts final : public brenlow::AlertSink {
+public:
+    void Alert(const char* text) override { std::fprintf(stderr, "quintar: %s\n", text); }
+};
+
+void Print(std::FILE* stream, const QString& text)
+{
+    std::fprintf(stream, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(stream);
+}
+
+QString OnOff(bool on)
+{
+    return on ? QStringLiteral("on") : QStringLiteral("off");
+}
+
+// An emptied text shows as "-".
+QString Shown(const QString& text)
+{
+    return text.isEmpty() ? QStringLiteral("-") : text;
+}
+
+void PrintPanelChanges(StationController& c)
+{
+    auto out = [](const QString& line) { Print(stdout, QStringLiteral("panel: ") + line); };
+    QObject::connect(&c, &StationController::ModelNameChanged, [out](const QString& v) { out("model " + Shown(v)); });
+    QObject::connect(&c, &StationController::PowerLampChanged, [out](bool v) { out("POWER lamp " + OnOff(v)); });
+    QObject::connect(&c, &StationController::ControlLampChanged, [out](bool v) { out("CONTROL lamp " + OnOff(v)); });
+    QObject::connect(&c, &StationController::OnAirChanged, [out](bool v) { out("ONAIR " + OnOff(v)); });
+    QObject::connect(&c, &StationController::UserIdChanged, [out](const QString& v) { out("user " + Shown(v)); });
+    QObject::connect(&c, &StationController::ClientAddressChanged, [out](const QString& v) { out("IP address " + Shown(v)); });
+    QObject::connect(&c, &StationController::DescriptionChanged, [out](const QString& v) { out("description " + Shown(v)); });
+    QObject::connect(&c, &StationController::SessionTimeChanged, [out](const QString& v) { out("session time " + Shown(v)); });
+    QObject::connect(&c, &StationController::ConnectionEvent, [&c](int v) {
+        switch (v) {
+        case 1:
+            Print(stdout, "connection: accepted from " + c.ClientAddress());
+            break;
+        case 2:
+            Print(stdout, QStringLiteral("connection: closed"));
+            break;
+        case 3:
+            Print(stdout, "connection: " + c.UserId() + " logged in from " + c.ClientAddress());
+            break;
+        default:
+            Print(stdout, QStringLiteral("connection: event %1").arg(v));
+        }
+    });
+}
+
+}  // namespace
+
+int RunHeadless(int argc, const char* const* argv)
+{
+    // ---- Options
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    bool verbose = false;
+    bool missing = false;
+    const QString profileOption = FindProfileOption(arguments, &missing);
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            std::fputs(kUsage, stdout);
+            return kHeadlessStopped;
+        }
+        if (a == QLatin1String("--profile"))
+            ++i;
+        else if (a == QLatin1String("--verbose"))
+            verbose = true;
+        else if (a != QLatin1String("--headless") && !a.startsWith(QLatin1String("--profile=")) &&
+                 !a.contains(QLatin1String("-EDM")) && !a.contains(QLatin1String("-ELM"))) {
+            std::fprintf(stderr, "quintar: unknown argument %s (try --help)\n", argv[i + 1]);
+            return kHeadlessUsage;
+        }
+    }
+    if (missing) {
+        std::fprintf(stderr, "quintar: --profile needs a file (try --help)\n");
+        return kHeadlessUsage;
+    }
+    const HostOptions options = ParseHostOptions(JoinCommandLine(argc, argv));
+
+    // ---- Profile and single instance
+    const QString profileFile = ResolveProfileFile(profileOption, qEnvironmentVariable("QUINTAR_PROFILE"));
+    InstanceLock lock(profileFile);
+    if (!lock.TryLock()) {
+        std::fprintf(stderr, "quintar: another station host is running with the profile %s\n",
+                     profileFile.toLocal8Bit().constData());
+        return kHeadlessStartFailed;
+    }
+    SettingsProfile profile(profileFile);
+    if (!profile.Secure())
+        std::fprintf(stderr, "quintar: cannot make the profile %s private to its owner\n",
+                     profileFile.toLocal8Bit().constData());
+
+    // ---- Platform registrations
+    const QByteArray listen = qgetenv("QUINTAR_LISTEN_ADDRESS");
+    if (!listen.isEmpty())
+        CBrenlow::SetListenAddress(listen.constData());
+    StderrAlerts alerts;
+    CBrenlow::SetAlertSink(&alerts);
+    if (!InstallStopSignals()) {
+        std::fprintf(stderr, "quintar: cannot set up the stop signals\n");
+        CBrenlow::SetAlertSink(nullptr);
+        return kHeadlessStartFailed;
+    }
+
+    int status = kHeadlessStopped;
+    {
+        StationController controller(profile, options);
+        QObject::connect(&controller, &StationController::LogWritten, [](const QString& line) {
+            Print(line.startsWith(QLatin1String("- START - Failed")) ? stderr : stdout, line);
+        });
+        QObject::connect(&controller, &StationController::ErrorMessage,
+                         [](const QString& caption, const QString& text) {
+                             QString t = text;
+                             while (t.endsWith(QLatin1Char('\n')))
+                                 t.chop(1);
+                             Print(stderr, caption + QLatin1Char(' ') + t);
+                         });
+        if (verbose)
+            PrintPanelChanges(controller);
+
+        // A stop signal that arrives while a start or stop is under way waits for its end.
+        bool stopRequested = false;
+        auto stopOnSignal = [&] {
+            if (controller.Busy()) {
+                stopRequested = true;
+                return;
+            }
+            controller.Stop();
+            QCoreApplication::exit(kHeadlessStopped);
+        };
+        QSocketNotifier notifier(g_signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
+            unsigned char drained[16];
+            while (::read(g_signalPipe[0], drained, sizeof drained) > 0) {
+            }
+            stopOnSignal();
+        });
+        QObject::connect(&controller, &StationController::BusyChanged, [&](bool busy) {
+            if (!busy && stopRequested) {
+                stopRequested = false;
+                QMetaObject::invokeMethod(&controller, stopOnSignal, Qt::QueuedConnection);
+            }
+        });
+        QObject::connect(&controller, &StationController::Stopped, [](StationController::StopCause cause) {
+            if (cause == StationController::StopCause::Watchdog)
+                QCoreApplication::exit(kHeadlessWatchdog);
+        });
+
+        const StationController::StartResult result = controller.Start();
+        if (result == StationController::StartResult::NotAllowed) {
+            std::fprintf(stderr, "quintar: nothing started: the TCP port setting (\"VEXA IP Port No\") is outside "
+                                 "1024..65535\n");
+            status = kHeadlessStartFailed;
+        } else if (result != StationController::StartResult::Started) {
+            status = kHeadlessStartFailed;
+        } else {
+            status = QCoreApplication::exec();
+        }
+    }
+    RestoreStopSignals();
+    CBrenlow::SetAlertSink(nullptr);
+    return status;
+}
+
+}  // namespace quintar

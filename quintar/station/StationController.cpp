@@ -1,0 +1,503 @@
+// Station start and stop, the power switch, the notification dispatch, the poll timer with its
+// watchdog, and the status panel's state. Everything runs on the controller's thread; the
+// library's worker threads reach it only through posted notification events.
+#include "StationController.h"
+
+#include <QCoreApplication>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "ProfileKeys.h"
+#include "Utilities.h"
+
+namespace quintar {
+
+namespace {
+
+constexpr unsigned kLibraryMessage = 12800;  // the library's one notification message
+constexpr unsigned kPresetModel = 20;         // the identity the link opens with
+constexpr unsigned kCorrin = 20;
+constexpr unsigned kDunmore = 19;
+constexpr int kIdentityPolls = 11;            // about one second of waiting for "ID"
+constexpr int kIdentityPollGapMs = 100;
+constexpr int kPreamblePauseMs = 300;
+constexpr int kPowerSwitchPauseMs = 200;
+constexpr char kErrorCaption[] = "Error!";
+
+void Sleep(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+const unsigned char* Bytes(const char* text)
+{
+    return reinterpret_cast<const unsigned char*>(text);
+}
+
+}  // namespace
+
+// One row per notification code the panel reacts to; every other code only feeds the watchdog.
+constexpr StationController::NotificationRow StationController::kNotificationRows[8] = {
+    {4098, &StationController::OnAutoInformation},  // AI answer: value = mode
+    {4125, &StationController::OnIdentity},         // ID answer: value = identity
+    {4126, &StationController::OnStatus},           // IF answer
+    {4152, &StationController::OnPowerState},       // PS answer: value = state
+    {4162, &StationController::OnReceive},          // RX answer
+    {4163, &StationController::OnTransmit},         // TX answer
+    {8195, &StationController::OnSessionTick},      // session times recomputed
+    {12288, &StationController::OnConnectionEvent}, // 1 accepted, 2 ended, 3 logged in
+};
+
+namespace {
+template <class Row, std::size_t N>
+constexpr bool CodesAscend(const Row (&rows)[N])
+{
+    for (std::size_t i = 1; i < N; ++i)
+        if (rows[i - 1].code >= rows[i].code)
+            return false;
+    return true;
+}
+}  // namespace
+
+void StationController::Mailbox::Post(unsigned message, unsigned long wParam, long lParam)
+{
+    std::lock_guard<std::mutex> g(lock_);
+    if (target_)
+        QCoreApplication::postEvent(target_, new NotificationEvent(message, wParam, lParam));
+}
+
+void StationController::Mailbox::Synchronize()
+{
+    std::lock_guard<std::mutex> g(lock_);
+}
+
+void StationController::Mailbox::Detach()
+{
+    std::lock_guard<std::mutex> g(lock_);
+    target_ = nullptr;
+}
+
+StationController::StationController(brenlow::Profile& profile, HostOptions options, QObject* parent)
+    : QObject(parent), profile_(profile), options_(options), mailbox_(this)
+{
+    pollTimer_.setSingleShot(true);  // the tick rearms it, one second at a time
+    pollTimer_.setInterval(kPollIntervalMs);
+    connect(&pollTimer_, &QTimer::timeout, this, &StationController::OnPollTimer);
+    CBrenlow::SetProfile(&profile_);
+    radio_.WinMsgSendReg(&mailbox_);
+    if (options_.loadMessageEnabled)
+        radio_.SetLoadMessageEnable(1);
+}
+
+StationController::~StationController()
+{
+    if (voiceActive_)
+        StopVoice();
+    if (running_)
+        Stop(StopCause::Teardown);
+    radio_.WinMsgSendReg(nullptr);
+    mailbox_.Detach();
+    if (options_.loadMessageEnabled)
+        radio_.SetLoadMessageEnable(0);
+    CBrenlow::SetProfile(nullptr);
+}
+
+bool StationController::event(QEvent* e)
+{
+    mailbox_.Synchronize();
+    if (e->type() != NotificationEvent::kType)
+        return QObject::event(e);
+    const auto* n = static_cast<const NotificationEvent*>(e);
+    if (n->message == kLibraryMessage)
+        OnNotification(n->code, n->value);
+    return true;
+}
+
+// ---- Start, stop, power switch ---------------------------------------------------------------
+
+StationController::StartResult StationController::Start()
+{
+    using namespace keys;
+    const int comPort = profile_.GetInt(kSetting, kComPort, kDefaultComPort);
+    const int baud = profile_.GetInt(kSetting, kComBaud, kDefaultBaud);
+    emit FocusRequested(FocusTarget::PowerSwitch);
+    SetControlEnabled(false);
+    const bool entered = EnterBusy();
+
+    const StartResult result = [&] {
+        const int ipPort = profile_.GetInt(kSetting, Vexa(kIpPortNo), kDefaultIpPort);
+        if (ipPort < kMinIpPort || ipPort > kMaxIpPort || running_)
+            return StartResult::NotAllowed;
+
+        if (comPort >= kMinComPort) {
+            const std::string device = profile_.GetString(kPorts, ComDeviceKey(comPort), DefaultComDevice(comPort));
+            CBrenlow::SetComPortPath(static_cast<unsigned>(comPort), device.c_str());
+        }
+        if (!radio_.RadioConnectionOpen(kPresetModel, static_cast<unsigned>(comPort), static_cast<unsigned>(baud), 1)) {
+            Log(QString::asprintf("- START - Failed. Can not open COM%d.", profile_.GetInt(kSetting, kComPort, kDefaultComPort)));
+            return StartResult::SerialPortFailed;
+        }
+        running_ = true;
+
+        // Wakes a radio left in packet or terminal mode and gives control back to the computer.
+        radio_.ConnDirect(Bytes(";;"));
+        Sleep(kPreamblePauseMs);
+        char wake[16];
+        std::snprintf(wake, sizeof wake, "%c;\rTC 1;\r", 3);
+        radio_.ConnDirect(Bytes(wake));
+        radio_.ConnDirect(Bytes(";"));
+
+        radio_.ConnID();
+        for (int poll = 0; poll < kIdentityPolls; ++poll) {
+            if (poll > 0) {
+                Sleep(kIdentityPollGapMs);
+                DoEvents();
+            }
+            unsigned id = 0;
+            const int known = radio_.RcvDataID(&id);
+            modelId_ = id;
+            if (known)
+                break;
+        }
+
+        if (modelId_ == 0) {
+            radio_.RadioConnectionClose();
+            DropPendingNotifications();
+            running_ = false;
+            Log(QStringLiteral("- START - Failed. Can not detect Radio Model ID."));
+            emit ErrorMessage(QString::fromLatin1(kErrorCaption),
+                              QString::asprintf(" An unknown device is connected to COM%d, or the Baud rate in this "
+                                                "software does not mutch in the Transceiver.\n Check the status of COM%d.\n",
+                                                comPort, comPort));
+            ClearPanel();
+            return StartResult::ModelNotDetected;
+        }
+        if (!(modelId_ == kCorrin || (modelId_ == kDunmore && options_.secondModelEnabled))) {
+            radio_.RadioConnectionClose();
+            DropPendingNotifications();
+            running_ = false;
+            Log(QStringLiteral("- START - Failed. Radio is Unsupported."));
+            unsigned char name[25] = {};
+            radio_.GetRadioName(modelId_, name);
+            emit ErrorMessage(QString::fromLatin1(kErrorCaption),
+                              QString::asprintf("The transceiver connected to COM%d is %s.\n Be sure to connect the "
+                                                "Radio to the COM%d.\n",
+                                                comPort, reinterpret_cast<const char*>(name), comPort));
+            ClearPanel();
+            return StartResult::ModelRefused;
+        }
+        if (!radio_.SocketServerOpen(static_cast<unsigned>(ipPort))) {
+            radio_.RadioConnectionClose();
+            DropPendingNotifications();
+            running_ = false;
+            Log(QString::asprintf("- START - Failed. Can not open socket:%d.", ipPort));
+            ClearPanel();
+            return StartResult::SocketFailed;
+        }
+        serverOpen_ = true;
+        radio_.ConnPS("R", 0);
+        radio_.ConnAI("R", 0);
+        SetControlLamp(true);
+        pollTimer_.start();
+        SetStarted(true);
+        Log(QString::asprintf("- START - Successful COM%d, Socket:%d.", comPort, ipPort));
+        return StartResult::Started;
+    }();
+
+    LeaveBusy(entered);
+    SetControlEnabled(true);
+    if (!running_)
+        emit FocusRequested(FocusTarget::Control);
+    return result;
+}
+
+void StationController::Stop(StopCause cause)
+{
+    const bool entered = EnterBusy();
+    const bool wasRunning = running_;
+    if (running_) {
+        pollTimer_.stop();
+        if (modelId_ == kCorrin)
+            radio_.ConnKY("W", Bytes(""));  // clears the keyer's buffer: "KY" and 25 blanks
+        radio_.ConnAI("W", 0);
+        if (voiceActive_)
+            StopVoice();
+        radio_.SocketServerClose();
+        radio_.RadioConnectionClose();
+        DoEvents();
+
+        SetPowerLamp(false);
+        radioPowerOn_ = false;
+        SetOnAir(false);
+        SetControlLamp(false);
+        ClearPanel();
+        running_ = false;
+        serverOpen_ = false;
+        // The server's close ends a logged-in client's session without a connection event;
+        // left set, the flag would keep the next start from polling.
+        clientLoggedIn_ = false;
+        SetStarted(false);
+        Log(QStringLiteral("- END - End VEXA."));
+    }
+    LeaveBusy(entered);
+    if (wasRunning)
+        emit Stopped(cause);
+}
+
+void StationController::Control(StopCause cause)
+{
+    if (running_)
+        Stop(cause);
+    else
+        Start();
+}
+
+void StationController::PowerSwitch()
+{
+    if (!running_)
+        return;
+    // 9 is the Corrin's own switch-off value.
+    const unsigned parameter = !radioPowerOn_ ? 1 : (modelId_ == kCorrin ? 9 : 0);
+    radio_.ConnPS("W", parameter);
+    Sleep(kPowerSwitchPauseMs);
+    radio_.ConnPS("R", parameter);
+}
+
+// ---- Notifications ----------------------------------------------------------------------------
+
+void StationController::OnNotification(unsigned long code, long value)
+{
+    static_assert(CodesAscend(kNotificationRows), "one row per code, in ascending order");
+    watchdogCount_ = 0;
+    for (const NotificationRow& row : kNotificationRows) {
+        if (row.code == code) {
+            (this->*row.handle)(value);
+            return;
+        }
+    }
+}
+
+void StationController::OnAutoInformation(long value)
+{
+    if (value != 2)
+        radio_.ConnAI("W", 2);
+}
+
+void StationController::OnIdentity(long value)
+{
+    const char* name = value == kDunmore ? "Dunmore" : value == kCorrin ? "Corrin" : "Unknown";
+    SetModelName(QString::fromLatin1(name));
+    modelId_ = static_cast<unsigned>(value);
+}
+
+void StationController::OnStatus(long)
+{
+    unsigned char frequency[32] = {};
+    unsigned f[14] = {};
+    if (!radio_.RcvDataIF(frequency, &f[0], &f[1], &f[2], &f[3], &f[4], &f[5], &f[6], &f[7], &f[8], &f[9], &f[10],
+                          &f[11], &f[12], &f[13]))
+        return;
+    const unsigned transmitReceive = f[6];
+    if (transmitReceive == 0)
+        SetOnAir(false);
+    else if (transmitReceive == 1)
+        SetOnAir(true);
+}
+
+void StationController::OnPowerState(long value)
+{
+    if (value == 1 && !radioPowerOn_) {
+        SetPowerLamp(true);
+        radioPowerOn_ = true;
+        radio_.ConnDC("R", 0, 0);
+        radio_.ConnIF();
+    } else if (value == 0 && radioPowerOn_) {
+        SetPowerLamp(false);
+        radioPowerOn_ = false;
+        SetOnAir(false);
+    }
+}
+
+void StationController::OnReceive(long)
+{
+    SetOnAir(false);
+}
+
+void StationController::OnTransmit(long)
+{
+    SetOnAir(true);
+}
+
+void StationController::OnSessionTick(long)
+{
+    RefreshSessionTime();
+}
+
+void StationController::OnConnectionEvent(long value)
+{
+    char address[30] = {};
+    char user[35] = {};
+    char description[131] = {};
+    switch (value) {
+    case 1:
+        CBrenlow::GetClientIP(address);
+        break;
+    case 2:
+        if (voiceActive_)
+            StopVoice();
+        clientLoggedIn_ = false;
+        pollTimer_.start();
+        break;
+    case 3:
+        pollTimer_.stop();
+        if (profile_.GetInt(keys::kSetting, keys::Vexa(keys::kVoice), 0) != 0 && GetVoiceEnableOS() && voice_ &&
+            voice_->Start()) {
+            voiceActive_ = true;
+            radio_.SonnVEXA_VE(1);
+        }
+        CBrenlow::GetClientIP(address);
+        radio_.GetLoginUserID(user);
+        radio_.GetUserDescription(user, description);
+        clientLoggedIn_ = true;
+        break;
+    default:
+        break;
+    }
+    SetClientAddress(QString::fromLatin1(address));
+    SetUserId(QString::fromUtf8(user));
+    SetDescription(QString::fromUtf8(description));
+    RefreshSessionTime();
+    emit ConnectionEvent(static_cast<int>(value));
+}
+
+void StationController::OnPollTimer()
+{
+    if (!running_)
+        return;  // a tick that outlived a stop
+    radio_.ConnPS("R", 0);
+    if (radioPowerOn_)
+        radio_.ConnAI("R", 0);
+    ++watchdogCount_;
+    if (watchdogCount_ > kWatchdogLimit)
+        Control(StopCause::Watchdog);
+    else if (serverOpen_ && !clientLoggedIn_)
+        pollTimer_.start();
+}
+
+// ---- Panel ------------------------------------------------------------------------------------
+
+void StationController::RefreshSessionTime()
+{
+    QString text;
+    unsigned eh = 0, em = 0, es = 0, lh = 0, lm = 0, ls = 0;
+    if (radio_.RcvDataVEXA_ST(&eh, &em, &es, &lh, &lm, &ls) && clientLoggedIn_ && CBrenlow::GetClientExest()) {
+        if (lh == 0 && lm == 0 && ls == 0)
+            text = QStringLiteral("Unlimited");
+        else if (eh != 0 || em != 0 || es != 0)
+            text = QString::asprintf("%0d:%02d:%02d / %0d:%02d:%02d", eh, em, es, lh, lm, ls);
+    }
+    SetSessionTime(text);
+}
+
+void StationController::ClearPanel()
+{
+    SetDescription({});
+    SetUserId({});
+    SetClientAddress({});
+    SetSessionTime({});
+    SetModelName({});
+    SetOnAir(false);
+}
+
+void StationController::SetOnAir(bool on)
+{
+    if (transmitting_ == on)
+        return;
+    transmitting_ = on;
+    emit OnAirChanged(on);
+}
+
+void StationController::StopVoice()
+{
+    if (voice_)
+        voice_->Stop();
+    voiceActive_ = false;
+}
+
+// Answers posted before a failed start closed the link would refill the cleared panel.
+void StationController::DropPendingNotifications()
+{
+    QCoreApplication::removePostedEvents(this, NotificationEvent::kType);
+}
+
+bool StationController::EnterBusy()
+{
+    if (busy_)
+        return false;
+    busy_ = true;
+    emit BusyChanged(true);
+    return true;
+}
+
+void StationController::LeaveBusy(bool entered)
+{
+    if (!entered)
+        return;
+    busy_ = false;
+    emit BusyChanged(false);
+}
+
+void StationController::Log(const QString& line)
+{
+    CBrenlow::VexaLogAdd(line.toLatin1().constData());
+    emit LogWritten(line);
+}
+
+void StationController::SetModelName(const QString& v)
+{
+    Update(modelName_, v, &StationController::ModelNameChanged);
+}
+
+void StationController::SetPowerLamp(bool v)
+{
+    Update(powerLamp_, v, &StationController::PowerLampChanged);
+}
+
+void StationController::SetControlLamp(bool v)
+{
+    Update(controlLamp_, v, &StationController::ControlLampChanged);
+}
+
+void StationController::SetUserId(const QString& v)
+{
+    Update(userId_, v, &StationController::UserIdChanged);
+}
+
+void StationController::SetClientAddress(const QString& v)
+{
+    Update(clientAddress_, v, &StationController::ClientAddressChanged);
+}
+
+void StationController::SetDescription(const QString& v)
+{
+    Update(description_, v, &StationController::DescriptionChanged);
+}
+
+void StationController::SetSessionTime(const QString& v)
+{
+    Update(sessionTime_, v, &StationController::SessionTimeChanged);
+}
+
+void StationController::SetStarted(bool v)
+{
+    Update(started_, v, &StationController::StartedChanged);
+}
+
+void StationController::SetControlEnabled(bool v)
+{
+    Update(controlEnabled_, v, &StationController::ControlEnabledChanged);
+}
+
+}  // namespace quintar

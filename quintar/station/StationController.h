@@ -1,0 +1,213 @@
+// The station controller: the host's whole behaviour without drawing anything. It owns the
+// library object, receives the library's notifications as Qt events, starts and stops the
+// station, switches the radio's power, polls the radio once a second with a watchdog, and keeps
+// the status panel's state, which a window shows and headless mode prints.
+#pragma once
+
+#include <QEvent>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <mutex>
+
+#include "Brenlow.h"
+#include "HostOptions.h"
+#include "Platform.h"
+
+namespace quintar {
+
+// The voice service of a logged-in client. None is built yet; the controller runs without one.
+class VoiceService {
+public:
+    virtual ~VoiceService() = default;
+    virtual bool Start() = 0;
+    virtual void Stop() = 0;
+};
+
+// The library's notification message, carried to the controller's thread.
+class NotificationEvent final : public QEvent {
+public:
+    static constexpr QEvent::Type kType = static_cast<QEvent::Type>(QEvent::User + 12800);
+    NotificationEvent(unsigned message, unsigned long code, long value)
+        : QEvent(kType), message(message), code(code), value(value) {}
+    const unsigned message;
+    const unsigned long code;
+    const long value;
+};
+
+class StationController : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString modelName READ ModelName NOTIFY ModelNameChanged)
+    Q_PROPERTY(bool powerLamp READ PowerLamp NOTIFY PowerLampChanged)
+    Q_PROPERTY(bool controlLamp READ ControlLamp NOTIFY ControlLampChanged)
+    Q_PROPERTY(bool onAir READ OnAir NOTIFY OnAirChanged)
+    Q_PROPERTY(QString userId READ UserId NOTIFY UserIdChanged)
+    Q_PROPERTY(QString clientAddress READ ClientAddress NOTIFY ClientAddressChanged)
+    Q_PROPERTY(QString description READ Description NOTIFY DescriptionChanged)
+    Q_PROPERTY(QString sessionTime READ SessionTime NOTIFY SessionTimeChanged)
+    Q_PROPERTY(bool busy READ Busy NOTIFY BusyChanged)
+    Q_PROPERTY(bool started READ Started NOTIFY StartedChanged)
+    Q_PROPERTY(bool controlEnabled READ ControlEnabled NOTIFY ControlEnabledChanged)
+
+public:
+    enum class StartResult { Started, NotAllowed, SerialPortFailed, ModelNotDetected, ModelRefused, SocketFailed };
+    Q_ENUM(StartResult)
+    enum class StopCause { Command, Watchdog, Teardown };
+    Q_ENUM(StopCause)
+    enum class FocusTarget { PowerSwitch, Control };
+    Q_ENUM(FocusTarget)
+
+    static constexpr int kPollIntervalMs = 1000;
+    static constexpr unsigned kWatchdogLimit = 3;  // a fourth silent tick stops the station
+
+    // Registers itself as the library's host window and `profile` as its profile; both are
+    // unregistered again at destruction, after a running station has been stopped.
+    StationController(brenlow::Profile& profile, HostOptions options, QObject* parent = nullptr);
+    ~StationController() override;
+    StationController(const StationController&) = delete;
+    StationController& operator=(const StationController&) = delete;
+
+    StartResult Start();                  // "ON"
+    void Stop(StopCause cause = StopCause::Command);  // "OFF"
+    void Control(StopCause cause = StopCause::Command);  // "CONTROL": stop if running, else start
+    void PowerSwitch();                   // "Power Switch"
+    void SetVoiceService(VoiceService* voice) { voice_ = voice; }
+
+    CBrenlow& Library() { return radio_; }
+    const HostOptions& Options() const { return options_; }
+
+    bool Running() const { return running_; }
+    bool ServerOpen() const { return serverOpen_; }
+    bool ClientLoggedIn() const { return clientLoggedIn_; }
+    bool RadioPowerOn() const { return radioPowerOn_; }
+    bool Transmitting() const { return transmitting_; }
+    unsigned ModelId() const { return modelId_; }
+    unsigned WatchdogCount() const { return watchdogCount_; }
+    bool PollTimerActive() const { return pollTimer_.isActive(); }
+
+    QString ModelName() const { return modelName_; }
+    bool PowerLamp() const { return powerLamp_; }
+    bool ControlLamp() const { return controlLamp_; }
+    bool OnAir() const { return transmitting_; }
+    QString UserId() const { return userId_; }
+    QString ClientAddress() const { return clientAddress_; }
+    QString Description() const { return description_; }
+    QString SessionTime() const { return sessionTime_; }
+    bool Busy() const { return busy_; }
+    bool Started() const { return started_; }  // "ON" grayed, "OFF" enabled
+    bool ControlEnabled() const { return controlEnabled_; }
+
+signals:
+    void ModelNameChanged(const QString& name);
+    void PowerLampChanged(bool lit);
+    void ControlLampChanged(bool lit);
+    void OnAirChanged(bool on);
+    void UserIdChanged(const QString& userId);
+    void ClientAddressChanged(const QString& address);
+    void DescriptionChanged(const QString& description);
+    void SessionTimeChanged(const QString& text);
+    void BusyChanged(bool busy);
+    void StartedChanged(bool started);
+    void ControlEnabledChanged(bool enabled);
+    void FocusRequested(quintar::StationController::FocusTarget target);
+    // A start failure the operator must see; a window shows it as a message box.
+    void ErrorMessage(const QString& caption, const QString& text);
+    // Every line this controller adds to the access log, whether or not logging is on.
+    void LogWritten(const QString& line);
+    // After the panel has taken in a connection event (1 accepted, 2 ended, 3 logged in).
+    void ConnectionEvent(int value);
+    void Stopped(quintar::StationController::StopCause cause);
+
+protected:
+    bool event(QEvent* e) override;
+
+private:
+    // The host window the library posts to; posts reach the controller's thread as events.
+    class Mailbox final : public brenlow::HostWindow {
+    public:
+        explicit Mailbox(QObject* target) : target_(target) {}
+        void Post(unsigned message, unsigned long wParam, long lParam) override;
+        void Detach();
+        // Orders what a poster wrote into its event before what the receiver reads from it.
+        // Qt's queue does so too, but with futexes that ThreadSanitizer cannot see.
+        void Synchronize();
+
+    private:
+        std::mutex lock_;
+        QObject* target_;
+    };
+
+    struct NotificationRow {
+        unsigned long code;
+        void (StationController::*handle)(long value);
+    };
+    static const NotificationRow kNotificationRows[8];
+
+    void OnNotification(unsigned long code, long value);
+    void OnAutoInformation(long value);
+    void OnIdentity(long value);
+    void OnStatus(long value);
+    void OnPowerState(long value);
+    void OnReceive(long value);
+    void OnTransmit(long value);
+    void OnSessionTick(long value);
+    void OnConnectionEvent(long value);
+    void OnPollTimer();
+
+    bool EnterBusy();
+    void LeaveBusy(bool entered);
+    void Log(const QString& line);
+    void SetOnAir(bool on);
+    void ClearPanel();
+    void RefreshSessionTime();
+    void StopVoice();
+    void DropPendingNotifications();
+
+    void SetModelName(const QString& v);
+    void SetPowerLamp(bool v);
+    void SetControlLamp(bool v);
+    void SetUserId(const QString& v);
+    void SetClientAddress(const QString& v);
+    void SetDescription(const QString& v);
+    void SetSessionTime(const QString& v);
+    void SetStarted(bool v);
+    void SetControlEnabled(bool v);
+    template <class T, class Signal>
+    void Update(T& field, const T& value, Signal changed)
+    {
+        if (field == value)
+            return;
+        field = value;
+        emit(this->*changed)(field);
+    }
+
+    brenlow::Profile& profile_;
+    const HostOptions options_;
+    CBrenlow radio_;
+    Mailbox mailbox_;
+    QTimer pollTimer_;
+    VoiceService* voice_ = nullptr;
+
+    unsigned watchdogCount_ = 0;
+    unsigned modelId_ = 0;
+    bool radioPowerOn_ = false;
+    bool transmitting_ = false;
+    bool voiceActive_ = false;
+    bool running_ = false;
+    bool serverOpen_ = false;
+    bool clientLoggedIn_ = false;
+    bool busy_ = false;
+
+    QString modelName_;
+    bool powerLamp_ = false;
+    bool controlLamp_ = false;
+    QString userId_;
+    QString clientAddress_;
+    QString description_;
+    QString sessionTime_;
+    bool started_ = false;
+    bool controlEnabled_ = true;
+};
+
+}  // namespace quintar

@@ -1,0 +1,260 @@
+// `quintar setup` as a real process on a real profile: every rule refused with the profile left
+// byte for byte as it was, accepted settings stored under their keys, and users added there
+// logging in over TCP.
+#include <QSettings>
+
+#include "StationFixture.h"
+
+namespace stationtest {
+namespace {
+
+class Setup : public StationTest {
+protected:
+    // Runs `quintar setup --profile <file> args...` with `input` on standard input.
+    int RunSetup(QStringList args, const std::string& input = {})
+    {
+        args.prepend(QString::fromStdString(profileFile.string()));
+        args.prepend("--profile");
+        args.prepend("setup");
+        last = std::make_unique<Program>(args);
+        EXPECT_TRUE(last->Run(input));
+        return last->ExitStatus();
+    }
+    QVariant Stored(const QString& key) const
+    {
+        return QSettings(QString::fromStdString(profileFile.string()), QSettings::IniFormat).value(key);
+    }
+    // A profile with two users, one slot left free between them.
+    void WriteStartingProfile()
+    {
+        settings.users = {{"Alice", "a1", "First", 0}, {"", "", "", 0}, {"bob", "b2", "", 1}};
+        settings.logFolder.clear();
+        WriteSettings(*profile, settings);
+    }
+    std::unique_ptr<Program> last;
+};
+
+struct Refused {
+    const char* name;
+    QStringList args;
+    std::string input;
+    const char* reason;  // part of the one-line message
+};
+
+std::string Bytes33()
+{
+    return std::string(33, 'p');
+}
+
+const Refused kRefused[] = {
+    {"comPortZero", {"set", "com-port", "0"}, "", "from 1 to 20"},
+    {"comPort21", {"set", "com-port", "21"}, "", "from 1 to 20"},
+    {"comPortText", {"set", "com-port", "one"}, "", "from 1 to 20"},
+    {"comDeviceRelative", {"set", "com-device", "1", "ttyUSB0"}, "", "absolute path"},
+    {"comDevicePort0", {"set", "com-device", "0", "/dev/ttyUSB0"}, "", "from 1 to 20"},
+    {"baudOutsideSet", {"set", "baud", "14400"}, "", "4800, 9600"},
+    {"baudSigned", {"set", "baud", "+9600"}, "", "4800, 9600"},
+    {"tcpPort1023", {"set", "tcp-port", "1023"}, "", "1024 to 65535"},
+    {"tcpPort65536", {"set", "tcp-port", "65536"}, "", "1024 to 65535"},
+    {"tcpPortNotDigits", {"set", "tcp-port", "50a"}, "", "1024 to 65535"},
+    {"tcpPortEmpty", {"set", "tcp-port", ""}, "", "1024 to 65535"},
+    {"sessionTime4", {"set", "session-time", "4"}, "", "unlimited (0), 1, 2, 3, 5"},
+    {"sessionTime121", {"set", "session-time", "121"}, "", "unlimited (0)"},
+    {"logOnWithoutFolder", {"set", "log", "on"}, "", "without a folder"},
+    {"logFolderMissing", {"set", "log", "on", "--folder", "/no/such/folder"}, "", "not an existing folder"},
+    {"voiceOnWithoutVoiceSupport", {"set", "voice", "on"}, "", "no voice support"},
+    {"unknownSetting", {"set", "colour", "red"}, "", "unknown command"},
+    {"missingValue", {"set", "baud"}, "", "usage"},
+    {"userIdWithBlank", {"user", "add", "two words", "--password-stdin"}, "pw\n", "invalid character"},
+    {"userIdWithSemicolon", {"user", "add", "a;b", "--password-stdin"}, "pw\n", "invalid character"},
+    {"userIdNonAscii", {"user", "add", "Jörg", "--password-stdin"}, "pw\n", "invalid character"},
+    {"userIdControl", {"user", "add", "tab\there", "--password-stdin"}, "pw\n", "invalid character"},
+    {"userId33", {"user", "add", QString(33, 'u'), "--password-stdin"}, "pw\n", "more than 32"},
+    {"userIdDuplicateIgnoringCase", {"user", "add", "alice", "--password-stdin"}, "pw\n", "already in use"},
+    {"passwordWithBlank", {"user", "add", "carol", "--password-stdin"}, "two words\n", "invalid character"},
+    {"passwordWithSemicolon", {"user", "add", "carol", "--password-stdin"}, "pw;x\n", "invalid character"},
+    {"passwordNonAscii", {"user", "add", "carol", "--password-stdin"}, "pässword\n", "invalid character"},
+    {"password33", {"user", "add", "carol", "--password-stdin"}, Bytes33() + "\n", "more than 32"},
+    {"passwordEmpty", {"user", "add", "carol", "--password-stdin"}, "\n", "must not be empty"},
+    {"passwordMissing", {"user", "add", "carol", "--password-stdin"}, "", "no password"},
+    {"passwordWithoutTerminal", {"user", "add", "carol"}, "pw\n", "no terminal"},
+    {"passwordOnCommandLine", {"user", "add", "carol", "--password", "pw"}, "", "unexpected argument"},
+    {"description129", {"user", "add", "carol", "--description", QString(129, 'd'), "--password-stdin"}, "pw\n",
+     "more than 128"},
+    {"descriptionWithLineBreak", {"user", "add", "carol", "--description", "a\nb", "--password-stdin"}, "pw\n",
+     "line break"},
+    {"descriptionWithTab", {"user", "edit", "bob", "--description", "a\tb"}, "", "tab"},
+    {"editUnknownUser", {"user", "edit", "zed", "--disabled"}, "", "no user"},
+    {"deleteUnknownUser", {"user", "delete", "zed"}, "", "no user"},
+    {"enableUnknownUser", {"user", "enable", "zed"}, "", "no user"},
+    {"enabledAndDisabled", {"user", "edit", "bob", "--enabled", "--disabled"}, "", "exclude each other"},
+    {"unknownGroup", {"users", "list"}, "", "unknown command"},
+};
+
+class SetupRule : public Setup, public ::testing::WithParamInterface<Refused> {};
+
+TEST_P(SetupRule, isRefusedWithOneLineStatus2AndTheProfileUnchanged)
+{
+    WriteStartingProfile();
+    const std::optional<std::string> before = FileBytes(profileFile);
+    ASSERT_TRUE(before);
+    EXPECT_EQ(RunSetup(GetParam().args, GetParam().input), 2);
+    EXPECT_EQ(Count(last->Err(), "\n"), 1u) << last->Err();
+    EXPECT_NE(last->Err().find(GetParam().reason), std::string::npos) << last->Err();
+    EXPECT_EQ(FileBytes(profileFile), before);
+    EXPECT_EQ(FileMode(profileFile), 0600u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, SetupRule, ::testing::ValuesIn(kRefused),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct Accepted {
+    const char* name;
+    QStringList args;
+    const char* key;
+    QVariant value;
+};
+
+class SetupSetting : public Setup, public ::testing::WithParamInterface<Accepted> {};
+
+TEST_P(SetupSetting, isStoredUnderItsKey)
+{
+    std::filesystem::create_directories(dir.Path() / "logs");
+    QStringList args = GetParam().args;
+    args.replaceInStrings("@LOGS@", QString::fromStdString((dir.Path() / "logs").string()));
+    EXPECT_EQ(RunSetup(args), 0) << last->Err();
+    QVariant expected = GetParam().value;
+    if (expected.toString() == "@LOGS@")
+        expected = QString::fromStdString((dir.Path() / "logs").string());
+    EXPECT_EQ(Stored(GetParam().key).toString(), expected.toString());
+    EXPECT_EQ(FileMode(profileFile), 0600u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, SetupSetting,
+    ::testing::Values(Accepted{"comPort20", {"set", "com-port", "20"}, "Setting/COM Port", 20},
+                      Accepted{"comDevice", {"set", "com-device", "2", "/dev/ttyUSB1"}, "Ports/COM2", "/dev/ttyUSB1"},
+                      Accepted{"baud4800", {"set", "baud", "4800"}, "Setting/COM Baud", 4800},
+                      Accepted{"baud115200", {"set", "baud", "115200"}, "Setting/COM Baud", 115200},
+                      Accepted{"tcpPort1024", {"set", "tcp-port", "1024"}, "Setting/VEXA IP Port No", 1024},
+                      Accepted{"tcpPort65535", {"set", "tcp-port", "65535"}, "Setting/VEXA IP Port No", 65535},
+                      Accepted{"sessionUnlimited", {"set", "session-time", "unlimited"}, "Setting/VEXA Session Time", 0},
+                      Accepted{"session120", {"set", "session-time", "120"}, "Setting/VEXA Session Time", 120},
+                      Accepted{"logOn", {"set", "log", "on", "--folder", "@LOGS@"}, "Setting/VEXA Log", 1},
+                      Accepted{"logFolder", {"set", "log", "off", "--folder", "@LOGS@"}, "File Path/VEXA Log File Path",
+                               "@LOGS@"},
+                      Accepted{"voiceOff", {"set", "voice", "off"}, "Setting/VEXA Voice", 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Setup, firstWriteCreatesAnOwnerOnlyProfile)
+{
+    ASSERT_FALSE(std::filesystem::exists(profileFile));
+    EXPECT_EQ(RunSetup({"set", "baud", "19200"}), 0);
+    EXPECT_EQ(FileMode(profileFile), 0600u);
+}
+
+TEST_F(Setup, logCanBeSwitchedOnWithTheFolderStoredBefore)
+{
+    std::filesystem::create_directories(dir.Path() / "logs");
+    ASSERT_EQ(RunSetup({"set", "log", "off", "--folder", QString::fromStdString((dir.Path() / "logs").string())}), 0);
+    EXPECT_EQ(RunSetup({"set", "log", "on"}), 0) << last->Err();
+    EXPECT_EQ(Stored("Setting/VEXA Log").toInt(), 1);
+}
+
+TEST_F(Setup, usersAreAddedToFreeSlotsEditedAndDeletedInPlace)
+{
+    WriteStartingProfile();
+    ASSERT_EQ(RunSetup({"user", "add", "carol", "--description", "Third desk", "--password-stdin"}, "c;3\n"), 2);
+    ASSERT_EQ(RunSetup({"user", "add", "carol", "--description", "Third desk", "--password-stdin"}, "c3~\x7f\r\n"), 0)
+        << last->Err();
+    EXPECT_EQ(Stored("Setting/VEXA 001 User ID").toString(), "carol");  // the free slot
+    EXPECT_EQ(Stored("Setting/VEXA 001 Password").toString(), "c3~\x7f");
+    EXPECT_EQ(Stored("Setting/VEXA 001 Description").toString(), "Third desk");
+    EXPECT_EQ(Stored("Setting/VEXA 001 User Disabled").toInt(), 0);
+
+    ASSERT_EQ(RunSetup({"user", "edit", "ALICE", "--description", "Moved", "--disabled", "--password-stdin"}, "new\n"), 0);
+    EXPECT_EQ(Stored("Setting/VEXA 000 User ID").toString(), "Alice");
+    EXPECT_EQ(Stored("Setting/VEXA 000 Password").toString(), "new");
+    EXPECT_EQ(Stored("Setting/VEXA 000 Description").toString(), "Moved");
+    EXPECT_EQ(Stored("Setting/VEXA 000 User Disabled").toInt(), 1);
+
+    ASSERT_EQ(RunSetup({"user", "enable", "bob"}), 0);
+    EXPECT_EQ(Stored("Setting/VEXA 002 User Disabled").toInt(), 0);
+    ASSERT_EQ(RunSetup({"user", "delete", "bob"}), 0);
+    EXPECT_EQ(Stored("Setting/VEXA 002 User ID").toString(), "");
+    EXPECT_EQ(Stored("Setting/VEXA 002 Password").toString(), "");
+
+    ASSERT_EQ(RunSetup({"user", "list"}), 0);
+    EXPECT_NE(last->Out().find("Alice"), std::string::npos);
+    EXPECT_NE(last->Out().find("carol"), std::string::npos);
+    EXPECT_EQ(last->Out().find("bob"), std::string::npos);
+    EXPECT_EQ(last->Out().find("new"), std::string::npos);  // passwords are never shown
+}
+
+TEST_F(Setup, atMostTenUsers)
+{
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(RunSetup({"user", "add", QString("u%1").arg(i), "--password-stdin"}, "pw\n"), 0) << i;
+    const std::optional<std::string> before = FileBytes(profileFile);
+    EXPECT_EQ(RunSetup({"user", "add", "u10", "--password-stdin"}, "pw\n"), 2);
+    EXPECT_NE(last->Err().find("ten users"), std::string::npos);
+    EXPECT_EQ(FileBytes(profileFile), before);
+}
+
+TEST_F(Setup, showPrintsEverySetting)
+{
+    WriteStartingProfile();
+    ASSERT_EQ(RunSetup({"show"}), 0);
+    const std::vector<std::string> lines = {"com-port      1", "baud          9600",
+                                            "tcp-port      " + std::to_string(settings.tcpPort), "users         2 of 10",
+                                            "session-time  unlimited", "log           off (folder -)"};
+    for (const std::string& text : lines)
+        EXPECT_NE(last->Out().find(text), std::string::npos) << text << "\n" << last->Out();
+    EXPECT_EQ(last->Out().find("a1"), std::string::npos);
+}
+
+TEST_F(Setup, helpDescribesEveryCommand)
+{
+    ASSERT_EQ(RunSetup({"--help"}), 0);
+    for (const char* word : {"com-port", "com-device", "baud", "tcp-port", "session-time", "log", "voice", "user add",
+                             "user edit", "user delete", "user enable", "user disable", "--password-stdin"})
+        EXPECT_NE(last->Out().find(word), std::string::npos) << word;
+}
+
+// What setup stores is what the session server checks at login.
+struct LoginCase {
+    const char* name;
+    QStringList addArgs;
+    std::string password;
+    const char* answer;
+};
+
+class SetupUserLogin : public Setup, public ::testing::WithParamInterface<LoginCase> {};
+
+TEST_P(SetupUserLogin, logsInOverTcp)
+{
+    StartRadio();
+    WriteSettings(*profile, settings);
+    ASSERT_EQ(RunSetup(GetParam().addArgs, GetParam().password + "\n"), 0) << last->Err();
+    MakeControllerKeepingProfile();
+    ASSERT_EQ(controller->Start(), StartResult::Started);
+
+    Client client;
+    ASSERT_TRUE(client.Connect(static_cast<unsigned>(settings.tcpPort), 5000));
+    ASSERT_TRUE(client.Send("UID:" + GetParam().addArgs[2].toStdString() + ";"));
+    ASSERT_TRUE(client.ReadUntil("UID:OK;", 5000));
+    ASSERT_TRUE(client.Send("PWD:" + GetParam().password + ";"));
+    EXPECT_TRUE(client.ReadUntil(GetParam().answer, 5000)) << client.Received();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Users, SetupUserLogin,
+    ::testing::Values(LoginCase{"enabled", {"user", "add", "op7", "--password-stdin"}, "S3cr3t!", "PWD:OK;>@@UE1;"},
+                      LoginCase{"disabled",
+                                {"user", "add", "op8", "--disabled", "--password-stdin"},
+                                "S3cr3t!",
+                                "PWD:OK;>@@UE0;"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace stationtest

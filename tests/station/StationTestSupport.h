@@ -1,0 +1,123 @@
+// Helpers of the station tests: a Qt application per test, event pumping with deadlines, a
+// profile written through the real settings file, a TCP client, the access log, and the host
+// program run as a real process.
+#pragma once
+
+#include <QCoreApplication>
+#include <QString>
+#include <QStringList>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "SettingsProfile.h"
+
+namespace stationtest {
+
+// The Qt application the controller's events and timers need, for one test.
+class QtApp {
+public:
+    QtApp();
+    ~QtApp();
+
+private:
+    int argc_ = 1;
+    char name_[16] = "test_station";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QCoreApplication> app_;
+};
+
+// Delivers events until the condition holds or the time runs out.
+bool PumpUntil(const std::function<bool()>& condition, int timeoutMs);
+void PumpFor(int ms);
+
+// A TCP port on 127.0.0.1 that nothing listens on at the moment of the call.
+unsigned FreeTcpPort();
+
+std::size_t Count(std::string_view text, std::string_view what);
+
+// Every access log file of a folder, in name order, joined.
+std::string ReadLog(const std::filesystem::path& folder);
+
+// The settings of one station, written to a real profile file.
+struct StationSettings {
+    int comPort = 1;
+    std::string device;          // section "Ports", key "COM<comPort>"
+    int baud = 9600;
+    int tcpPort = 0;
+    std::filesystem::path logFolder;  // empty: access log off
+    int sessionMinutes = 0;
+    struct User {
+        std::string id, password, description;
+        int disabled = 0;
+    };
+    std::vector<User> users;
+};
+void WriteSettings(quintar::SettingsProfile& profile, const StationSettings& s);
+
+// A blocking TCP client of the session server.
+class Client {
+public:
+    ~Client();
+    bool Connect(unsigned port, int timeoutMs);
+    bool Send(std::string_view text);
+    // Reads until `text` has arrived (true) or the time runs out; everything read is kept.
+    bool ReadUntil(std::string_view text, int timeoutMs);
+    const std::string& Received() const { return received_; }
+    // Logs in with "UID:" and "PWD:"; true when the server answered "PWD:OK;>@@UE1;".
+    bool LogIn(const std::string& user, const std::string& password, int timeoutMs);
+    void Close();
+
+private:
+    int fd_ = -1;
+    std::string received_;
+};
+
+// The host program or its setup command as a child process with its own session (no terminal).
+// Started with posix_spawn: a fork of this multi-threaded test would not be safe.
+class Program {
+public:
+    explicit Program(QStringList arguments, QStringList extraEnvironment = {});
+    ~Program();  // kills a child still running
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+    bool Start();
+    // Runs to its end with `input` on standard input; false on time-out.
+    bool Run(const std::string& input = {}, int timeoutMs = 20000);
+    // Waits until standard output holds `text`.
+    bool WaitForOutput(std::string_view text, int timeoutMs);
+    bool WaitForExit(int timeoutMs);
+    void Signal(int signal);
+    int Pid() const { return pid_; }
+    int ExitStatus() const { return exitStatus_; }
+    bool ExitedNormally() const { return exitedNormally_; }
+    const std::string& Out();
+    const std::string& Err();
+
+private:
+    void Collect(int waitMs);
+    bool Reap();
+    std::vector<std::string> argv_;
+    std::vector<std::string> env_;
+    int pid_ = -1;
+    int in_ = -1, out_ = -1, err_ = -1;
+    bool exited_ = false;
+    bool exitedNormally_ = false;
+    int exitStatus_ = -1;
+    std::string outText_, errText_;
+};
+
+// Path of the host program under test.
+QString HostProgram();
+
+// The profile file's bytes, or nothing when it does not exist.
+std::optional<std::string> FileBytes(const std::filesystem::path& file);
+unsigned FileMode(const std::filesystem::path& file);
+
+}  // namespace stationtest

@@ -62,6 +62,32 @@ struct AnswerRow {
     }
 };
 
+// Finds the row of a command (two letters) that serves an identity in a table whose rows carry
+// `letters` and `models`, the rows of one command adjacent. Built at compile time.
+template <class Row, std::size_t N>
+class LetterIndex {
+public:
+    constexpr explicit LetterIndex(const Row (&rows)[N]) : rows_(rows), first_{} {
+        for (auto& row : first_)
+            for (auto& cell : row) cell = -1;
+        for (std::size_t i = N; i-- > 0;) first_[rows[i].letters[0] - 'A'][rows[i].letters[1] - 'A'] = static_cast<std::int16_t>(i);
+    }
+
+    const Row* Find(unsigned char first, unsigned char second, std::uint32_t modelId) const {
+        if (first < 'A' || first > 'Z' || second < 'A' || second > 'Z') return nullptr;
+        std::int16_t i = first_[first - 'A'][second - 'A'];
+        if (i < 0) return nullptr;
+        for (std::size_t r = static_cast<std::size_t>(i);
+             r < N && rows_[r].letters[0] == first && rows_[r].letters[1] == second; ++r)
+            if (Serves(rows_[r].models, modelId)) return &rows_[r];
+        return nullptr;
+    }
+
+private:
+    const Row (&rows_)[N];
+    std::int16_t first_[26][26];
+};
+
 // The row for these two letters that serves this identity, or null.
 const AnswerRow* FindAnswerRow(unsigned char first, unsigned char second, std::uint32_t modelId);
 

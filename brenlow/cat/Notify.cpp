@@ -180,25 +180,10 @@ constexpr bool CodesAreUnique() {
 }
 static_assert(CodesAreUnique(), "notification table: a code used twice or a command listed twice per model");
 
-struct NotifyIndex {
-    std::int16_t first[26][26];
-    constexpr NotifyIndex() : first{} {
-        for (auto& row : first)
-            for (auto& cell : row) cell = -1;
-        for (std::size_t i = kNotifyCount; i-- > 0;)
-            first[kNotifications[i].letters[0] - 'A'][kNotifications[i].letters[1] - 'A'] = static_cast<std::int16_t>(i);
-    }
-};
-constexpr NotifyIndex kNotifyIndex;
+constexpr LetterIndex kNotifyIndex(kNotifications);
 
 const NotifyRow* FindNotifyRow(unsigned char first, unsigned char second, std::uint32_t modelId) {
-    if (first < 'A' || first > 'Z' || second < 'A' || second > 'Z') return nullptr;
-    std::int16_t i = kNotifyIndex.first[first - 'A'][second - 'A'];
-    if (i < 0) return nullptr;
-    for (std::size_t r = static_cast<std::size_t>(i);
-         r < kNotifyCount && kNotifications[r].letters[0] == first && kNotifications[r].letters[1] == second; ++r)
-        if (Serves(kNotifications[r].models, modelId)) return &kNotifications[r];
-    return nullptr;
+    return kNotifyIndex.Find(first, second, modelId);
 }
 
 long HighLow(std::uint32_t high, std::uint32_t low) {

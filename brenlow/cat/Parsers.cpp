@@ -158,17 +158,7 @@ constexpr bool RowsAreSound() {
 }
 static_assert(RowsAreSound(), "answer table: bad field, overlapping models or split command");
 
-// First row per pair of letters, for a lookup without a search.
-struct RowIndex {
-    std::int16_t first[26][26];
-    constexpr RowIndex() : first{} {
-        for (auto& row : first)
-            for (auto& cell : row) cell = -1;
-        for (std::size_t i = kRowCount; i-- > 0;)
-            first[kAnswers[i].letters[0] - 'A'][kAnswers[i].letters[1] - 'A'] = static_cast<std::int16_t>(i);
-    }
-};
-constexpr RowIndex kIndex;
+constexpr LetterIndex kIndex(kAnswers);
 
 std::uint32_t Convert(const Field& f, const unsigned char* a, std::size_t length) {
     switch (f.conv) {
@@ -197,13 +187,7 @@ void StoreFields(const AnswerRow& row, const unsigned char* a, std::size_t lengt
 }  // namespace
 
 const AnswerRow* FindAnswerRow(unsigned char first, unsigned char second, std::uint32_t modelId) {
-    if (first < 'A' || first > 'Z' || second < 'A' || second > 'Z') return nullptr;
-    std::int16_t i = kIndex.first[first - 'A'][second - 'A'];
-    if (i < 0) return nullptr;
-    for (std::size_t r = static_cast<std::size_t>(i);
-         r < kRowCount && kAnswers[r].letters[0] == first && kAnswers[r].letters[1] == second; ++r)
-        if (Serves(kAnswers[r].models, modelId)) return &kAnswers[r];
-    return nullptr;
+    return kIndex.Find(first, second, modelId);
 }
 
 bool StoreAnswer(const AnswerRow& row, const unsigned char* a, std::size_t length, AnswerCache& cache) {

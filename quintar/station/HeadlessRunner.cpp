@@ -230,6 +230,7 @@ int RunHeadless(int argc, const char* const* argv)
             status = kHeadlessStartFailed;
         } else {
             status = QCoreApplication::exec();
+            controller.Stop(StationController::StopCause::Teardown);  // while the handlers' state lives
         }
     }
     RestoreStopSignals();

@@ -89,7 +89,10 @@ std::string Bytes(const QString& text)
 
 std::string Quoted(const QString& text)
 {
-    return "\"" + Bytes(text) + "\"";
+    std::string quoted(1, '"');
+    quoted += Bytes(text);
+    quoted += '"';
+    return quoted;
 }
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b)

@@ -86,6 +86,7 @@ StationController::StationController(brenlow::Profile& profile, HostOptions opti
     pollTimer_.setInterval(kPollIntervalMs);
     connect(&pollTimer_, &QTimer::timeout, this, &StationController::OnPollTimer);
     CBrenlow::SetProfile(&profile_);
+    CBrenlow::SetVoiceCapabilityCheck(&GetVoiceEnableOS);
     radio_.WinMsgSendReg(&mailbox_);
     if (options_.loadMessageEnabled)
         radio_.SetLoadMessageEnable(1);
@@ -101,6 +102,7 @@ StationController::~StationController()
     mailbox_.Detach();
     if (options_.loadMessageEnabled)
         radio_.SetLoadMessageEnable(0);
+    CBrenlow::SetVoiceCapabilityCheck(nullptr);
     CBrenlow::SetProfile(nullptr);
 }
 

@@ -210,6 +210,20 @@ TEST_F(Headless, verbosePrintsConnectionEventsAndPanelChanges)
     EXPECT_TRUE(host.WaitForExit(15000));
 }
 
+TEST_F(Headless, accessLogAlertIsOneLineOnStandardErrorAndServiceGoesOn)
+{
+    StartRadio();
+    Program host(Arguments(), Environment());
+    // The log stays on, but its folder does not exist.
+    profile->WriteString(quintar::keys::kFilePath, "VEXA Log File Path", (dir.Path() / "missing-folder").string());
+    ASSERT_TRUE(host.Start());
+    ASSERT_TRUE(host.WaitForOutput(ReadyLine(), 15000)) << host.Err();
+    EXPECT_NE(host.Err().find("VEXA Log:File Open Error!!\n"), std::string::npos) << host.Err();
+    host.Signal(SIGTERM);
+    ASSERT_TRUE(host.WaitForExit(15000));
+    EXPECT_EQ(host.ExitStatus(), 0);
+}
+
 TEST_F(Headless, withoutHeadlessOrSetupTheProgramExplainsAndExits2)
 {
     Program program({"-EDM"});

@@ -9,11 +9,8 @@
 #include <sstream>
 #include <thread>
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -44,19 +41,6 @@ bool PumpUntil(const std::function<bool()>& condition, int timeoutMs)
 void PumpFor(int ms)
 {
     PumpUntil([] { return false; }, ms);
-}
-
-unsigned FreeTcpPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    socklen_t length = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length);
-    ::close(fd);
-    return ntohs(addr.sin_port);
 }
 
 std::size_t Count(std::string_view text, std::string_view what)
@@ -103,68 +87,6 @@ void WriteSettings(quintar::SettingsProfile& profile, const StationSettings& s)
     if (!s.logFolder.empty())
         std::filesystem::create_directories(s.logFolder);
     profile.Write(e);
-}
-
-Client::~Client()
-{
-    Close();
-}
-
-bool Client::Connect(unsigned port, int timeoutMs)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    do {
-        Close();
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(static_cast<uint16_t>(port));
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-            ReadUntil("Talvern Network Command System.\r\n>", 2000))
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    } while (std::chrono::steady_clock::now() < end);
-    Close();
-    return false;
-}
-
-bool Client::Send(std::string_view text)
-{
-    return fd_ >= 0 && ::send(fd_, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
-}
-
-bool Client::ReadUntil(std::string_view text, int timeoutMs)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (received_.find(text) == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-        if (fd_ < 0 || left.count() <= 0)
-            return false;
-        pollfd p{fd_, POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(left.count())) <= 0)
-            continue;
-        char buffer[2048];
-        const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
-        if (n <= 0)
-            return received_.find(text) != std::string::npos;
-        received_.append(buffer, static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-bool Client::LogIn(const std::string& user, const std::string& password, int timeoutMs)
-{
-    return Send("UID:" + user + ";") && ReadUntil("UID:OK;", timeoutMs) && Send("PWD:" + password + ";") &&
-           ReadUntil("PWD:OK;>@@UE", timeoutMs) && ReadUntil(";", 100) &&
-           received_.find("PWD:OK;>@@UE1;") != std::string::npos;
-}
-
-void Client::Close()
-{
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
 }
 
 QString HostProgram()

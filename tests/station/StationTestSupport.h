@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "SessionClient.h"
 #include "SettingsProfile.h"
 
 namespace stationtest {
@@ -37,8 +38,7 @@ private:
 bool PumpUntil(const std::function<bool()>& condition, int timeoutMs);
 void PumpFor(int ms);
 
-// A TCP port on 127.0.0.1 that nothing listens on at the moment of the call.
-unsigned FreeTcpPort();
+using testsupport::FreeTcpPort;
 
 std::size_t Count(std::string_view text, std::string_view what);
 
@@ -61,21 +61,29 @@ struct StationSettings {
 };
 void WriteSettings(quintar::SettingsProfile& profile, const StationSettings& s);
 
-// A blocking TCP client of the session server.
+// A session client that keeps everything it read, with the login dialogue as one step.
 class Client {
 public:
-    ~Client();
-    bool Connect(unsigned port, int timeoutMs);
-    bool Send(std::string_view text);
+    bool Connect(unsigned port, int timeoutMs) { return client_.ConnectAndGreet(port, timeoutMs); }
+    bool Send(std::string_view text) { return client_.Send(text); }
     // Reads until `text` has arrived (true) or the time runs out; everything read is kept.
-    bool ReadUntil(std::string_view text, int timeoutMs);
+    bool ReadUntil(std::string_view text, int timeoutMs)
+    {
+        received_ += client_.ReadUntil(text, timeoutMs);
+        return received_.find(text) != std::string::npos;
+    }
     const std::string& Received() const { return received_; }
-    // Logs in with "UID:" and "PWD:"; true when the server answered "PWD:OK;>@@UE1;".
-    bool LogIn(const std::string& user, const std::string& password, int timeoutMs);
-    void Close();
+    // True when the server answered "PWD:OK;>@@UE1;".
+    bool LogIn(const std::string& user, const std::string& password, int timeoutMs)
+    {
+        return Send("UID:" + user + ";") && ReadUntil("UID:OK;", timeoutMs) && Send("PWD:" + password + ";") &&
+               ReadUntil("PWD:OK;>@@UE", timeoutMs) && ReadUntil(";", timeoutMs) &&
+               received_.find("PWD:OK;>@@UE1;") != std::string::npos;
+    }
+    void Close() { client_.Close(); }
 
 private:
-    int fd_ = -1;
+    testsupport::SessionClient client_;
     std::string received_;
 };
 

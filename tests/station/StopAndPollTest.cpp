@@ -69,18 +69,6 @@ TEST_F(StationTest, controllerTeardownStopsARunningStationWithOneEndLine)
     EXPECT_NE(radio->Received().find("AI0;"), std::string::npos);
 }
 
-TEST_F(StationTest, controlTogglesBetweenStartAndStop)
-{
-    StartRadio();
-    MakeController();
-    controller->Control();
-    EXPECT_TRUE(controller->Running());
-    controller->Control();
-    EXPECT_FALSE(controller->Running());
-    const std::string log = Log();
-    EXPECT_LT(log.find("- START - Successful"), log.find("- END - End VEXA."));
-}
-
 // The power switch's parameter depends on the power state and the model.
 struct PowerCase {
     const char* name;

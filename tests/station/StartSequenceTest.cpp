@@ -149,7 +149,7 @@ const StartCase kStartCases[] = {
 
 class StartOutcome : public StationTest, public ::testing::WithParamInterface<StartCase> {};
 
-TEST_P(StartOutcome, logsShowsAndLeavesStateAsSpecified)
+TEST_P(StartOutcome, logsTellsAndLeavesTheStationAsTheTableSays)
 {
     const StartCase& c = GetParam();
     settings.comPort = 3;

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <thread>
+#include <utility>
 
 #include "ProfileKeys.h"
 #include "Utilities.h"
@@ -64,8 +65,29 @@ constexpr bool CodesAscend(const Row (&rows)[N])
 void StationController::Mailbox::Post(unsigned message, unsigned long wParam, long lParam)
 {
     std::lock_guard<std::mutex> g(lock_);
+    if (!target_)
+        return;
+    waiting_.push_back({message, wParam, lParam});
+    if (!eventPosted_) {
+        eventPosted_ = true;
+        QCoreApplication::postEvent(target_, new QEvent(kEventType));
+    }
+}
+
+std::vector<StationController::Mailbox::Message> StationController::Mailbox::Take()
+{
+    std::lock_guard<std::mutex> g(lock_);
+    eventPosted_ = false;
+    return std::exchange(waiting_, {});
+}
+
+void StationController::Mailbox::Discard()
+{
+    std::lock_guard<std::mutex> g(lock_);
     if (target_)
-        QCoreApplication::postEvent(target_, new NotificationEvent(message, wParam, lParam));
+        QCoreApplication::removePostedEvents(target_, kEventType);
+    waiting_.clear();
+    eventPosted_ = false;
 }
 
 void StationController::Mailbox::Synchronize()
@@ -109,11 +131,11 @@ StationController::~StationController()
 bool StationController::event(QEvent* e)
 {
     mailbox_.Synchronize();
-    if (e->type() != NotificationEvent::kType)
+    if (e->type() != Mailbox::kEventType)
         return QObject::event(e);
-    const auto* n = static_cast<const NotificationEvent*>(e);
-    if (n->message == kLibraryMessage)
-        OnNotification(n->code, n->value);
+    for (const Mailbox::Message& m : mailbox_.Take())
+        if (m.message == kLibraryMessage)
+            OnNotification(m.code, m.value);
     return true;
 }
 
@@ -431,7 +453,7 @@ void StationController::StopVoice()
 // Answers posted before a failed start closed the link would refill the cleared panel.
 void StationController::DropPendingNotifications()
 {
-    QCoreApplication::removePostedEvents(this, NotificationEvent::kType);
+    mailbox_.Discard();
 }
 
 bool StationController::EnterBusy()

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <mutex>
+#include <vector>
 
 #include "Brenlow.h"
 #include "HostOptions.h"
@@ -23,17 +24,6 @@ public:
     virtual ~VoiceService() = default;
     virtual bool Start() = 0;
     virtual void Stop() = 0;
-};
-
-// The library's notification message, carried to the controller's thread.
-class NotificationEvent final : public QEvent {
-public:
-    static constexpr QEvent::Type kType = static_cast<QEvent::Type>(QEvent::User + 12800);
-    NotificationEvent(unsigned message, unsigned long code, long value)
-        : QEvent(kType), message(message), code(code), value(value) {}
-    const unsigned message;
-    const unsigned long code;
-    const long value;
 };
 
 class StationController : public QObject {
@@ -123,11 +113,22 @@ protected:
     bool event(QEvent* e) override;
 
 private:
-    // The host window the library posts to; posts reach the controller's thread as events.
+    // The host window the library posts to. Posts queue here in order; one Qt event carries
+    // every post that arrives before the controller's thread takes them, so answers that come
+    // together wake that thread once.
     class Mailbox final : public brenlow::HostWindow {
     public:
+        struct Message {
+            unsigned message;
+            unsigned long code;
+            long value;
+        };
+        static constexpr QEvent::Type kEventType = static_cast<QEvent::Type>(QEvent::User + 12800);
+
         explicit Mailbox(QObject* target) : target_(target) {}
         void Post(unsigned message, unsigned long wParam, long lParam) override;
+        std::vector<Message> Take();
+        void Discard();  // drops what waits, with its event
         void Detach();
         // Orders what a poster wrote into its event before what the receiver reads from it.
         // Qt's queue does so too, but with futexes that ThreadSanitizer cannot see.
@@ -136,6 +137,8 @@ private:
     private:
         std::mutex lock_;
         QObject* target_;
+        std::vector<Message> waiting_;
+        bool eventPosted_ = false;
     };
 
     struct NotificationRow {

@@ -136,6 +136,14 @@ TEST_F(ProfileFile, writeUnderARegularFileFailsAndCreatesNothing)
     EXPECT_EQ(profile.GetInt("Setting", "COM Port", 1), 1);
 }
 
+// "T<thread>_<n>"
+std::string ThreadKey(int thread, int n)
+{
+    char key[32];
+    std::snprintf(key, sizeof key, "T%d_%d", thread, n);
+    return key;
+}
+
 TEST_F(ProfileFile, threadsReadingAndWritingAtOnceLoseNoWrite)
 {
     SettingsProfile profile(Path());
@@ -143,7 +151,7 @@ TEST_F(ProfileFile, threadsReadingAndWritingAtOnceLoseNoWrite)
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&profile, t] {
             for (int i = 0; i < 20; ++i) {
-                profile.WriteInt("Setting", "T" + std::to_string(t) + "_" + std::to_string(i), i);
+                profile.WriteInt("Setting", ThreadKey(t, i), i);
                 profile.GetString("Setting", "T0_0", "");
             }
         });
@@ -152,7 +160,7 @@ TEST_F(ProfileFile, threadsReadingAndWritingAtOnceLoseNoWrite)
         th.join();
     for (int t = 0; t < 4; ++t)
         for (int i = 0; i < 20; ++i)
-            ASSERT_EQ(profile.GetInt("Setting", "T" + std::to_string(t) + "_" + std::to_string(i), -1), i);
+            ASSERT_EQ(profile.GetInt("Setting", ThreadKey(t, i), -1), i);
     EXPECT_EQ(FileMode(dir.Path() / "Quintar.ini"), 0600u);
 }
 

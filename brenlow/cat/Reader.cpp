@@ -14,7 +14,7 @@ namespace {
 
 constexpr std::size_t kBufferSize = 1024;
 constexpr std::size_t kAnswerSize = 256;
-constexpr int kIdleWaitMs = 1000;  // a safety net only: data and Wake() end the wait at once
+constexpr int kNoLimit = -1;  // data, or Wake() from the close, ends the wait
 
 }  // namespace
 
@@ -28,7 +28,7 @@ unsigned CBrenlow::ThreadCom(void* state) {
 
     while (s.comThreadRun.load()) {
         if (s.serialPort.GetRcvDataLength() == 0) {
-            s.serialPort.WaitRcvData(kIdleWaitMs);
+            s.serialPort.WaitRcvData(kNoLimit);
             continue;
         }
         std::memset(chunk, 0, sizeof chunk);

@@ -17,7 +17,8 @@ using namespace brenlow::server;
 
 namespace {
 
-constexpr int kIdleWaitMs = 1000;  // a safety net: every event and deadline ends the wait sooner
+constexpr int kIdleWaitMs = 1000;  // with a client: a safety net, every event and deadline ends the wait sooner
+constexpr int kNoLimit = -1;       // without one, only a connection or a stop request ends the wait
 constexpr char kDunmoreRelease[] = "\x03;\rTC 1;\r";  // leaves packet mode, computer control back on
 constexpr char kCorrinKeyerClear[] = "KY                         ;";
 constexpr char kRadioReset[] = "ID;RX;IF;";
@@ -82,7 +83,7 @@ std::int64_t ElapsedSeconds(std::int64_t now, std::int64_t start) { return now >
 // How long the thread may block before its next deadline: login or idle limit, or the next
 // whole second of a limited session.
 int WaitBudgetMs(RadioState& s, std::int64_t now, const SessionClock& c) {
-    if (!s.clientConnected.load()) return kIdleWaitMs;
+    if (!s.clientConnected.load()) return kNoLimit;
     const Stamps t = ReadStamps(s);
     std::int64_t due;
     if (!s.session.loggedIn.load()) {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "Brenlow.h"
-#include "ProfileKeys.h"
+#include "SettingKeys.h"
 #include "SessionText.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "Brenlow.h"
-#include "ProfileKeys.h"
+#include "SettingKeys.h"
 #include "RadioState.h"
 
 namespace brenlow::server {

@@ -9,7 +9,7 @@
 
 #include "Brenlow.h"
 #include "Models.h"
-#include "ProfileKeys.h"
+#include "SettingKeys.h"
 #include "SessionText.h"
 
 using brenlow::RadioState;

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "../../brenlow/server/ProfileKeys.h"
+#include "SettingKeys.h"
 #include "TestSupport.h"
 
 namespace {

@@ -3,6 +3,7 @@
 // In terminal pass-through mode it parses nothing and relays raw bytes.
 #include <string.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "Brenlow.h"
@@ -35,31 +36,39 @@ unsigned CBrenlow::ThreadCom(void* state) {
         if (!s.serialPort.GetRcvData(chunk)) continue;
         std::size_t chunkLength = std::strlen(reinterpret_cast<char*>(chunk));
 
+        // Raw radio data is the logged-in operator's alone, never a stranger's before login.
         if (s.terminalMode.load()) {
-            if (s.socketServer.GetClientExist()) s.socketServer.Write(chunk, chunkLength);
+            if (s.socketServer.GetClientExist() && s.session.loggedIn.load()) s.socketServer.Write(chunk, chunkLength);
             continue;
         }
 
-        // Noise without ";" must not overflow pending: the oldest text makes room.
-        if (pendingLength + chunkLength > kBufferSize - 1) {
-            std::size_t drop = pendingLength + chunkLength - (kBufferSize - 1);
-            std::memmove(pending, pending + drop, pendingLength - drop);
-            pendingLength -= drop;
+        // The chunk is taken in pieces that fit beside pending, and complete answers are cut out
+        // after each piece, so an unfinished answer is never pushed out by the rest of a burst.
+        // Only text without any ";" (noise) is ever dropped, oldest first.
+        std::size_t taken = 0;
+        while (taken < chunkLength) {
+            if (pendingLength == kBufferSize - 1) {
+                const std::size_t drop = std::min(pendingLength, chunkLength - taken);
+                std::memmove(pending, pending + drop, pendingLength - drop);
+                pendingLength -= drop;
+                std::memset(pending + pendingLength, 0, kBufferSize - pendingLength);
+            }
+            const std::size_t piece = std::min(kBufferSize - 1 - pendingLength, chunkLength - taken);
+            std::memcpy(pending + pendingLength, chunk + taken, piece);
+            pendingLength += piece;
+            taken += piece;
+
+            auto* last = static_cast<unsigned char*>(::memrchr(pending, ';', pendingLength));
+            if (!last) continue;
+            std::size_t n = static_cast<std::size_t>(last - pending) + 1;
+            std::memset(block, 0, sizeof block);
+            std::memcpy(block, pending, n);
+            ConstituteData(block, &s);
+            if (s.socketServer.GetClientExist() && s.session.loggedIn.load()) s.socketServer.Write(block, n);
+            std::memmove(pending, pending + n, pendingLength - n);
+            pendingLength -= n;
             std::memset(pending + pendingLength, 0, kBufferSize - pendingLength);
         }
-        std::memcpy(pending + pendingLength, chunk, chunkLength);
-        pendingLength += chunkLength;
-
-        auto* last = static_cast<unsigned char*>(::memrchr(pending, ';', pendingLength));
-        if (!last) continue;
-        std::size_t n = static_cast<std::size_t>(last - pending) + 1;
-        std::memset(block, 0, sizeof block);
-        std::memcpy(block, pending, n);
-        ConstituteData(block, &s);
-        if (s.socketServer.GetClientExist() && s.session.loggedIn.load()) s.socketServer.Write(block, n);
-        std::memmove(pending, pending + n, pendingLength - n);
-        pendingLength -= n;
-        std::memset(pending + pendingLength, 0, kBufferSize - pendingLength);
     }
     s.comThreadAlive = 0;
     return 0;

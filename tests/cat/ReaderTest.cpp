@@ -64,9 +64,9 @@ TEST_F(LinkTest, oneCharacterAndEmptyAnswersAreRelayedButChangeNothing) {
     EXPECT_EQ(Entry(Answer::AC).valid, 0u);
 }
 
-TEST_F(LinkTest, terminalModeRelaysRawBytesEvenToAClientNotLoggedInAndKeepsThePartialAnswer) {
+TEST_F(LinkTest, terminalModeRelaysRawBytesToALoggedInClientAndKeepsThePartialAnswer) {
     OpenLink(19);
-    auto client = ConnectClient(false);
+    auto client = ConnectClient(true);
     sim->Inject("TC 0;AI");  // terminal mode on; "AI" waits in pending
     ASSERT_TRUE(WaitUntil([] { return brenlow::State().terminalMode.load() == 1; }, 5000));
     sim->Inject("raw text; MD3;");
@@ -77,6 +77,17 @@ TEST_F(LinkTest, terminalModeRelaysRawBytesEvenToAClientNotLoggedInAndKeepsThePa
     long two = 2;
     ASSERT_TRUE(window.WaitFor(4098, 5000, &two));
     EXPECT_EQ(Entry(Answer::AI).value[0], 2u);
+}
+
+TEST_F(LinkTest, terminalModeSendsNothingToAClientThatHasNotLoggedIn) {
+    OpenLink(19);
+    auto client = ConnectClient(false);
+    sim->Inject("TC 0;");
+    ASSERT_TRUE(WaitUntil([] { return brenlow::State().terminalMode.load() == 1; }, 5000));
+    sim->Inject("raw text; MD3;");
+    client->ReadFor(300);
+    EXPECT_EQ(client->Got(), "");
+    EXPECT_EQ(Entry(Answer::MD).valid, 0u);
 }
 
 TEST_F(LinkTest, noiseWithoutSemicolonDoesNotOverflowAndParsingGoesOn) {
@@ -110,6 +121,45 @@ TEST_F(LinkTest, answersSplitIntoSingleBytesByTheRadioAreParsedWhole) {
     lib.ConnDirect(reinterpret_cast<const unsigned char*>(query));
     ASSERT_TRUE(window.WaitFor(4116, 5000));
     EXPECT_STREQ(Entry(Answer::FA).text[0], "00007050000");
+}
+
+}  // namespace
+
+namespace {
+
+// A status answer whose frequency field tells it apart from its neighbours.
+std::string StatusAnswer(unsigned long long hz) {
+    char frequency[12];
+    std::snprintf(frequency, sizeof frequency, "%011llu", hz);
+    return "IF" + std::string(frequency) + kIf.substr(13) + ";";
+}
+
+TEST_F(LinkTest, burstsOfAnswersAreParsedAndRelayedWholeAndInOrderWhereverTheLineCutsThem) {
+    OpenLink(20);
+    auto client = ConnectClient(true);
+    const std::size_t answerLength = StatusAnswer(0).size();
+    std::string relayed;
+    std::size_t parsed = 0;
+    unsigned long long hz = 1'000'000;
+    for (int count : {100, 1000}) {
+        // Each prefix length moves every later read boundary to another place inside an answer.
+        for (std::size_t cut = 0; cut < answerLength; ++cut) {
+            SCOPED_TRACE(::testing::Message() << count << " answers, first write " << cut << " bytes");
+            std::string burst;
+            for (int i = 0; i < count; ++i) burst += StatusAnswer(hz++);
+            sim->Inject(burst.substr(0, cut));
+            sim->Inject(burst.substr(cut));
+            relayed += burst;
+            parsed += static_cast<std::size_t>(count);
+            ASSERT_TRUE(WaitUntil([&] { return window.WithCode(4126).size() >= parsed; }, 10000))
+                << window.WithCode(4126).size() << " of " << parsed << " answers parsed";
+            ASSERT_TRUE(client->ReadUntil(burst.substr(burst.size() - answerLength), 10000));
+            ASSERT_EQ(client->Got().size(), relayed.size());
+            ASSERT_TRUE(client->Got() == relayed) << "relayed text differs from what the radio sent";
+            EXPECT_EQ(window.WithCode(4126).size(), parsed);
+            EXPECT_EQ(std::string(Entry(Answer::IF).text[0]), StatusAnswer(hz - 1).substr(2, 11));
+        }
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // CDrisko on POSIX sockets: one listening IPv4 socket, at most one client, extra connections
-// turned away; writes are whole and bounded, waits can be woken and survive a concurrent DisConnect.
+// turned away; writes are whole, queued rather than waited for, and bounded; waits can be woken
+// and survive a concurrent DisConnect.
 #include "Drisko.h"
 
 #include <atomic>
@@ -26,8 +27,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kWriteBudgetMs = 2000;  // a client that never reads must not hold the server
-constexpr int kWriteSliceMs = 50;     // how often a blocked writer looks for a pending DisConnect
+constexpr int kFinalFlushMs = 2000;  // what a closing client has not taken yet gets this long
+constexpr int kFlushSliceMs = 50;
 constexpr unsigned kChunk = 1023;
 constexpr size_t kAddressMax = 24;
 
@@ -59,7 +60,12 @@ struct CDrisko::Impl {
     std::mutex acceptMutex;
     std::atomic<bool> hungUp{false};
     std::atomic<int> exclusivePending{0};  // > 0 while someone waits for the exclusive lock
+    // Bytes for the client that the socket has not taken yet, in write order, guarded by writeMutex.
     std::mutex writeMutex;
+    std::string outQueue;
+    std::size_t outHead = 0;
+    std::atomic<bool> sendOverflow{false};
+    std::atomic<int> lastError{0};
     std::mutex ipMutex;
     char clientIp[kAddressMax + 1] = "";
     int wakeFd = -1;
@@ -86,11 +92,56 @@ struct CDrisko::Impl {
         return lock;
     }
 
+    std::size_t Queued() const { return outQueue.size() - outHead; }
+
+    void ClearQueue()
+    {
+        outQueue.clear();
+        outHead = 0;
+    }
+
+    // Sends queued bytes as far as the socket takes them without waiting. False when the client
+    // is gone. Caller holds the shared lock and writeMutex.
+    bool FlushLocked(int c)
+    {
+        while (Queued() > 0) {
+            ssize_t n = send(c, outQueue.data() + outHead, Queued(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n > 0) {
+                outHead += static_cast<std::size_t>(n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                break;
+            ClearQueue();  // EPIPE, ECONNRESET: the client is gone
+            hungUp = true;
+            return false;
+        }
+        if (outHead == outQueue.size())
+            ClearQueue();
+        else if (outHead > outQueue.size() / 2) {
+            outQueue.erase(0, outHead);
+            outHead = 0;
+        }
+        return true;
+    }
+
+    // A client that has closed its side is leaving; the connection waiting behind it is the next
+    // client, not a second one.
+    bool ClientLeaving(int c) const
+    {
+        if (hungUp.load())
+            return true;
+        pollfd p{c, POLLRDHUP, 0};
+        return poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR));
+    }
+
     // With a client connected, any further connection is accepted and closed at once.
     // Caller holds the shared lock.
     void TurnAway()
     {
-        if (listenFd < 0 || clientFd.load() < 0)
+        if (listenFd < 0 || clientFd.load() < 0 || ClientLeaving(clientFd.load()))
             return;
         for (;;) {
             int extra = accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
@@ -153,14 +204,18 @@ int CDrisko::Listen(unsigned port)
     if (impl_->listenFd >= 0 && impl_->listenPort == port)
         return 1;
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0)
+    if (fd < 0) {
+        impl_->lastError = errno;
         return 0;
+    }
     int on = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 8) != 0) {
+        impl_->lastError = errno;
         close(fd);
         return 0;
     }
+    impl_->lastError = 0;
     if (impl_->listenFd >= 0)
         close(impl_->listenFd);
     impl_->listenFd = fd;
@@ -170,16 +225,49 @@ int CDrisko::Listen(unsigned port)
 
 int CDrisko::DisConnect()
 {
+    DropClient();
     auto lock = impl_->LockExclusive(true);
-    int c = impl_->clientFd.exchange(-1);
-    if (c >= 0)
-        close(c);
     if (impl_->listenFd >= 0) {
         close(impl_->listenFd);
         impl_->listenFd = -1;
     }
     impl_->listenPort = 0;
+    return 1;
+}
+
+int CDrisko::DropClient()
+{
+    // The last texts (a farewell, the rest of a relay) go out first, unless the client is the
+    // reason for the close by not reading.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kFinalFlushMs);
+    while (!impl_->sendOverflow.load()) {
+        int c;
+        {
+            std::shared_lock lock(impl_->fdLock);
+            c = impl_->clientFd.load();
+            if (c < 0)
+                break;
+            std::lock_guard writeLock(impl_->writeMutex);
+            if (!impl_->FlushLocked(c) || impl_->Queued() == 0)
+                break;
+        }
+        const int left = RemainingMs(true, deadline);
+        if (left == 0)
+            break;
+        pollfd p{c, POLLOUT, 0};
+        poll(&p, 1, left < kFlushSliceMs ? left : kFlushSliceMs);
+    }
+
+    auto lock = impl_->LockExclusive(true);
+    int c = impl_->clientFd.exchange(-1);
+    if (c >= 0)
+        close(c);
     impl_->hungUp = false;
+    {
+        std::lock_guard writeLock(impl_->writeMutex);
+        impl_->ClearQueue();
+        impl_->sendOverflow = false;
+    }
     std::lock_guard ipLock(impl_->ipMutex);
     impl_->clientIp[0] = 0;
     return 1;
@@ -291,12 +379,11 @@ int CDrisko::Write(const unsigned char* data, unsigned long count)
     if (count == 0)
         return 1;
     std::lock_guard writeLock(impl_->writeMutex);
+    if (impl_->sendOverflow.load() || !impl_->FlushLocked(c))
+        return 0;
 
-    const auto deadline = Clock::now() + std::chrono::milliseconds(kWriteBudgetMs);
     unsigned long done = 0;
-    while (done < count) {
-        if (impl_->exclusivePending.load())
-            return 0;
+    while (impl_->Queued() == 0 && done < count) {
         ssize_t n = send(c, data + done, count - done, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             done += static_cast<unsigned long>(n);
@@ -304,15 +391,35 @@ int CDrisko::Write(const unsigned char* data, unsigned long count)
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            return 0;  // EPIPE, ECONNRESET: the client is gone
-        int left = RemainingMs(true, deadline);
-        if (left == 0)
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            impl_->hungUp = true;  // EPIPE, ECONNRESET: the client is gone
             return 0;
-        pollfd p{c, POLLOUT, 0};
-        poll(&p, 1, left < kWriteSliceMs ? left : kWriteSliceMs);
+        }
+        break;
     }
+    if (done == count)
+        return 1;
+    const unsigned long rest = count - done;
+    if (impl_->Queued() + rest > kSendQueueLimit) {
+        impl_->sendOverflow = true;
+        impl_->Signal();  // the session thread closes the client
+        return 0;
+    }
+    const bool wasEmpty = impl_->Queued() == 0;
+    impl_->outQueue.append(reinterpret_cast<const char*>(data + done), rest);
+    if (wasEmpty)
+        impl_->Signal();  // the session thread's wait now also watches for room to send
     return 1;
+}
+
+int CDrisko::GetSendOverflow()
+{
+    return impl_->sendOverflow.load() ? 1 : 0;
+}
+
+int CDrisko::LastError() const
+{
+    return impl_->lastError.load();
 }
 
 int CDrisko::GetClientExist()
@@ -368,7 +475,15 @@ bool CDrisko::WaitEvent(int timeoutMs)
     for (;;) {
         if (impl_->exclusivePending.load())
             return false;
+        if (impl_->sendOverflow.load())
+            return true;
         const int client = impl_->clientFd.load();
+        bool queued = false;
+        if (client >= 0) {
+            std::lock_guard writeLock(impl_->writeMutex);
+            impl_->FlushLocked(client);
+            queued = impl_->Queued() > 0;
+        }
         pollfd p[3];
         nfds_t count = 0;
         p[count++] = {impl_->wakeFd, POLLIN, 0};
@@ -377,7 +492,7 @@ bool CDrisko::WaitEvent(int timeoutMs)
             p[count++] = {impl_->listenFd, POLLIN, 0};
         const int clientAt = client >= 0 ? static_cast<int>(count) : -1;
         if (clientAt >= 0)
-            p[count++] = {client, POLLIN | POLLRDHUP, 0};
+            p[count++] = {client, static_cast<short>(POLLIN | POLLRDHUP | (queued ? POLLOUT : 0)), 0};
 
         int r = poll(p, count, RemainingMs(limited, deadline));
         if (r < 0) {
@@ -387,7 +502,8 @@ bool CDrisko::WaitEvent(int timeoutMs)
         }
         if (r == 0)
             return false;
-        bool work = clientAt >= 0 && p[clientAt].revents != 0;
+        // Room to send is handled at the top of the next round, not by the caller.
+        bool work = clientAt >= 0 && (p[clientAt].revents & ~POLLOUT) != 0;
         if (listenAt >= 0 && (p[listenAt].revents & POLLIN)) {
             if (impl_->clientFd.load() >= 0)
                 impl_->TurnAway();

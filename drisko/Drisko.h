@@ -1,6 +1,7 @@
 // CDrisko: TCP server holding at most one client connection, on POSIX sockets (IPv4).
 // A second connection while a client is connected is accepted and closed at once.
-// Write and GetClientExist may be called from several threads at once; each Write is sent whole.
+// Write and GetClientExist may be called from several threads at once; each Write is sent whole
+// and never waits for the client: what the client has not taken yet waits in a bounded queue.
 #pragma once
 
 class CDrisko {
@@ -13,22 +14,33 @@ public:
     // Address to listen on, dotted IPv4 ("0.0.0.0", the default, is every interface).
     void SetListenAddress(const char* address);
 
-    int Listen(unsigned port);           // non-zero = listening
+    int Listen(unsigned port);           // non-zero = listening; at once when already listening there
     int DisConnect();                    // drops the client and stops listening
+    // Drops the client and keeps listening, so a connection already waiting is not lost. What is
+    // still queued for the client is sent first, for at most a couple of seconds.
+    int DropClient();
     int GetSocketAccepted();             // non-zero once a new client has been accepted
     int GetSocketClosed();               // non-zero once the connected client has gone
     int GetRcvDataLength();              // > 0 while client bytes wait
     // Copies waiting client bytes (at most 1023, NUL bytes dropped) into a zero-filled 1024-byte
     // buffer. Non-zero when data was delivered.
     int GetRcvData(unsigned char* buffer);
-    int Write(const unsigned char* data, unsigned long count);  // non-zero when all was sent
+    // Sends what the socket takes now and queues the rest, whole. 0 when there is no client, or when
+    // the queue would grow beyond kSendQueueLimit: the write is then dropped and the client marked
+    // as not keeping up (GetSendOverflow), to be closed by its owner.
+    int Write(const unsigned char* data, unsigned long count);
+    int GetSendOverflow();               // non-zero once the current client let the queue fill
+    static constexpr unsigned long kSendQueueLimit = 256 * 1024;
     int GetClientExist();                // non-zero while a client is connected
     int GetClientIP(char* text);         // dotted address, at most 24 characters and a NUL
     int GetLocalIP(char* text);          // this computer's address, at most 24 characters and a NUL
 
+    // The system's error number of the last Listen that failed (0 if none).
+    int LastError() const;
+
     // Blocks until there is something for the session thread (a connection to accept, client
-    // data or hang-up), timeoutMs passes (negative: no limit) or Wake() is called.
-    // Returns true when there is something to do.
+    // data, hang-up or a client that lets its queue fill), timeoutMs passes (negative: no limit) or Wake() is called.
+    // Sends queued bytes as the client takes them. Returns true when there is something to do.
     bool WaitEvent(int timeoutMs);
     void Wake();
 

@@ -114,6 +114,15 @@ unsigned CBrenlow::ThreadSock(void* state) {
         brenlow::PostToHost(s, kConnectionEvent, kAccepted);
     };
 
+    // A client that stops reading while the radio keeps talking is closed, so its queue stays
+    // bounded and the radio side never waits for it.
+    auto sendOverflow = [&] {
+        const SessionTexts t = ReadTexts(s.session);
+        LogFormat("%s CONN %s Connection Error:Send Buffer Full!!", t.address, t.userId[0] ? t.userId : "-");
+        OnSocketClose();
+        b.Clear();
+    };
+
     auto overflow = [&] {
         SendBlock(s, kOverflow);
         LogFormat("%s LOGIN - Connection Error:Command Buffer Full!!", ReadTexts(s.session).address);
@@ -215,6 +224,8 @@ unsigned CBrenlow::ThreadSock(void* state) {
                 s.socketServer.WaitEvent(WaitBudgetMs(s, now, c));
                 now = s.NowMs();
             }
+        } else if (s.socketServer.GetSendOverflow()) {
+            sendOverflow();
         } else if (s.socketServer.GetSocketClosed()) {
             OnSocketClose();
             b.Clear();
@@ -246,7 +257,8 @@ void CBrenlow::OnSocketAccept() {
 void CBrenlow::OnSocketClose() {
     RadioState& s = brenlow::State();
     brenlow::PostToHost(s, kConnectionEvent, kClosing);
-    s.socketServer.DisConnect();
+    // The listener stays open, so a client that connects again at once waits for its greeting.
+    s.socketServer.DropClient();
     s.clientConnected = 0;
 
     const SessionTexts t = ReadTexts(s.session);

@@ -186,4 +186,44 @@ TEST_F(Robustness, SessionThreadSleepsBetweenEventsWithAndWithoutAClient) {
     EXPECT_EQ(client.ReadExact(14, kPatienceMs), "FA00014074000;");
 }
 
+TEST_F(Robustness, ClientThatStopsReadingIsClosedWhileTheRadioSideGoesOn) {
+    auto client = rig.Login("alice", "secret", 4096);  // logged in, then never reads again
+    // Far more answers than the client's queue and the sockets can hold: the reader must go on
+    // parsing at the radio's pace, not at the client's.
+    std::string flood;
+    for (int i = 0; flood.size() < 16u * 1024 * 1024; ++i) {
+        char answer[16];
+        std::snprintf(answer, sizeof answer, "FA%011d;", i);
+        flood += answer;
+    }
+    rig.sim.Inject(flood);
+    rig.sim.Inject("TX0;");
+    ASSERT_TRUE(rig.window.WaitFor(4163, kPatienceMs)) << "the transmit answer behind the flood was not parsed";
+    EXPECT_TRUE(rig.WaitLogEntry("127.0.0.1 CONN alice Connection Error:Send Buffer Full!!"));
+    EXPECT_TRUE(rig.WaitLogEntry("127.0.0.1 CLOSE alice Connection Close"));
+    EXPECT_TRUE(rig.WaitNoClient());
+    // The close sequence handed the radio back, and the next client is served as usual.
+    EXPECT_TRUE(rig.sim.WaitReceived("ID;RX;IF;", kPatienceMs));
+    auto next = rig.Login("alice", "secret");
+    next.Send("@@ST;");
+    EXPECT_EQ(next.ReadExact(17, kPatienceMs), "@@ST000000000000;");
+}
+
+TEST_F(Robustness, ClientThatReconnectsAtOnceGetsItsGreeting) {
+    for (int round = 0; round < 100; ++round) {
+        SCOPED_TRACE(round);
+        testsupport::SessionClient first;
+        ASSERT_TRUE(first.Connect(rig.port));
+        ASSERT_EQ(first.ReadExact(testsupport::SessionClient::kGreetingSize, kPatienceMs).size(),
+                  testsupport::SessionClient::kGreetingSize);
+        first.Close();
+        testsupport::SessionClient next;  // one attempt, no retry
+        ASSERT_TRUE(next.Connect(rig.port));
+        const std::string greeting = next.ReadExact(testsupport::SessionClient::kGreetingSize, kPatienceMs);
+        ASSERT_EQ(greeting.size(), testsupport::SessionClient::kGreetingSize) << "turned away without a greeting";
+        next.Close();
+        ASSERT_TRUE(rig.WaitNoClient());
+    }
+}
+
 }  // namespace

@@ -78,8 +78,9 @@ void ServerRig::AddUser(int slot, const std::string& id, const std::string& pass
     profile.WriteString("Setting", std::string(prefix) + "Description", description);
 }
 
-testsupport::SessionClient ServerRig::Login(const std::string& id, const std::string& password) {
+testsupport::SessionClient ServerRig::Login(const std::string& id, const std::string& password, int receiveBuffer) {
     testsupport::SessionClient client;
+    client.SetReceiveBuffer(receiveBuffer);
     EXPECT_TRUE(client.ConnectAndGreet(port, kPatienceMs));
     client.Send("UID:" + id + ";");
     EXPECT_EQ(client.ReadExact(kUidOk.size(), kPatienceMs), kUidOk);

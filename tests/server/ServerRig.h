@@ -46,7 +46,7 @@ public:
     void AddUser(int slot, const std::string& id, const std::string& password, bool disabled = false,
                  const std::string& description = "");
     // Connects and logs in, checking every reply on the way.
-    testsupport::SessionClient Login(const std::string& id, const std::string& password);
+    testsupport::SessionClient Login(const std::string& id, const std::string& password, int receiveBuffer = 0);
 
     // Entries of every log file in the folder, without their time of day, in file order.
     std::vector<std::string> LogEntries() const;

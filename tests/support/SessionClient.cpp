@@ -52,7 +52,8 @@ SessionClient::SessionClient(SessionClient&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       eof_(other.eof_),
       buffer_(std::move(other.buffer_)),
-      greeting_(std::move(other.greeting_)) {}
+      greeting_(std::move(other.greeting_)),
+      receiveBuffer_(other.receiveBuffer_) {}
 
 SessionClient& SessionClient::operator=(SessionClient&& other) noexcept {
     if (this != &other) {
@@ -61,6 +62,7 @@ SessionClient& SessionClient::operator=(SessionClient&& other) noexcept {
         eof_ = other.eof_;
         buffer_ = std::move(other.buffer_);
         greeting_ = std::move(other.greeting_);
+        receiveBuffer_ = other.receiveBuffer_;
     }
     return *this;
 }
@@ -71,6 +73,7 @@ bool SessionClient::Connect(unsigned port) {
     if (fd_ < 0) return false;
     int on = 1;
     setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    if (receiveBuffer_ > 0) setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer_, sizeof receiveBuffer_);
     sockaddr_in addr = Loopback(port);
     if (connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
         Close();

@@ -22,6 +22,9 @@ public:
     SessionClient(const SessionClient&) = delete;
     SessionClient& operator=(const SessionClient&) = delete;
 
+    // A small receive buffer, set before connecting, imitates a client on a slow link.
+    void SetReceiveBuffer(int bytes) { receiveBuffer_ = bytes; }
+
     // One connection attempt.
     bool Connect(unsigned port);
     // Connects until a server takes the connection and its whole greeting block has arrived; a
@@ -52,6 +55,7 @@ private:
     bool eof_ = false;
     std::string buffer_;
     std::string greeting_;
+    int receiveBuffer_ = 0;
 };
 
 }  // namespace testsupport

@@ -1,5 +1,6 @@
 // CDrisko over real TCP on 127.0.0.1: accepting, data, hang-up, turning away a second client,
-// port conflicts, whole writes from several threads, bounded writes and DisConnect under waiters.
+// port conflicts, whole writes from several threads, the bounded send queue, a client reconnecting
+// at once, and DisConnect under waiters.
 #include "Drisko.h"
 
 #include <gtest/gtest.h>
@@ -159,6 +160,18 @@ protected:
         for (const auto& d : ReadUntil(until))
             all += d;
         return all;
+    }
+
+    // Until the server reports its client gone.
+    bool PeerClosedOrServerSawClose()
+    {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(kPatienceMs);
+        while (Clock::now() < deadline) {
+            if (server.GetSocketClosed())
+                return true;
+            server.WaitEvent(20);
+        }
+        return false;
     }
 
     CDrisko server;
@@ -338,6 +351,96 @@ TEST_F(DriskoTest, ClientThatNeverReadsCannotHangWrite)
         server.DisConnect();  // frees the writer so the failure is reported instead of hanging
     ASSERT_TRUE(finished) << "a write to a stuck client must give up";
     EXPECT_TRUE(writing.get());
+}
+
+TEST_F(DriskoTest, ClientThatStopsReadingIsMarkedOnceItsQueueFillsAndWritesGiveUpAtOnce)
+{
+    Client(4096);
+    ASSERT_TRUE(AcceptOne());
+    const std::string chunk(1023, 'q');
+    auto writing = std::async(std::launch::async, [&] {
+        unsigned long accepted = 0;
+        while (WriteText(server, chunk))
+            accepted += chunk.size();
+        return accepted;
+    });
+    ASSERT_EQ(writing.wait_for(std::chrono::milliseconds(kPatienceMs)), std::future_status::ready);
+    const unsigned long accepted = writing.get();
+    EXPECT_GE(accepted, CDrisko::kSendQueueLimit);
+    EXPECT_EQ(server.GetSendOverflow(), 1);
+    EXPECT_TRUE(server.WaitEvent(kPatienceMs)) << "the owner must be woken to close the client";
+    EXPECT_EQ(WriteText(server, "more"), 0);
+    // The next client starts with an empty queue.
+    server.DropClient();
+    EXPECT_EQ(server.GetSendOverflow(), 0);
+    int next = Client();
+    ASSERT_TRUE(AcceptOne());
+    EXPECT_EQ(WriteText(server, "hello"), 1);
+    EXPECT_EQ(ReceiveAtLeast(next, 5), "hello");
+}
+
+TEST_F(DriskoTest, QueuedWritesReachAClientThatCatchesUpWholeAndInOrder)
+{
+    int client = Client(4096);
+    ASSERT_TRUE(AcceptOne());
+    std::string sent;
+    for (int i = 0; sent.size() < 200 * 1024; ++i) {
+        char text[32];
+        std::snprintf(text, sizeof text, "FA%011d;", i);
+        sent += text;
+        ASSERT_EQ(WriteText(server, text), 1) << "write " << i;
+    }
+    // The owner's wait sends the queue as the client takes it.
+    std::atomic<bool> done{false};
+    auto owner = std::async(std::launch::async, [&] {
+        while (!done.load())
+            server.WaitEvent(50);
+    });
+    const std::string received = ReceiveAtLeast(client, sent.size());
+    done = true;
+    owner.wait();
+    ASSERT_EQ(received.size(), sent.size());
+    EXPECT_TRUE(received == sent);
+    EXPECT_EQ(server.GetSendOverflow(), 0);
+}
+
+TEST_F(DriskoTest, DropClientSendsWhatIsQueuedAndKeepsListening)
+{
+    int client = Client(4096);
+    ASSERT_TRUE(AcceptOne());
+    const std::string farewell(100 * 1024, 'f');
+    ASSERT_EQ(WriteText(server, farewell), 1);
+    auto reader = std::async(std::launch::async, [&] { return ReceiveAtLeast(client, farewell.size()); });
+    server.DropClient();
+    EXPECT_EQ(reader.get().size(), farewell.size());
+    EXPECT_TRUE(PeerClosed(client));
+    // No Listen between clients: the listener never closed.
+    int next = Client();
+    ASSERT_TRUE(AcceptOne());
+    Send(next, "IF;");
+    EXPECT_EQ(Read("IF;"), "IF;");
+}
+
+TEST_F(DriskoTest, ClientReconnectingBeforeTheServerSawItsCloseIsServedNotTurnedAway)
+{
+    for (int round = 0; round < 50; ++round) {
+        SCOPED_TRACE(round);
+        int first = Client();
+        ASSERT_TRUE(AcceptOne());
+        close(first);
+        clients.pop_back();
+        int next = Client();  // waits in the listener's queue while the first is still the client
+        ASSERT_GE(next, 0);
+        // What the session thread does meanwhile must not turn the newcomer away.
+        server.WaitEvent(0);
+        server.GetRcvDataLength();
+        ASSERT_TRUE(PeerClosedOrServerSawClose());
+        server.DropClient();
+        ASSERT_TRUE(AcceptOne());
+        ASSERT_EQ(WriteText(server, "greeting"), 1);
+        ASSERT_EQ(ReceiveAtLeast(next, 8), "greeting");
+        server.DropClient();
+    }
 }
 
 TEST_F(DriskoTest, DisConnectReturnsPromptlyWhileOthersWaitAndWrite)

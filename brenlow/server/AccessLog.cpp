@@ -18,7 +18,7 @@ namespace {
 using namespace brenlow::server;
 
 constexpr std::size_t kMaxPath = 260;   // with its NUL
-constexpr int kMaxEntryText = 500;
+constexpr std::size_t kMaxEntryText = 500;
 constexpr char kOpenError[] = "VEXA Log:File Open Error!!";
 
 std::mutex logLock;
@@ -32,6 +32,23 @@ bool WriteAll(int fd, const std::string& text) {
         done += static_cast<std::size_t>(n);
     }
     return true;
+}
+
+// One event is one line: every control byte of an entry (a client's user id may carry CR or LF)
+// is written as a visible escape such as "\x0d", so no text can start a line of its own.
+std::string Escaped(const char* text) {
+    std::string out;
+    for (std::size_t i = 0; i < kMaxEntryText && text[i]; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F) {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02x", c);
+            out += escape;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
 }
 
 }  // namespace
@@ -65,8 +82,9 @@ void CBrenlow::VexaLogAdd(const char* text) {
     const int pathLength =
         std::snprintf(path, sizeof path, "%s/%04d%02d%02d.log", folder.c_str(), year, month, t.tm_mday);
 
-    char line[kMaxEntryText + 16];
-    std::snprintf(line, sizeof line, "%02d:%02d:%02d %.*s\r\n", t.tm_hour, t.tm_min, t.tm_sec, kMaxEntryText, text);
+    char stamp[16];
+    std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d ", t.tm_hour, t.tm_min, t.tm_sec);
+    const std::string line = stamp + Escaped(text) + "\r\n";
 
     bool opened = false;
     if (pathLength > 0 && static_cast<std::size_t>(pathLength) < sizeof path) {

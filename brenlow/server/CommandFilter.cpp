@@ -1,6 +1,7 @@
 // The client command interpreter: cuts a batch at ";", sends commands before login to the login
 // dialogue, "@@" commands to the server commands, and radio commands through the refusal rules
 // (one set for every model, one per model) to the radio. Everything no rule refuses is allowed.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -93,6 +94,13 @@ void UpperCase(unsigned char* text, std::size_t count) {
         if (text[i] >= 'a' && text[i] <= 'z') text[i] = static_cast<unsigned char>(text[i] - 'a' + 'A');
 }
 
+// The radio skips control characters and blanks in front of a command, so the rules judge what
+// follows them: "\nSR;" must be refused exactly as "SR;" is.
+const unsigned char* AsTheRadioReadsIt(const unsigned char* command) {
+    while (*command && (*command <= ' ' || *command == 0x7F)) ++command;
+    return command;
+}
+
 }  // namespace
 
 int CBrenlow::CmdSetCodeCheckFallow(unsigned char* command, void* state) {
@@ -140,10 +148,15 @@ void CBrenlow::CmdSetCodeCheck(unsigned char* batch, void* state) {
             }
         } else {
             UpperCase(command, 2);
-            if (CmdSetCodeCheckFallow(command, state)) {
+            // Judged on a copy without the leading bytes; forwarded as sent.
+            unsigned char judged[kBufferSize] = {};
+            const unsigned char* start = AsTheRadioReadsIt(command);
+            std::memcpy(judged, start, length - static_cast<std::size_t>(start - command));
+            UpperCase(judged, 2);
+            if (CmdSetCodeCheckFallow(judged, state)) {
                 const std::uint32_t model = s.modelId.load();
                 for (const ModelRow& m : kModels) {
-                    if (m.id != model || !m.rules(command, state)) continue;
+                    if (m.id != model || !m.rules(judged, state)) continue;
                     command[length] = ';';
                     s.serialPort.Write(command, length + 1);
                 }

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "Brenlow.h"
+#include "LoginThrottle.h"
 #include "Models.h"
 #include "SettingKeys.h"
 #include "SessionText.h"
@@ -42,6 +43,9 @@ struct SessionBuffers {
         commandLength = 0;
     }
 };
+
+// The running session thread's throttle; the login dialogue reports to it. Null on any other thread.
+thread_local LoginThrottle* activeThrottle = nullptr;
 
 // What the thread keeps across passes besides its buffers.
 struct SessionClock {
@@ -102,6 +106,19 @@ unsigned CBrenlow::ThreadSock(void* state) {
     RadioState& s = *static_cast<RadioState*>(state);
     SessionBuffers b;
     SessionClock c;
+
+    LoginThrottle throttle;
+    activeThrottle = &throttle;
+
+    // A refused address gets no greeting and leaves no log line, so guessing costs the log nothing.
+    auto refused = [&](std::int64_t now) {
+        char address[sizeof s.session.clientAddress] = {};
+        s.socketServer.GetClientIP(address);
+        address[sizeof address - 1] = 0;
+        if (!throttle.Refused(address, now)) return false;
+        s.socketServer.DropClient();
+        return true;
+    };
 
     auto accept = [&](std::int64_t now) {
         // Read again so that a changed setting holds from this connection on.
@@ -219,7 +236,7 @@ unsigned CBrenlow::ThreadSock(void* state) {
         std::int64_t now = s.NowMs();
         if (!s.clientConnected.load()) {
             if (s.socketServer.GetSocketAccepted()) {
-                accept(now);
+                if (!refused(now)) accept(now);
             } else {
                 s.socketServer.WaitEvent(WaitBudgetMs(s, now, c));
                 now = s.NowMs();
@@ -237,6 +254,7 @@ unsigned CBrenlow::ThreadSock(void* state) {
         }
         if (s.clientConnected.load()) checkTimeLimits(now);
     }
+    activeThrottle = nullptr;
     s.sockThreadAlive = 0;
     return 0;
 }
@@ -335,6 +353,10 @@ int CBrenlow::CmdSetCodeCheckVEXA_LOGIN(unsigned char* command, void* state) {
         if (failures >= 3) {
             SendBlock(s, kLoginFailed);
             OnSocketClose();
+            if (activeThrottle)
+                if (const std::int64_t coolDown = activeThrottle->LoginFailed(t.address, s.NowMs()))
+                    LogFormat("%s LOGIN - Too many failed logins, connections refused for %lld seconds.", t.address,
+                              static_cast<long long>(coolDown / 1000));
         }
         return 1;
     }
@@ -345,6 +367,7 @@ int CBrenlow::CmdSetCodeCheckVEXA_LOGIN(unsigned char* command, void* state) {
         return 1;
     }
     r.loggedIn = 1;
+    if (activeThrottle) activeThrottle->LoginSucceeded(t.address);
     brenlow::PostToHost(s, kConnectionEvent, kLoggedIn);
     SetSessionStart(s, s.NowMs());
     SendText(s, kPwdOk);

@@ -50,6 +50,19 @@ const FilterRow kFilterRows[] = {
     {20, kAny, "EX02200001", ""},
     {20, kAny, "ex05500001", ""},
     {20, kAny, "tc 1", "TC 1;"},
+    // The radio ignores control characters and blanks in front of a command; so does the filter.
+    {kEvery, kAny, "\nSR", ""},
+    {kEvery, kAny, "\rSR1", ""},
+    {kEvery, kAny, "\x01\t sr", ""},
+    {kEvery, LoadMessages::Off, "\x03LM1", ""},
+    {kEvery, LoadMessages::On, "\x03LM1", "\x03LM1;"},
+    {kEvery, kAny, "\x7f mf0", ""},
+    {kEvery, kAny, " FA", " FA;"},
+    {kEvery, kAny, "\tfa", "\tFa;"},  // forwarded as ever: only its first two bytes upper-cased
+    {19, kAny, " EX02400001", ""},
+    {19, kAny, " EX05500001", " EX05500001;"},
+    {20, kAny, " EX05500001", ""},
+    {20, kAny, "\r\nEX02400001", "\r\nEX02400001;"},
 };
 
 struct FilterSetting {

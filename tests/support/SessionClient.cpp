@@ -53,7 +53,8 @@ SessionClient::SessionClient(SessionClient&& other) noexcept
       eof_(other.eof_),
       buffer_(std::move(other.buffer_)),
       greeting_(std::move(other.greeting_)),
-      receiveBuffer_(other.receiveBuffer_) {}
+      receiveBuffer_(other.receiveBuffer_),
+      sourceAddress_(std::move(other.sourceAddress_)) {}
 
 SessionClient& SessionClient::operator=(SessionClient&& other) noexcept {
     if (this != &other) {
@@ -63,6 +64,7 @@ SessionClient& SessionClient::operator=(SessionClient&& other) noexcept {
         buffer_ = std::move(other.buffer_);
         greeting_ = std::move(other.greeting_);
         receiveBuffer_ = other.receiveBuffer_;
+        sourceAddress_ = std::move(other.sourceAddress_);
     }
     return *this;
 }
@@ -74,6 +76,14 @@ bool SessionClient::Connect(unsigned port) {
     int on = 1;
     setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     if (receiveBuffer_ > 0) setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer_, sizeof receiveBuffer_);
+    if (!sourceAddress_.empty()) {
+        sockaddr_in source = Loopback(0);
+        if (inet_pton(AF_INET, sourceAddress_.c_str(), &source.sin_addr) != 1 ||
+            bind(fd_, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0) {
+            Close();
+            return false;
+        }
+    }
     sockaddr_in addr = Loopback(port);
     if (connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
         Close();

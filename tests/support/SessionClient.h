@@ -24,6 +24,8 @@ public:
 
     // A small receive buffer, set before connecting, imitates a client on a slow link.
     void SetReceiveBuffer(int bytes) { receiveBuffer_ = bytes; }
+    // Connects from another loopback address (127.0.0.2, ...), as a second machine would.
+    void SetSourceAddress(std::string address) { sourceAddress_ = std::move(address); }
 
     // One connection attempt.
     bool Connect(unsigned port);
@@ -56,6 +58,7 @@ private:
     std::string buffer_;
     std::string greeting_;
     int receiveBuffer_ = 0;
+    std::string sourceAddress_;
 };
 
 }  // namespace testsupport

@@ -59,6 +59,7 @@ struct CPellan::Impl {
     std::atomic<int> closing{0};          // > 0 while a close waits for the exclusive lock
     std::mutex writeMutex;                // keeps each Write whole on the line
     int wakeFd = -1;                      // eventfd behind Wake()
+    std::atomic<int> lastError{0};        // of the last OpenComPort
 
     void DrainWake()
     {
@@ -124,26 +125,31 @@ std::string CPellan::PortPath(unsigned port) const
 
 int CPellan::OpenComPort(unsigned port, unsigned baud, unsigned parity, unsigned dataBits, unsigned stopBits, int reset)
 {
+    auto failed = [this](int error) {
+        impl_->lastError = error;
+        return 0;
+    };
     speed_t speed;
     if (!BaudToSpeed(baud, speed) || parity != 0 || dataBits != 8 || (stopBits != 1 && stopBits != 2))
-        return 0;
+        return failed(EINVAL);
     if (impl_->wakeFd < 0)
-        return 0;
+        return failed(EMFILE);
     const std::string path = PortPath(port);
     if (path.empty())
-        return 0;
+        return failed(ENOENT);
 
     std::unique_lock lock(impl_->fdLock);
     if (impl_->fd >= 0)
-        return 0;
+        return failed(EBUSY);
 
     int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return 0;
+        return failed(errno);
     termios tio{};
     if (tcgetattr(fd, &tio) != 0) {
+        const int error = errno;  // ENOTTY: a file that is no serial line
         close(fd);
-        return 0;
+        return failed(error);
     }
     cfmakeraw(&tio);
     tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
@@ -154,12 +160,14 @@ int CPellan::OpenComPort(unsigned port, unsigned baud, unsigned parity, unsigned
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
     if (cfsetispeed(&tio, speed) != 0 || cfsetospeed(&tio, speed) != 0 || tcsetattr(fd, TCSANOW, &tio) != 0) {
+        const int error = errno;
         close(fd);
-        return 0;
+        return failed(error);
     }
     if (reset)
         tcflush(fd, TCIOFLUSH);
     impl_->fd = fd;
+    impl_->lastError = 0;
     return 1;
 }
 
@@ -296,4 +304,9 @@ void CPellan::Wake()
 {
     if (impl_->wakeFd >= 0)
         eventfd_write(impl_->wakeFd, 1);
+}
+
+int CPellan::LastError() const
+{
+    return impl_->lastError.load();
 }

@@ -21,6 +21,8 @@ public:
     // Returns non-zero when the port is open and receiving, 0 on any failure (nothing to undo).
     int OpenComPort(unsigned port, unsigned baud, unsigned parity, unsigned dataBits, unsigned stopBits, int reset);
     void CloseComPort();
+    // The system's error number of the last OpenComPort that failed (0 after a success).
+    int LastError() const;
 
     // Writes all bytes in order; returns non-zero when every byte was accepted.
     int Write(const unsigned char* data, unsigned long count);

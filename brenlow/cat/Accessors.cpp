@@ -341,7 +341,7 @@ int Access(const AccessorRow& row, unsigned first, unsigned second, const Sink* 
     if (firstText && row.text == TextFirst::ZeroedFour) std::memset(firstText, 0, 4);
 
     RadioState& s = State();
-    std::lock_guard<std::mutex> g(s.cacheLock);
+    std::scoped_lock g(s.cacheLock);
     if (!IndexFits(row, first, second)) return 0;
     const bool notified = Rearm(row, first, s.cache);
     if (!Serves(row.models, s.modelId.load())) return 0;

@@ -358,7 +358,7 @@ std::string Render(const char* format, const EncoderRow& row, const Value* value
 // Empties what a query reads, so that its accessor reports nothing until the fresh answer is parsed.
 // False when the query's index has no slot in the cache.
 bool Empty(const Clears& clears, const Value* values, RadioState& s) {
-    std::lock_guard<std::mutex> g(s.cacheLock);
+    std::scoped_lock g(s.cacheLock);
     AnswerCache& cache = s.cache;
     switch (clears.how) {
     case Clears::How::Nothing: return true;
@@ -398,7 +398,7 @@ void FollowUp(CBrenlow& radio, const EncoderRow& row, const char* mode, const Ar
     case After::None: return;
     case After::ReadBackIfSc: {
         RadioState& s = State();
-        std::lock_guard<std::mutex> g(s.cacheLock);
+        std::scoped_lock g(s.cacheLock);
         if (s.cache[Answer::SC].value[0] == 0) return;
     }
         [[fallthrough]];

@@ -32,7 +32,7 @@ int CBrenlow::ConnID() {
     brenlow::RadioState& s = brenlow::State();
     if (!s.comPortOpen.load() || s.terminalMode.load()) return 0;
     {
-        std::lock_guard<std::mutex> g(s.cacheLock);
+        std::scoped_lock g(s.cacheLock);
         s.cache[brenlow::Answer::ID].valid = 0;
         s.modelId = 0;
     }
@@ -43,7 +43,7 @@ int CBrenlow::RcvDataID(unsigned* id) {
     if (!id) return 0;
     *id = 0;
     brenlow::RadioState& s = brenlow::State();
-    std::lock_guard<std::mutex> g(s.cacheLock);
+    std::scoped_lock g(s.cacheLock);
     const std::uint32_t model = s.modelId.load();
     if ((model != brenlow::kDunmore && model != brenlow::kCorrin) || s.cache[brenlow::Answer::ID].valid != 1) return 0;
     *id = model;

@@ -194,7 +194,7 @@ long AsLParam(std::uint32_t v) { return static_cast<long>(static_cast<std::int32
 
 // Decides under the cache lock whether the row posts, and with which lParam.
 bool LParamFor(const NotifyRow& r, const unsigned char* a, std::size_t length, RadioState& s, long& lParam) {
-    std::lock_guard<std::mutex> g(s.cacheLock);
+    std::scoped_lock g(s.cacheLock);
     AnswerCache& c = s.cache;
     std::uint32_t digit = Digit(a, 2);
     switch (r.carry) {

@@ -254,14 +254,15 @@ namespace {
 
 using Notifier = long (*)(const unsigned char*, void*);
 
-// One answer of any letter: store it if its row applies, then notify the host.
+// One answer of any letter: store it if its row applies, then notify the host, in one hold of the
+// cache lock so the notification carries the value this answer stored.
 void ParseAnswer(const unsigned char* answer, void* state, Notifier notify) {
     using namespace brenlow;
     RadioState& s = *static_cast<RadioState*>(state);
     std::size_t length = std::strlen(reinterpret_cast<const char*>(answer));
     const AnswerRow* row = FindAnswerRow(answer[0], answer[1], s.modelId.load());
+    std::scoped_lock g(s.cacheLock);
     if (row && (row->exactLength == 0 || length == row->exactLength)) {
-        std::lock_guard<std::mutex> g(s.cacheLock);
         StoreAnswer(*row, answer, length, s.cache);
         switch (row->effect) {
         case Effect::None: break;

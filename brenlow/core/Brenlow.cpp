@@ -18,14 +18,12 @@ namespace {
 
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-// Waits for a worker to leave its loop, at most `tries` × `stepMs`, then joins it if it did.
+// Waits for a worker to leave its loop, at most `tries` × `stepMs`, then joins it if it did. One
+// still busy beyond the bounded wait is never detached: it stays joinable, and the next open or the
+// state block's end waits for it, so the ports it uses outlive it.
 void StopWorker(std::atomic<std::uint32_t>& alive, std::thread& thread, int tries, int stepMs) {
     for (int i = 0; i < tries && alive.load(); ++i) Sleep(stepMs);
-    if (!thread.joinable()) return;
-    if (!alive.load())
-        thread.join();
-    else
-        thread.detach();  // stuck beyond the bounded wait; it ends on its own once it sees the run flag
+    if (thread.joinable() && !alive.load()) thread.join();
 }
 
 }  // namespace
@@ -44,7 +42,7 @@ int CBrenlow::RadioConnectionOpen(unsigned modelId, unsigned port, unsigned baud
     s.comPortOpen = 1;
     s.terminalMode = 0;
     if (reset) {
-        std::lock_guard<std::mutex> g(s.cacheLock);
+        std::scoped_lock g(s.cacheLock);
         s.cache.Clear();
         s.modelId = modelId;
     }
@@ -142,3 +140,9 @@ void CBrenlow::SetAlertSink(brenlow::AlertSink* sink) { State().alert = sink; }
 void CBrenlow::SetClock(brenlow::Clock* clock) { State().clock = clock; }
 
 void CBrenlow::WakeSessionThread() { State().socketServer.Wake(); }
+
+std::string CBrenlow::ComPortPath(unsigned port) { return State().serialPort.PortPath(port); }
+
+int CBrenlow::LastComPortError() { return State().serialPort.LastError(); }
+
+int CBrenlow::LastSocketError() { return State().socketServer.LastError(); }

@@ -32,6 +32,9 @@ public:
     static void SetAlertSink(brenlow::AlertSink* sink);
     static void SetClock(brenlow::Clock* clock);                  // null: the steady clock
     static void WakeSessionThread();                              // re-reads the clock at once
+    static std::string ComPortPath(unsigned port);                // the device "COM" port n opens
+    static int LastComPortError();     // errno of the last RadioConnectionOpen that failed
+    static int LastSocketError();      // errno of the last SocketServerOpen that failed to listen
     static void SetVoiceCapabilityCheck(int (*check)());          // GetVoiceEnable's machine test; null: none
 
     // ---- Radio identification -----------------------------------------------------------------

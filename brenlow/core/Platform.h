@@ -15,21 +15,23 @@ public:
 };
 
 // The application profile: integers and strings by section and key. Missing keys give the default.
+// A write reports whether the value is now stored; a failed one leaves the stored value as it was.
 // Implementations must allow calls from several threads at once.
 class Profile {
 public:
     virtual ~Profile() = default;
     virtual int GetInt(const std::string& section, const std::string& key, int def) = 0;
     virtual std::string GetString(const std::string& section, const std::string& key, const std::string& def) = 0;
-    virtual void WriteInt(const std::string& section, const std::string& key, int value) = 0;
-    virtual void WriteString(const std::string& section, const std::string& key, const std::string& value) = 0;
+    virtual bool WriteInt(const std::string& section, const std::string& key, int value) = 0;
+    virtual bool WriteString(const std::string& section, const std::string& key, const std::string& value) = 0;
 };
 
-// The one message the library shows the operator (the access log cannot be opened).
+// The one message the library shows the operator (the access log cannot be opened): the text,
+// and what the operator needs to mend it (the file and the system's reason).
 class AlertSink {
 public:
     virtual ~AlertSink() = default;
-    virtual void Alert(const char* text) = 0;
+    virtual void Alert(const char* text, const char* detail) = 0;
 };
 
 // Monotonic time for the session limits, in milliseconds. Tests inject their own.

@@ -18,8 +18,8 @@ void SessionRecord::Clear() {
     passwordFailures = 0;
     autoInformation = 0;
     passwordChangeResult = 0;
-    limitHours = limitMinutes = limitSeconds = 0;
-    elapsedHours = elapsedMinutes = elapsedSeconds = 0;
+    limit.Store({});
+    elapsed.Store({});
 }
 
 RadioState::RadioState() { cache.Clear(); }

@@ -15,6 +15,27 @@
 
 namespace brenlow {
 
+// Hours, minutes and seconds of the session clock, published as one value so that a reader on
+// another thread never sees the minutes of one second with the seconds of the next.
+struct SessionClockTime {
+    std::uint32_t hours = 0, minutes = 0, seconds = 0;
+};
+
+class AtomicClockTime {
+public:
+    void Store(SessionClockTime t) {
+        packed_.store(static_cast<std::uint64_t>(t.hours) << 32 | (t.minutes & 0xFFu) << 8 | (t.seconds & 0xFFu));
+    }
+    SessionClockTime Load() const {
+        const std::uint64_t v = packed_.load();
+        return {static_cast<std::uint32_t>(v >> 32), static_cast<std::uint32_t>((v >> 8) & 0xFFu),
+                static_cast<std::uint32_t>(v & 0xFFu)};
+    }
+
+private:
+    std::atomic<std::uint64_t> packed_{0};
+};
+
 // One client session. The session thread writes it; the host reads it through the session
 // accessors. Texts and time stamps are guarded by `lock`; the numbers are atomics.
 struct SessionRecord {
@@ -27,11 +48,11 @@ struct SessionRecord {
     std::atomic<std::uint32_t> autoInformation{0};
     std::atomic<std::uint32_t> passwordChangeResult{0};
     std::int64_t sessionStartTime = 0;  // monotonic milliseconds
-    std::atomic<std::uint32_t> limitHours{0}, limitMinutes{0}, limitSeconds{0};
-    std::atomic<std::uint32_t> elapsedHours{0}, elapsedMinutes{0}, elapsedSeconds{0};
+    AtomicClockTime limit;    // limitHours, limitMinutes, limitSeconds
+    AtomicClockTime elapsed;  // elapsedHours, elapsedMinutes, elapsedSeconds
 
     SessionRecord() { Clear(); }
-    // Every field, loginUserId through elapsedSeconds.
+    // Every field, loginUserId through the elapsed time.
     void Clear();
 };
 
@@ -41,7 +62,9 @@ struct RadioState {
     std::atomic<std::uint32_t> sockThreadRun{0};
     std::atomic<std::uint32_t> sockThreadAlive{0};
 
-    std::mutex cacheLock;
+    // Recursive, so a parser stores an answer and its notifier reads the stored value in one hold:
+    // a query that empties the entry in between cannot make the notification carry 0.
+    std::recursive_mutex cacheLock;
     AnswerCache cache{};
     // The model identity of the ID entry: 19 Dunmore, 20 Corrin, 0 while not known.
     std::atomic<std::uint32_t> modelId{0};

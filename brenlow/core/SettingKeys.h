@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace brenlow::server {
 
@@ -76,13 +77,24 @@ inline constexpr std::size_t kMaxDescription = 128;
 
 constexpr const KeyRow& Row(Key key) { return kKeys[static_cast<std::size_t>(key)]; }
 
+// The one rule for the characters of user ids and passwords, wherever they are entered (a client's
+// "@@CP", the Setup dialog, `quintar setup`): '!' to DEL (0x21..0x7F) except ';'. Blanks, control
+// characters and every byte above 0x7F are refused, so a stored credential can always be typed again.
+constexpr bool IsCredentialCharacter(unsigned char c) { return c >= 0x21 && c <= 0x7F && c != ';'; }
+constexpr bool IsValidCredential(std::string_view text) {
+    if (text.empty() || text.size() > kMaxUserId) return false;
+    for (char c : text)
+        if (!IsCredentialCharacter(static_cast<unsigned char>(c))) return false;
+    return true;
+}
+
 // The key's name as the profile stores it; `slot` counts only for user keys.
 std::string KeyName(Key key, int slot = 0);
 
 int ReadInt(Key key, int slot = 0);
 std::string ReadString(Key key, int slot = 0);
-void WriteInt(Key key, int value, int slot = 0);
-void WriteString(Key key, const std::string& value, int slot = 0);
+bool WriteInt(Key key, int value, int slot = 0);  // false: not stored (or no profile)
+bool WriteString(Key key, const std::string& value, int slot = 0);
 
 // The lowest slot whose user id equals `userId` byte for byte; empty slots never match.
 std::optional<int> FindUser(const char* userId);

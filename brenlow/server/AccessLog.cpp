@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 #include <string>
@@ -87,10 +88,12 @@ void CBrenlow::VexaLogAdd(const char* text) {
     const std::string line = stamp + Escaped(text) + "\r\n";
 
     bool opened = false;
+    std::string detail;
     if (pathLength > 0 && static_cast<std::size_t>(pathLength) < sizeof path) {
         std::lock_guard<std::mutex> g(logLock);
         const bool existed = FileExist(path) != 0;
-        int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+        // Readable by the owner and the operators' group, not by everyone: it names users and addresses.
+        int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0640);
         if (fd >= 0) {
             opened = true;
             std::string out;
@@ -105,9 +108,13 @@ void CBrenlow::VexaLogAdd(const char* text) {
             out += line;
             WriteAll(fd, out);
             ::close(fd);
+        } else {
+            detail = std::string("cannot open ") + path + ": " + std::strerror(errno);
         }
+    } else {
+        detail = "the log folder's path is too long: " + folder;
     }
     // Outside the lock: the host may hold this thread in its message for as long as it likes.
     if (!opened)
-        if (brenlow::AlertSink* sink = brenlow::State().alert.load()) sink->Alert(kOpenError);
+        if (brenlow::AlertSink* sink = brenlow::State().alert.load()) sink->Alert(kOpenError, detail.c_str());
 }

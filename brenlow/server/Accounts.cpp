@@ -34,12 +34,14 @@ std::string ReadString(Key key, int slot) {
     return p ? p->GetString(row.section, KeyName(key, slot), row.textDefault) : std::string(row.textDefault);
 }
 
-void WriteInt(Key key, int value, int slot) {
-    if (Profile* p = State().profile.load()) p->WriteInt(Row(key).section, KeyName(key, slot), value);
+bool WriteInt(Key key, int value, int slot) {
+    Profile* p = State().profile.load();
+    return p && p->WriteInt(Row(key).section, KeyName(key, slot), value);
 }
 
-void WriteString(Key key, const std::string& value, int slot) {
-    if (Profile* p = State().profile.load()) p->WriteString(Row(key).section, KeyName(key, slot), value);
+bool WriteString(Key key, const std::string& value, int slot) {
+    Profile* p = State().profile.load();
+    return p && p->WriteString(Row(key).section, KeyName(key, slot), value);
 }
 
 std::optional<int> FindUser(const char* userId) {
@@ -84,8 +86,8 @@ int CBrenlow::CheckVexaUserPassword(const char* userId, const char* password) {
 int CBrenlow::ChangeUserPassword(const char* userId, const char* newPassword) {
     auto slot = FindUser(userId);
     if (!slot || !newPassword) return 0;
-    WriteString(Key::Password, newPassword, *slot);
-    return 1;
+    // A password that could not be saved must not be reported as changed.
+    return WriteString(Key::Password, newPassword, *slot) ? 1 : 0;
 }
 
 int CBrenlow::GetUserDisabled(const char* userId) {

@@ -5,6 +5,7 @@
 
 #include "Brenlow.h"
 #include "SessionText.h"
+#include "SettingKeys.h"
 
 using brenlow::RadioState;
 using namespace brenlow::server;
@@ -18,9 +19,7 @@ std::size_t Length(const unsigned char* command) {
 }
 
 int SendSessionTime(RadioState& s) {
-    const auto& r = s.session;
-    return SendFormat(s, kSessionTimeFormat, r.elapsedHours.load(), r.elapsedMinutes.load(), r.elapsedSeconds.load(),
-                      r.limitHours.load(), r.limitMinutes.load(), r.limitSeconds.load());
+    return SendSessionTimeText(s);
 }
 
 }  // namespace
@@ -69,7 +68,9 @@ int CBrenlow::CmdSetCodeCheckVEXA_C(unsigned char* command, void* state) {
     if (length < 5 || length > 4 + kMaxPasswordChange) return 0;
 
     const SessionTexts t = ReadTexts(s.session);
-    const int changed = ChangeUserPassword(t.userId, reinterpret_cast<const char*>(command + 4));
+    const char* newPassword = reinterpret_cast<const char*>(command + 4);
+    // A password the user editor would refuse could never be typed at login again.
+    const int changed = IsValidCredential(newPassword) ? ChangeUserPassword(t.userId, newPassword) : 0;
     s.session.passwordChangeResult = changed ? 1 : 0;
     if (s.session.autoInformation.load()) {
         char answer[16];
@@ -97,14 +98,14 @@ int CBrenlow::SonnVEXA_VE(unsigned value) {
 int CBrenlow::RcvDataVEXA_ST(unsigned* elapsedHours, unsigned* elapsedMinutes, unsigned* elapsedSeconds,
                              unsigned* limitHours, unsigned* limitMinutes, unsigned* limitSeconds) {
     const auto& r = brenlow::State().session;
+    const brenlow::SessionClockTime e = r.elapsed.Load(), l = r.limit.Load();
     const struct {
         unsigned* out;
-        const std::atomic<std::uint32_t>& field;
-    } copies[] = {{elapsedHours, r.elapsedHours}, {elapsedMinutes, r.elapsedMinutes},
-                  {elapsedSeconds, r.elapsedSeconds}, {limitHours, r.limitHours},
-                  {limitMinutes, r.limitMinutes}, {limitSeconds, r.limitSeconds}};
+        std::uint32_t value;
+    } copies[] = {{elapsedHours, e.hours}, {elapsedMinutes, e.minutes}, {elapsedSeconds, e.seconds},
+                  {limitHours, l.hours},   {limitMinutes, l.minutes},   {limitSeconds, l.seconds}};
     for (const auto& c : copies)
-        if (c.out) *c.out = c.field.load();
+        if (c.out) *c.out = c.value;
     return 1;
 }
 

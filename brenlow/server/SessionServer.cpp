@@ -61,9 +61,8 @@ void WriteRadio(RadioState& s, const char* text, std::size_t length) {
 std::int64_t ReadSessionLimit(RadioState& s) {
     const int minutes = ReadInt(Key::SessionTime);
     const std::int64_t seconds = minutes > 0 ? static_cast<std::int64_t>(minutes) * 60 : 0;
-    s.session.limitHours = static_cast<std::uint32_t>(seconds / 3600);
-    s.session.limitMinutes = static_cast<std::uint32_t>((seconds % 3600) / 60);
-    s.session.limitSeconds = static_cast<std::uint32_t>(seconds % 60);
+    s.session.limit.Store({static_cast<std::uint32_t>(seconds / 3600), static_cast<std::uint32_t>((seconds % 3600) / 60),
+                           static_cast<std::uint32_t>(seconds % 60)});
     return seconds;
 }
 
@@ -211,13 +210,10 @@ unsigned CBrenlow::ThreadSock(void* state) {
         if (elapsed == c.lastElapsed) return;
         c.lastElapsed = elapsed;
         auto& r = s.session;
-        r.elapsedHours = static_cast<std::uint32_t>(elapsed / 3600);
-        r.elapsedMinutes = static_cast<std::uint32_t>((elapsed / 60) % 60);
-        r.elapsedSeconds = static_cast<std::uint32_t>(elapsed % 60);
+        r.elapsed.Store({static_cast<std::uint32_t>(elapsed / 3600), static_cast<std::uint32_t>((elapsed / 60) % 60),
+                         static_cast<std::uint32_t>(elapsed % 60)});
         brenlow::PostToHost(s, kSessionTick, 0);
-        if (r.autoInformation.load())
-            SendFormat(s, kSessionTimeFormat, r.elapsedHours.load(), r.elapsedMinutes.load(), r.elapsedSeconds.load(),
-                       r.limitHours.load(), r.limitMinutes.load(), r.limitSeconds.load());
+        if (r.autoInformation.load()) SendSessionTimeText(s);
         if (elapsed >= c.limitSeconds) {
             const SessionTexts texts = ReadTexts(s.session);
             LogFormat("%s SESSION %s Session timeout.", texts.address, texts.userId);
@@ -293,7 +289,7 @@ void CBrenlow::OnSocketClose() {
 
     s.terminalMode = 0;
     {
-        std::lock_guard<std::mutex> g(s.cacheLock);
+        std::scoped_lock g(s.cacheLock);
         s.cache[brenlow::Answer::ID].valid = 0;
     }
     WriteRadio(s, kRadioReset, sizeof kRadioReset - 1);
@@ -306,9 +302,7 @@ void CBrenlow::OnSocketClose() {
     }
     s.session.passwordFailures = 0;
     s.session.loggedIn = 0;
-    s.session.elapsedHours = 0;
-    s.session.elapsedMinutes = 0;
-    s.session.elapsedSeconds = 0;
+    s.session.elapsed.Store({});
     s.socketServer.Listen(s.ipPort.load());
 }
 

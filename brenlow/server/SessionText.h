@@ -75,6 +75,12 @@ __attribute__((format(printf, 2, 3))) inline int SendFormat(RadioState& s, const
     return SendText(s, text);
 }
 
+// "@@ST" with the session's elapsed time and limit, each read whole.
+inline int SendSessionTimeText(RadioState& s) {
+    const SessionClockTime e = s.session.elapsed.Load(), l = s.session.limit.Load();
+    return SendFormat(s, kSessionTimeFormat, e.hours, e.minutes, e.seconds, l.hours, l.minutes, l.seconds);
+}
+
 // A formatted access-log entry (CBrenlow::VexaLogAdd).
 __attribute__((format(printf, 1, 2))) void LogFormat(const char* format, ...);
 

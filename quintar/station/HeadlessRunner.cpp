@@ -71,7 +71,13 @@ void RestoreStopSignals()
 
 class StderrAlerts final : public brenlow::AlertSink {
 public:
-    void Alert(const char* text) override { std::fprintf(stderr, "quintar: %s\n", text); }
+    void Alert(const char* text, const char* detail) override
+    {
+        if (detail && *detail)
+            std::fprintf(stderr, "quintar: %s (%s)\n", text, detail);
+        else
+            std::fprintf(stderr, "quintar: %s\n", text);
+    }
 };
 
 void Print(std::FILE* stream, const QString& text)
@@ -153,17 +159,34 @@ int RunHeadless(int argc, const char* const* argv)
     const HostOptions options = ParseHostOptions(JoinCommandLine(argc, argv));
 
     // ---- Profile and single instance
+    // A station never starts on defaults: they would name a serial device nobody chose.
     const QString profileFile = ResolveProfileFile(profileOption, qEnvironmentVariable("QUINTAR_PROFILE"));
-    InstanceLock lock(profileFile);
-    if (!lock.TryLock()) {
-        std::fprintf(stderr, "quintar: another station host is running with the profile %s\n",
-                     profileFile.toLocal8Bit().constData());
+    const QByteArray shownFile = profileFile.toLocal8Bit();
+    SettingsProfile profile(profileFile);
+    const SettingsProfile::Inspection found = profile.Inspect();
+    if (found.kind == SettingsProfile::Kind::Missing) {
+        std::fprintf(stderr,
+                     "quintar: there is no profile %s yet; set the station up first, for example:\n"
+                     "  quintar setup --profile %s set com-device 1 /dev/ttyUSB0   (see quintar setup --help)\n",
+                     shownFile.constData(), shownFile.constData());
         return kHeadlessStartFailed;
     }
-    SettingsProfile profile(profileFile);
+    if (found.kind != SettingsProfile::Kind::Profile) {
+        std::fprintf(stderr, "quintar: cannot use the profile %s: %s\n", shownFile.constData(),
+                     found.reason.toLocal8Bit().constData());
+        return kHeadlessStartFailed;
+    }
+    InstanceLock lock(profileFile);
+    if (!lock.TryLock()) {
+        if (lock.HeldByAnother())
+            std::fprintf(stderr, "quintar: another station host is running with the profile %s\n", shownFile.constData());
+        else
+            std::fprintf(stderr, "quintar: cannot create the lock file %s (is the profile's folder writable?)\n",
+                         lock.LockFile().toLocal8Bit().constData());
+        return kHeadlessStartFailed;
+    }
     if (!profile.Secure())
-        std::fprintf(stderr, "quintar: cannot make the profile %s private to its owner\n",
-                     profileFile.toLocal8Bit().constData());
+        std::fprintf(stderr, "quintar: cannot make the profile %s private to its owner\n", shownFile.constData());
 
     // ---- Platform registrations
     const QByteArray listen = qgetenv("QUINTAR_LISTEN_ADDRESS");

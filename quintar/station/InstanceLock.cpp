@@ -31,6 +31,11 @@ bool InstanceLock::TryLock()
     return lock_->tryLock(0);
 }
 
+bool InstanceLock::HeldByAnother() const
+{
+    return lock_ && lock_->error() == QLockFile::LockFailedError;
+}
+
 void InstanceLock::Unlock()
 {
     if (lock_)

@@ -14,6 +14,9 @@ public:
     explicit InstanceLock(const QString& profileFile);
     // True when this process now holds the lock; never waits.
     bool TryLock();
+    // After a failed TryLock: whether another host holds the lock, as opposed to the lock file
+    // not being creatable (a folder that cannot be written).
+    bool HeldByAnother() const;
     void Unlock();
     const QString& LockFile() const { return path_; }
 

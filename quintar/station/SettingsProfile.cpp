@@ -1,6 +1,8 @@
 // QSettings-backed profile. Each access uses a QSettings object of its own under the lock, so
 // no QSettings object is shared between threads and none outlives the call (QSettings re-reads
-// the file when another process, such as `quintar setup`, has changed it).
+// the file when another process, such as `quintar setup`, has changed it). Saves never go through
+// a QSettings object of the profile's own path: one whose save failed would keep the unsaved
+// values and serve them to later readers in this process, and write them over the file later.
 #include "SettingsProfile.h"
 
 #include <QDir>
@@ -11,6 +13,7 @@
 #include <QVariant>
 
 #include <cerrno>
+#include <cstring>
 #include <optional>
 
 #include <fcntl.h>
@@ -22,6 +25,7 @@ namespace quintar {
 namespace {
 
 constexpr mode_t kOwnerOnly = S_IRUSR | S_IWUSR;
+constexpr off_t kLargestProfile = 1024 * 1024;  // ten users and the settings take a few kilobytes
 
 QString SettingsKey(const std::string& section, const std::string& key)
 {
@@ -68,33 +72,109 @@ std::string SettingsProfile::GetString(const std::string& section, const std::st
     return text ? text->toStdString() : def;
 }
 
-void SettingsProfile::WriteInt(const std::string& section, const std::string& key, int value)
+bool SettingsProfile::WriteInt(const std::string& section, const std::string& key, int value)
 {
-    Write({{section, key, value}});
+    return Write({{section, key, value}});
 }
 
-void SettingsProfile::WriteString(const std::string& section, const std::string& key, const std::string& value)
+bool SettingsProfile::WriteString(const std::string& section, const std::string& key, const std::string& value)
 {
-    Write({{section, key, value}});
+    return Write({{section, key, value}});
+}
+
+SettingsProfile::Inspection SettingsProfile::InspectLocked() const
+{
+    const QByteArray path = QFile::encodeName(file_);
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0) {
+        if (errno == ENOENT)
+            return {Kind::Missing, QStringLiteral("does not exist")};
+        return {Kind::Unreadable, QString::fromLocal8Bit(std::strerror(errno))};
+    }
+    if (!S_ISREG(st.st_mode))
+        return {Kind::NotRegular, S_ISDIR(st.st_mode) ? QStringLiteral("is a folder, not a profile file")
+                                                       : QStringLiteral("is not a regular file")};
+    if (st.st_size > kLargestProfile)
+        return {Kind::NotAProfile, QStringLiteral("is far larger than a profile; not a profile")};
+    QFile file(file_);
+    if (!file.open(QIODevice::ReadOnly))
+        return {Kind::Unreadable, file.errorString()};
+    // Only what QSettings itself writes: blank lines, comments, "[section]" and "key=value".
+    int lineNumber = 0;
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine().trimmed();
+        ++lineNumber;
+        if (line.isEmpty() || line.startsWith(';') || line.startsWith('#') || line.contains('='))
+            continue;
+        if (line.startsWith('[') && line.endsWith(']'))
+            continue;
+        return {Kind::NotAProfile, QStringLiteral("is not a profile (line %1 is neither a section nor a setting)")
+                                       .arg(lineNumber)};
+    }
+    return {Kind::Profile, {}};
+}
+
+SettingsProfile::Inspection SettingsProfile::Inspect()
+{
+    std::lock_guard<std::mutex> g(lock_);
+    return InspectLocked();
+}
+
+QString SettingsProfile::LastError()
+{
+    std::lock_guard<std::mutex> g(lock_);
+    return lastError_;
 }
 
 bool SettingsProfile::Write(const std::vector<Entry>& entries)
 {
     std::lock_guard<std::mutex> g(lock_);
-    const QByteArray path = QFile::encodeName(file_);
-    // QSettings gives a new file the mode 0644 but keeps the mode of an existing one, so the
-    // file is made here first, empty and private.
-    if (::access(path.constData(), F_OK) != 0) {
-        QDir().mkpath(QFileInfo(file_).absolutePath());
-        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kOwnerOnly);
-        if (fd < 0 && errno != EEXIST)
-            return false;
-        if (fd >= 0)
-            ::close(fd);
+    lastError_.clear();
+    return SaveLocked(entries);
+}
+
+bool SettingsProfile::SaveLocked(const std::vector<Entry>& entries)
+{
+    const Inspection found = InspectLocked();
+    if (found.kind != Kind::Missing && found.kind != Kind::Profile) {
+        lastError_ = found.reason;
+        return false;
     }
-    bool saved = false;
+    // A link to the profile keeps pointing at it: the real file is the one replaced.
+    const QString target = found.kind == Kind::Profile ? QFileInfo(file_).canonicalFilePath() : file_;
+    const QString folder = QFileInfo(target).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        lastError_ = QStringLiteral("cannot create the folder %1").arg(folder);
+        return false;
+    }
+
+    // The new file is made beside the old one, private from the start, from the old content.
+    QByteArray temp = QFile::encodeName(target) + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        lastError_ = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    const QString tempName = QFile::decodeName(temp);
+    auto fail = [&](const QString& why) {
+        lastError_ = why;
+        ::unlink(temp.constData());
+        return false;
+    };
+    bool copied = true;
+    if (found.kind == Kind::Profile) {
+        QFile old(target);
+        QFile out;
+        copied = old.open(QIODevice::ReadOnly) && out.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle) &&
+                 out.write(old.readAll()) >= 0 && out.flush();
+    }
+    const int copyErrno = errno;
+    ::close(fd);
+    if (!copied)
+        return fail(QString::fromLocal8Bit(std::strerror(copyErrno)));
+
     {
-        QSettings settings(file_, QSettings::IniFormat);
+        QSettings settings(tempName, QSettings::IniFormat);
         for (const Entry& e : entries) {
             const QString key = SettingsKey(e.section, e.key);
             if (const int* n = std::get_if<int>(&e.value))
@@ -103,23 +183,40 @@ bool SettingsProfile::Write(const std::vector<Entry>& entries)
                 settings.setValue(key, QString::fromStdString(std::get<std::string>(e.value)));
         }
         settings.sync();
-        saved = settings.status() == QSettings::NoError;
+        if (settings.status() != QSettings::NoError)
+            return fail(QStringLiteral("cannot write %1 (disk full or not writable?)").arg(folder));
     }
-    return SecureLocked() && saved;
+    const int syncFd = ::open(temp.constData(), O_RDONLY | O_CLOEXEC);
+    const bool synced = syncFd >= 0 && ::fsync(syncFd) == 0 && ::fchmod(syncFd, kOwnerOnly) == 0;
+    const int syncErrno = errno;
+    if (syncFd >= 0)
+        ::close(syncFd);
+    if (!synced)
+        return fail(QString::fromLocal8Bit(std::strerror(syncErrno)));
+    if (::rename(temp.constData(), QFile::encodeName(target).constData()) != 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    const int dirFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
 }
 
 bool SettingsProfile::Secure()
 {
     std::lock_guard<std::mutex> g(lock_);
-    return SecureLocked();
-}
-
-bool SettingsProfile::SecureLocked()
-{
+    const Inspection found = InspectLocked();
+    if (found.kind == Kind::Missing)
+        return true;
+    if (found.kind != Kind::Profile) {
+        lastError_ = found.reason;
+        return false;
+    }
     const QByteArray path = QFile::encodeName(file_);
     struct stat st {};
     if (::stat(path.constData(), &st) != 0)
-        return errno == ENOENT;
+        return false;
     if ((st.st_mode & 07777) == kOwnerOnly)
         return true;
     return ::chmod(path.constData(), kOwnerOnly) == 0;

@@ -23,7 +23,7 @@ protected:
     static void Reset(unsigned id) {
         brenlow::RadioState& s = brenlow::State();
         {
-            std::lock_guard<std::mutex> g(s.cacheLock);
+            std::scoped_lock g(s.cacheLock);
             s.cache.Clear();
         }
         s.modelId = id;
@@ -39,13 +39,13 @@ protected:
 
     static brenlow::AnswerEntry Entry(brenlow::Answer a) {
         brenlow::RadioState& s = brenlow::State();
-        std::lock_guard<std::mutex> g(s.cacheLock);
+        std::scoped_lock g(s.cacheLock);
         return s.cache[a];
     }
 
     static brenlow::AnswerCache Cache() {
         brenlow::RadioState& s = brenlow::State();
-        std::lock_guard<std::mutex> g(s.cacheLock);
+        std::scoped_lock g(s.cacheLock);
         return s.cache;
     }
 

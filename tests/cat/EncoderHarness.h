@@ -120,21 +120,21 @@ inline std::string ChangedEntries(const brenlow::AnswerCache& a, const brenlow::
 
 inline brenlow::AnswerCache Snapshot() {
     brenlow::RadioState& s = brenlow::State();
-    std::lock_guard<std::mutex> g(s.cacheLock);
+    std::scoped_lock g(s.cacheLock);
     return s.cache;
 }
 
 // Every byte of the cache set, so that any clear shows; the cached SC value is non-zero.
 inline void FillCache() {
     brenlow::RadioState& s = brenlow::State();
-    std::lock_guard<std::mutex> g(s.cacheLock);
+    std::scoped_lock g(s.cacheLock);
     std::memset(static_cast<void*>(&s.cache), 0x5A, sizeof s.cache);
 }
 
 inline void ResetState() {
     brenlow::RadioState& s = brenlow::State();
     {
-        std::lock_guard<std::mutex> g(s.cacheLock);
+        std::scoped_lock g(s.cacheLock);
         s.cache.Clear();
     }
     s.modelId = 0;

@@ -113,3 +113,51 @@ TEST(Utilities, fileExistFindsFilesAndFolders) {
 }
 
 }  // namespace
+
+namespace {
+
+// A host window whose Post blocks until released: a reader held by it cannot stop in time.
+class HeldWindow : public brenlow::HostWindow {
+public:
+    void Post(unsigned, unsigned long, long) override {
+        std::unique_lock<std::mutex> l(lock_);
+        entered_ = true;
+        changed_.notify_all();
+        changed_.wait(l, [this] { return released_; });
+    }
+    bool WaitEntered(int timeoutMs) {
+        std::unique_lock<std::mutex> l(lock_);
+        return changed_.wait_for(l, std::chrono::milliseconds(timeoutMs), [this] { return entered_; });
+    }
+    void Release() {
+        std::lock_guard<std::mutex> l(lock_);
+        released_ = true;
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex lock_;
+    std::condition_variable changed_;
+    bool entered_ = false, released_ = false;
+};
+
+TEST_F(LinkTest, readerStuckBeyondTheBoundedStopIsWaitedForNotAbandoned) {
+    OpenLink(20);
+    HeldWindow held;
+    lib.WinMsgSendReg(&held);
+    sim->Inject("AI2;");
+    ASSERT_TRUE(held.WaitEntered(5000));
+    lib.RadioConnectionClose();  // gives up waiting after about a second and closes the port
+    brenlow::RadioState& s = brenlow::State();
+    EXPECT_EQ(s.comThreadAlive.load(), 1u);
+    EXPECT_TRUE(s.comThread.joinable()) << "a stuck reader must stay joinable, so its owner can wait for it";
+    held.Release();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return s.comThreadAlive.load() == 0; }, 5000));
+    lib.WinMsgSendReg(&window);
+    // The next open waits for the old reader and starts a fresh one.
+    ASSERT_EQ(lib.RadioConnectionOpen(20, 1, 9600, 1), 1);
+    sim->Inject("PS1;");
+    EXPECT_TRUE(window.WaitFor(4152, 5000));
+}
+
+}  // namespace

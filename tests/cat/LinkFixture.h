@@ -110,7 +110,7 @@ protected:
 
     static brenlow::AnswerEntry Entry(brenlow::Answer a) {
         brenlow::RadioState& s = brenlow::State();
-        std::lock_guard<std::mutex> g(s.cacheLock);
+        std::scoped_lock g(s.cacheLock);
         return s.cache[a];
     }
 

@@ -122,7 +122,7 @@ TEST_F(AnswerTest, frequencyAnswersPostOncePerReadEvenWhenTheLengthIsWrong) {
     Feed("FA00014250000;FA00014260000");
     EXPECT_EQ(window.WithCode(4116).size(), 1u);
     {
-        std::lock_guard<std::mutex> g(brenlow::State().cacheLock);
+        std::scoped_lock g(brenlow::State().cacheLock);
         brenlow::State().cache[brenlow::Answer::FA].notified = 0;  // what reading the frequency does
     }
     Feed("FA0001");  // wrong length: not stored, still notified

@@ -163,3 +163,20 @@ TEST_F(LinkTest, burstsOfAnswersAreParsedAndRelayedWholeAndInOrderWhereverTheLin
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LinkTest, notificationCarriesTheValueItsAnswerStoredWhileQueriesKeepEmptyingTheEntry) {
+    OpenLink(20);
+    sim->SetPower(1);
+    constexpr int kQueries = 20000;
+    // Each power-state query empties the PS entry before it goes out, racing the parser of the
+    // previous answer.
+    for (int i = 0; i < kQueries; ++i) lib.ConnPS("R", 0);
+    ASSERT_TRUE(WaitUntil([&] { return window.WithCode(4152).size() >= static_cast<std::size_t>(kQueries); }, 20000));
+    const auto posted = window.WithCode(4152);
+    const auto zero = std::count_if(posted.begin(), posted.end(), [](const testsupport::Posted& p) { return p.lParam != 1; });
+    EXPECT_EQ(zero, 0) << "notifications that carried an emptied entry";
+}
+
+}  // namespace

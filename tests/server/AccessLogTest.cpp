@@ -13,6 +13,16 @@ namespace {
 
 using namespace servertest;
 
+// The local date as the file name has it.
+std::string Today() {
+    const std::time_t now = std::time(nullptr);
+    std::tm t{};
+    localtime_r(&now, &t);
+    char name[16];
+    std::strftime(name, sizeof name, "%Y%m%d", &t);
+    return name;
+}
+
 class AccessLog : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -56,6 +66,9 @@ TEST_F(AccessLog, FirstEntryOfTheDayWritesTheHeaderAndLaterOnesAppend) {
     char name[16];
     std::strftime(name, sizeof name, "%Y%m%d.log", &local);
     EXPECT_EQ(file.filename().string(), name);
+    // It names users and addresses: not for every account on the machine.
+    const auto permissions = std::filesystem::status(file).permissions();
+    EXPECT_EQ(permissions & std::filesystem::perms::others_all, std::filesystem::perms::none);
 
     const std::string text = ReadFile(file);
     EXPECT_TRUE(text.ends_with("\r\n"));
@@ -97,6 +110,12 @@ TEST_F(AccessLog, UnwritableFolderAlertsOnEveryEntryAndCreatesNothing) {
         CBrenlow::VexaLogAdd("127.0.0.1 CLOSE - Connection Close");
     }
     EXPECT_EQ(alerts.Texts(), std::vector<std::string>(6, "VEXA Log:File Open Error!!"));
+    // What the operator needs to mend it: the file and the system's reason.
+    const auto details = alerts.Details();
+    ASSERT_EQ(details.size(), 6u);
+    EXPECT_EQ(details[0], "cannot open " + folders[0] + "/" + Today() + ".log: No such file or directory");
+    EXPECT_EQ(details[2], "cannot open " + folders[1] + "/" + Today() + ".log: No such file or directory");
+    EXPECT_TRUE(details[4].starts_with("the log folder's path is too long: " + tooLong)) << details[4];
     EXPECT_TRUE(Files().empty());
 }
 

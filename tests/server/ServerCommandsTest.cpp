@@ -100,6 +100,49 @@ TEST_F(ServerCommands, PasswordChangeOfAVanishedUserFailsAndIsLogged) {
     EXPECT_TRUE(rig.WaitLogEntry("127.0.0.1 CHGPWD alice Change Passowrd NG."));
 }
 
+TEST_F(ServerCommands, PasswordThatCannotBeSavedIsReportedAsNotChangedAndTheOldOneStillHolds) {
+    auto client = rig.Login("alice", "secret");
+    rig.profile.FailWrites(true);
+    client.Send("@@AI1;@@CPunsaved;");
+    EXPECT_EQ(client.ReadExact(6 + 150, kPatienceMs), "@@AI1;" + Padded("@@CP0;", 150));
+    EXPECT_EQ(rig.state.session.passwordChangeResult.load(), 0u);
+    EXPECT_TRUE(rig.WaitLogEntry("127.0.0.1 CHGPWD alice Change Passowrd NG."));
+    rig.profile.FailWrites(false);
+    client.Close();
+    ASSERT_TRUE(rig.WaitNoClient());
+    testsupport::SessionClient next;
+    ASSERT_TRUE(next.ConnectAndGreet(rig.port, kPatienceMs));
+    next.Send("UID:alice;PWD:unsaved;PWD:secret;");
+    EXPECT_EQ(next.ReadExact(kUidOk.size() + kPwdNg.size() + kPwdOk.size(), kPatienceMs), kUidOk + kPwdNg + kPwdOk);
+}
+
+TEST_F(ServerCommands, PasswordsTheUserEditorWouldRefuseAreNotStored) {
+    auto client = rig.Login("alice", "secret");
+    client.Send("@@AI1;");
+    EXPECT_EQ(client.ReadExact(6, kPatienceMs), "@@AI1;");
+    // A blank, a control character, bytes above 0x7F (UTF-8 text); ";" cannot reach the command.
+    for (const std::string bad : {"with space", "tab\there", "caf\xc3\xa9", "\x80\xff", "bell\x07"}) {
+        SCOPED_TRACE(bad);
+        client.Send("@@CP" + bad + ";");
+        EXPECT_EQ(client.ReadExact(150, kPatienceMs), Padded("@@CP0;", 150));
+        EXPECT_EQ(rig.profile.GetString("Setting", "VEXA 000 Password", ""), "secret");
+    }
+    // Every character the rule allows is stored byte for byte and logs in again.
+    std::string allowed;
+    for (int c = 0x21; c <= 0x7F; ++c)
+        if (c != ';') allowed += static_cast<char>(c);
+    for (std::size_t at = 0; at < allowed.size(); at += 32) {
+        const std::string password = allowed.substr(at, 32);
+        SCOPED_TRACE(password);
+        client.Send("@@CP" + password + ";");
+        ASSERT_EQ(client.ReadExact(150, kPatienceMs), Padded("@@CP1;", 150));
+        EXPECT_EQ(rig.profile.GetString("Setting", "VEXA 000 Password", ""), password);
+        EXPECT_EQ(rig.lib.CheckVexaUserPassword("alice", password.c_str()), 1);
+    }
+    const auto log = rig.LogEntries();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "127.0.0.1 CHGPWD alice Change Passowrd NG."), 5);
+}
+
 TEST_F(ServerCommands, AutoInformationStaysSetForTheNextClient) {
     auto first = rig.Login("alice", "secret");
     first.Send("@@AI1;");

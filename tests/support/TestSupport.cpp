@@ -70,12 +70,15 @@ IniFileProfile::Sections IniFileProfile::Load() const {
     return sections;
 }
 
-void IniFileProfile::Save(const Sections& sections) const {
+bool IniFileProfile::Save(const Sections& sections) const {
+    if (failWrites_.load()) return false;
     std::ofstream out(file_, std::ios::trunc);
     for (const auto& [name, keys] : sections) {
         out << '[' << name << "]\n";
         for (const auto& [key, value] : keys) out << key << '=' << value << '\n';
     }
+    out.flush();
+    return static_cast<bool>(out);
 }
 
 int IniFileProfile::GetInt(const std::string& section, const std::string& key, int def) {
@@ -101,15 +104,15 @@ std::string IniFileProfile::GetString(const std::string& section, const std::str
     return k == s->second.end() ? def : k->second;
 }
 
-void IniFileProfile::WriteInt(const std::string& section, const std::string& key, int value) {
-    WriteString(section, key, std::to_string(value));
+bool IniFileProfile::WriteInt(const std::string& section, const std::string& key, int value) {
+    return WriteString(section, key, std::to_string(value));
 }
 
-void IniFileProfile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
+bool IniFileProfile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
     std::lock_guard<std::mutex> g(lock_);
     auto sections = Load();
     sections[section][key] = value;
-    Save(sections);
+    return Save(sections);
 }
 
 void FakeClock::Advance(std::int64_t ms) {
@@ -122,9 +125,15 @@ void FakeClock::Set(std::int64_t ms) {
     CBrenlow::WakeSessionThread();
 }
 
-void RecordingAlerts::Alert(const char* text) {
+void RecordingAlerts::Alert(const char* text, const char* detail) {
     std::lock_guard<std::mutex> g(lock_);
     texts_.emplace_back(text);
+    details_.emplace_back(detail ? detail : "");
+}
+
+std::vector<std::string> RecordingAlerts::Details() const {
+    std::lock_guard<std::mutex> g(lock_);
+    return details_;
 }
 
 std::vector<std::string> RecordingAlerts::Texts() const {

@@ -49,14 +49,17 @@ public:
     explicit IniFileProfile(std::filesystem::path file);
     int GetInt(const std::string& section, const std::string& key, int def) override;
     std::string GetString(const std::string& section, const std::string& key, const std::string& def) override;
-    void WriteInt(const std::string& section, const std::string& key, int value) override;
-    void WriteString(const std::string& section, const std::string& key, const std::string& value) override;
+    bool WriteInt(const std::string& section, const std::string& key, int value) override;
+    bool WriteString(const std::string& section, const std::string& key, const std::string& value) override;
     const std::filesystem::path& File() const { return file_; }
+    // While set, every write fails and changes nothing, as on a full disk.
+    void FailWrites(bool fail) { failWrites_ = fail; }
 
 private:
     using Sections = std::map<std::string, std::map<std::string, std::string>>;
     Sections Load() const;
-    void Save(const Sections& sections) const;
+    bool Save(const Sections& sections) const;
+    std::atomic<bool> failWrites_{false};
     std::filesystem::path file_;
     std::mutex lock_;
 };
@@ -76,12 +79,14 @@ private:
 // Records alerts instead of showing them.
 class RecordingAlerts : public brenlow::AlertSink {
 public:
-    void Alert(const char* text) override;
+    void Alert(const char* text, const char* detail) override;
     std::vector<std::string> Texts() const;
+    std::vector<std::string> Details() const;
 
 private:
     mutable std::mutex lock_;
     std::vector<std::string> texts_;
+    std::vector<std::string> details_;
 };
 
 // Opens CBrenlow's protected members to the tests.

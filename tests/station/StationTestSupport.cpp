@@ -2,11 +2,13 @@
 #include "StationTestSupport.h"
 
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <string_view>
 #include <thread>
 
 #include <fcntl.h>
@@ -99,10 +101,16 @@ Program::Program(QStringList arguments, QStringList extraEnvironment)
     argv_.push_back(HostProgram().toStdString());
     for (const QString& a : arguments)
         argv_.push_back(a.toStdString());
+    // Neither the headless host nor its setup command may need a display: the child gets none,
+    // nor the offscreen platform the tests run under, so a GUI application made on those paths
+    // would fail the test.
+    constexpr std::string_view kDropped[] = {"QUINTAR_PROFILE=", "QUINTAR_LISTEN_ADDRESS=", "QT_QPA_PLATFORM=",
+                                             "DISPLAY=", "WAYLAND_DISPLAY="};
     for (char** e = environ; *e; ++e) {
-        const std::string entry = *e;
-        if (entry.rfind("QUINTAR_PROFILE=", 0) != 0 && entry.rfind("QUINTAR_LISTEN_ADDRESS=", 0) != 0)
-            env_.push_back(entry);
+        const std::string_view entry = *e;
+        if (std::none_of(std::begin(kDropped), std::end(kDropped),
+                         [&](std::string_view name) { return entry.substr(0, name.size()) == name; }))
+            env_.emplace_back(entry);
     }
     for (const QString& pair : extraEnvironment)
         env_.push_back(pair.toStdString());

@@ -3,22 +3,19 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
 #include "HeadlessRunner.h"
+#include "HostOptions.h"
 #include "SetupCommand.h"
-
-namespace {
-
-constexpr char kUsage[] =
-    "usage: quintar --headless [--profile FILE] [-EDM] [-ELM] [--verbose]\n"
-    "       quintar setup [--profile FILE] COMMAND   (quintar setup --help)\n";
-
-}  // namespace
 
 int main(int argc, char** argv)
 {
+    // A file that cannot grow (a size limit) is an error to report, not a reason to die.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     if (argc >= 2 && std::strcmp(argv[1], "setup") == 0) {
         QCoreApplication app(argc, argv);
         QStringList arguments;
@@ -31,11 +28,20 @@ int main(int argc, char** argv)
         if (std::strcmp(argv[i], "--headless") == 0)
             headless = true;
         else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kUsage, stdout);
+            std::fputs(quintar::HostUsage(), stdout);
+            return 0;
+        } else if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("quintar %s\n", QUINTAR_VERSION);
             return 0;
         }
     }
     if (!headless) {
+        for (int i = 1; i < argc; ++i)
+            if (argv[i][0] == '-' && std::strstr(argv[i], "-EDM") == nullptr && std::strstr(argv[i], "-ELM") == nullptr &&
+                std::strncmp(argv[i], "--profile", 9) != 0) {
+                std::fprintf(stderr, "quintar: unknown option %s (try --help)\n", argv[i]);
+                return 2;
+            }
         std::fputs("quintar: the window is not built yet; run the station with --headless (see --help)\n", stderr);
         return 2;
     }

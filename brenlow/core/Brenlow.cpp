@@ -41,6 +41,7 @@ int CBrenlow::RadioConnectionOpen(unsigned modelId, unsigned port, unsigned baud
     if (!s.serialPort.OpenComPort(port, baud, 0, 8, stopBits, reset)) return 0;
     s.comPortOpen = 1;
     s.terminalMode = 0;
+    s.clientKeyedTransmitter = 0;
     if (reset) {
         std::scoped_lock g(s.cacheLock);
         s.cache.Clear();
@@ -146,3 +147,5 @@ std::string CBrenlow::ComPortPath(unsigned port) { return State().serialPort.Por
 int CBrenlow::LastComPortError() { return State().serialPort.LastError(); }
 
 int CBrenlow::LastSocketError() { return State().socketServer.LastError(); }
+
+int CBrenlow::ClientKeyedTransmitter() { return static_cast<int>(State().clientKeyedTransmitter.load()); }

@@ -35,6 +35,7 @@ public:
     static std::string ComPortPath(unsigned port);                // the device "COM" port n opens
     static int LastComPortError();     // errno of the last RadioConnectionOpen that failed
     static int LastSocketError();      // errno of the last SocketServerOpen that failed to listen
+    static int ClientKeyedTransmitter();  // 1 while a client's last transmit command was TX, not RX
     static void SetVoiceCapabilityCheck(int (*check)());          // GetVoiceEnable's machine test; null: none
 
     // ---- Radio identification -----------------------------------------------------------------

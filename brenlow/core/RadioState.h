@@ -75,6 +75,9 @@ struct RadioState {
     std::atomic<std::uint32_t> comPortOpen{0};
     std::atomic<std::uint32_t> clientConnected{0};
     std::atomic<std::uint32_t> terminalMode{0};
+    // 1 after a client's transmit command reached the radio, 0 after its receive command: the
+    // station's stop puts the radio back to receive even where no answer told the host.
+    std::atomic<std::uint32_t> clientKeyedTransmitter{0};
     std::atomic<HostWindow*> hostWindow{nullptr};
     std::atomic<std::uint32_t> ipPort{0};
 

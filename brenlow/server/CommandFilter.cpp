@@ -159,6 +159,8 @@ void CBrenlow::CmdSetCodeCheck(unsigned char* batch, void* state) {
                     if (m.id != model || !m.rules(judged, state)) continue;
                     command[length] = ';';
                     s.serialPort.Write(command, length + 1);
+                    if (judged[0] == 'T' && judged[1] == 'X') s.clientKeyedTransmitter = 1;
+                    if (judged[0] == 'R' && judged[1] == 'X') s.clientKeyedTransmitter = 0;
                 }
             }
         }

@@ -293,6 +293,7 @@ void CBrenlow::OnSocketClose() {
         s.cache[brenlow::Answer::ID].valid = 0;
     }
     WriteRadio(s, kRadioReset, sizeof kRadioReset - 1);
+    s.clientKeyedTransmitter = 0;
 
     if (!s.sockThreadRun.load()) return;
     {

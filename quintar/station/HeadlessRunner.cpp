@@ -23,16 +23,9 @@ namespace quintar {
 
 namespace {
 
-constexpr char kUsage[] =
-    "usage: quintar --headless [--profile FILE] [-EDM] [-ELM] [--verbose]\n"
-    "  Starts the station without a window and serves until SIGINT or SIGTERM.\n"
-    "  --profile FILE  the profile (default: $QUINTAR_PROFILE, else the per-user profile)\n"
-    "  -EDM            also accept the Dunmore (identity 19)\n"
-    "  -ELM            let clients send the message-load command LM\n"
-    "  --verbose       print connection events and panel changes\n"
-    "  Environment: QUINTAR_LISTEN_ADDRESS (default all interfaces).\n"
-    "  Exit status: 0 stopped by a signal, 1 start failed or profile in use, 2 bad arguments,\n"
-    "  3 stopped by the watchdog (the radio stopped answering).\n";
+// Signals that stop the station as the operator's stop does; a service manager, a closed terminal
+// and Ctrl-\\ must not cost the log its END line or leave the radio keyed.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 int g_signalPipe[2] = {-1, -1};
 
@@ -52,16 +45,16 @@ bool InstallStopSignals()
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    for (int signal : kStopSignals)
+        ::sigaction(signal, &action, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
     return true;
 }
 
 void RestoreStopSignals()
 {
-    ::signal(SIGINT, SIG_DFL);
-    ::signal(SIGTERM, SIG_DFL);
+    for (int signal : kStopSignals)
+        ::signal(signal, SIG_DFL);
     for (int& fd : g_signalPipe) {
         if (fd >= 0)
             ::close(fd);
@@ -139,7 +132,7 @@ int RunHeadless(int argc, const char* const* argv)
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
         if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            std::fputs(kUsage, stdout);
+            std::fputs(HostUsage(), stdout);
             return kHeadlessStopped;
         }
         if (a == QLatin1String("--profile"))
@@ -203,8 +196,15 @@ int RunHeadless(int argc, const char* const* argv)
     int status = kHeadlessStopped;
     {
         StationController controller(profile, options);
-        QObject::connect(&controller, &StationController::LogWritten, [](const QString& line) {
-            Print(line.startsWith(QLatin1String("- START - Failed")) ? stderr : stdout, line);
+        // A failure's line on standard error also says what the log line cannot: the device, the
+        // system's reason, what to do.
+        QObject::connect(&controller, &StationController::LogWritten, [&controller](const QString& line) {
+            if (!line.startsWith(QLatin1String("- START - Failed"))) {
+                Print(stdout, line);
+                return;
+            }
+            const QString detail = controller.FailureDetail();
+            Print(stderr, detail.isEmpty() ? line : line + QStringLiteral(" (") + detail + QLatin1Char(')'));
         });
         QObject::connect(&controller, &StationController::ErrorMessage,
                          [](const QString& caption, const QString& text) {
@@ -239,9 +239,11 @@ int RunHeadless(int argc, const char* const* argv)
                 QMetaObject::invokeMethod(&controller, stopOnSignal, Qt::QueuedConnection);
             }
         });
-        QObject::connect(&controller, &StationController::Stopped, [](StationController::StopCause cause) {
-            if (cause == StationController::StopCause::Watchdog)
-                QCoreApplication::exit(kHeadlessWatchdog);
+        QObject::connect(&controller, &StationController::Stopped, [&controller](StationController::StopCause cause) {
+            if (cause != StationController::StopCause::Watchdog)
+                return;
+            Print(stderr, QStringLiteral("quintar: the watchdog stopped the station: ") + controller.FailureDetail());
+            QCoreApplication::exit(kHeadlessWatchdog);
         });
 
         const StationController::StartResult result = controller.Start();

@@ -43,6 +43,43 @@ QString ResolveProfileFile(const QString& profileOption, const QString& environm
     return SettingsProfile::DefaultFile();
 }
 
+const char* HostUsage()
+{
+    return "usage: quintar --headless [--profile FILE] [-EDM] [-ELM] [--verbose]\n"
+           "       quintar setup [--profile FILE] COMMAND ...\n"
+           "       quintar --help | --version\n"
+           "\n"
+           "Modes:\n"
+           "  --headless       start the station without a window and serve until SIGINT, SIGTERM, SIGHUP\n"
+           "                   or SIGQUIT; each stops the station cleanly (the log's END line).\n"
+           "                   The line \"- START - Successful COMn, Socket:p.\" on standard output says\n"
+           "                   it is serving; failures go to standard error.\n"
+           "  setup            show and change the settings and users in the profile\n"
+           "                   (quintar setup --help lists its commands)\n"
+           "\n"
+           "Options:\n"
+           "  --profile FILE   the profile to use; headless, it must exist (make one with quintar setup)\n"
+           "  -EDM             also accept the Dunmore (identity 19) at station start\n"
+           "  -ELM             let clients send the message-load command LM with a value\n"
+           "                   (-EDM and -ELM count anywhere in the command line)\n"
+           "  --verbose        headless: print connection events and panel changes\n"
+           "  --help, -h       this text\n"
+           "  --version        the program's version\n"
+           "\n"
+           "Environment:\n"
+           "  QUINTAR_PROFILE         the profile when --profile is not given\n"
+           "                          (default: the per-user profile, ~/.config/Talvern/Quintar.ini)\n"
+           "  QUINTAR_LISTEN_ADDRESS  the IPv4 address clients connect to (default: every address);\n"
+           "                          127.0.0.1 serves this computer only\n"
+           "\n"
+           "Exit status (headless):\n"
+           "  0  stopped by a signal\n"
+           "  1  start failed (serial port, radio, TCP port), the profile is missing or unusable, or\n"
+           "     another station host runs with the same profile\n"
+           "  2  unknown or incomplete argument\n"
+           "  3  the watchdog stopped the station: the radio stopped answering (a restart may help)\n";
+}
+
 QString FindProfileOption(const QStringList& arguments, bool* missing)
 {
     static const QString kOption = QStringLiteral("--profile");

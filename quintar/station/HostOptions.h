@@ -28,6 +28,10 @@ std::string WindowTitle(const HostOptions& options);
 // when set and not empty, else the per-user default.
 QString ResolveProfileFile(const QString& profileOption, const QString& environmentValue);
 
+// What `quintar --help` and `quintar --headless --help` print: every mode, option, environment
+// variable and exit status.
+const char* HostUsage();
+
 // The value of "--profile FILE" or "--profile=FILE" in `arguments`; `missing` is set when the
 // option is last and has no value.
 QString FindProfileOption(const QStringList& arguments, bool* missing = nullptr);

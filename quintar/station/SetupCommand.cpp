@@ -109,9 +109,8 @@ Refusal CheckCredential(std::string_view text, const char* what, std::size_t max
         return std::string(what) + " must not be empty";
     if (text.size() > maxLength)
         return std::string(what) + " has more than " + std::to_string(maxLength) + " characters";
-    for (unsigned char c : text)
-        if (c < 0x21 || c > 0x7F || c == ';')
-            return std::string(what) + " has an invalid character (allowed: '!' to DEL, 0x21..0x7F, except ';')";
+    if (!brenlow::server::IsValidCredential(text))
+        return std::string(what) + " has an invalid character (allowed: '!' to DEL, 0x21..0x7F, except ';')";
     return std::nullopt;
 }
 
@@ -669,6 +668,10 @@ int RunSetup(const QStringList& arguments, std::FILE* out, std::FILE* err)
     }
 
     SettingsProfile profile(ResolveProfileFile(profileOption, qEnvironmentVariable("QUINTAR_PROFILE")));
+    // Whatever else is at the path (a folder, /etc/passwd given by mistake) is left untouched.
+    const SettingsProfile::Inspection found = profile.Inspect();
+    if (found.kind != SettingsProfile::Kind::Missing && found.kind != SettingsProfile::Kind::Profile)
+        return refuse("cannot use the profile " + Bytes(profile.File()) + ": " + Bytes(found.reason));
     Context context{profile, words.mid(1), out, err, {}};
     const QString& group = words[0];
     const CommandRow* row = nullptr;
@@ -690,10 +693,17 @@ int RunSetup(const QStringList& arguments, std::FILE* out, std::FILE* err)
         return refuse(*why);
     if (context.changes.empty())
         return kSetupOk;
+    const QString folder = QFileInfo(profile.File()).absolutePath();
+    const bool newFolder = !QFileInfo::exists(folder);
     if (!profile.Write(context.changes)) {
-        std::fprintf(err, "quintar setup: cannot save the profile %s\n", Bytes(profile.File()).c_str());
+        std::fprintf(err, "quintar setup: cannot save the profile %s: %s\n", Bytes(profile.File()).c_str(),
+                     Bytes(profile.LastError()).c_str());
         return kSetupFailed;
     }
+    if (newFolder)
+        std::fprintf(err, "quintar setup: created the folder %s\n", Bytes(folder).c_str());
+    if (found.kind == SettingsProfile::Kind::Missing)
+        std::fprintf(err, "quintar setup: created the profile %s\n", Bytes(profile.File()).c_str());
     return kSetupOk;
 }
 

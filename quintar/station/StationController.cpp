@@ -5,10 +5,17 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <cstdio>
 #include <thread>
 #include <utility>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "ProfileKeys.h"
 #include "Utilities.h"
@@ -35,6 +42,31 @@ void Sleep(int ms)
 const unsigned char* Bytes(const char* text)
 {
     return reinterpret_cast<const unsigned char*>(text);
+}
+
+// What keeps a serial device from opening, and what the operator can do about it.
+QString SerialOpenFailure(const std::string& device, int error)
+{
+    QString text = QStringLiteral("device %1: %2")
+                       .arg(QString::fromStdString(device), QString::fromLocal8Bit(std::strerror(error)));
+    if (error == ENOENT)
+        text += QStringLiteral("; set the device with: quintar setup set com-device N PATH");
+    if (error == EACCES || error == EPERM) {
+        // Serial devices belong to a group (usually "dialout") whose members may open them.
+        struct stat st {};
+        if (::stat(device.c_str(), &st) == 0) {
+            const group* owner = ::getgrgid(st.st_gid);
+            const QString name = owner ? QString::fromLocal8Bit(owner->gr_name) : QString::number(st.st_gid);
+            gid_t groups[256];
+            const int count = std::max(::getgroups(256, groups), 0);
+            const bool member = ::getegid() == st.st_gid || std::find(groups, groups + count, st.st_gid) != groups + count;
+            if (!member)
+                text += QStringLiteral("; this user is not in the group \"%1\" that may use it: sudo usermod -aG %1 $USER, "
+                                       "then log in again")
+                            .arg(name);
+        }
+    }
+    return text;
 }
 
 }  // namespace
@@ -133,10 +165,15 @@ bool StationController::event(QEvent* e)
     mailbox_.Synchronize();
     if (e->type() != Mailbox::kEventType)
         return QObject::event(e);
+    TakePendingNotifications();
+    return true;
+}
+
+void StationController::TakePendingNotifications()
+{
     for (const Mailbox::Message& m : mailbox_.Take())
         if (m.message == kLibraryMessage)
             OnNotification(m.code, m.value);
-    return true;
 }
 
 // ---- Start, stop, power switch ---------------------------------------------------------------
@@ -146,6 +183,7 @@ StationController::StartResult StationController::Start()
     using namespace keys;
     const int comPort = profile_.GetInt(kSetting, kComPort, kDefaultComPort);
     const int baud = profile_.GetInt(kSetting, kComBaud, kDefaultBaud);
+    failureDetail_.clear();
     emit FocusRequested(FocusTarget::PowerSwitch);
     SetControlEnabled(false);
     const bool entered = EnterBusy();
@@ -160,6 +198,8 @@ StationController::StartResult StationController::Start()
             CBrenlow::SetComPortPath(static_cast<unsigned>(comPort), device.c_str());
         }
         if (!radio_.RadioConnectionOpen(kPresetModel, static_cast<unsigned>(comPort), static_cast<unsigned>(baud), 1)) {
+            failureDetail_ = SerialOpenFailure(CBrenlow::ComPortPath(static_cast<unsigned>(comPort)),
+                                               CBrenlow::LastComPortError());
             Log(QString::asprintf("- START - Failed. Can not open COM%d.", profile_.GetInt(kSetting, kComPort, kDefaultComPort)));
             return StartResult::SerialPortFailed;
         }
@@ -213,6 +253,12 @@ StationController::StartResult StationController::Start()
             return StartResult::ModelRefused;
         }
         if (!radio_.SocketServerOpen(static_cast<unsigned>(ipPort))) {
+            const int error = CBrenlow::LastSocketError();
+            failureDetail_ = QStringLiteral("TCP port %1: %2").arg(ipPort).arg(QString::fromLocal8Bit(std::strerror(error)));
+            if (error == EADDRINUSE)
+                failureDetail_ += QStringLiteral("; another program listens there");
+            else if (error == EACCES)
+                failureDetail_ += QStringLiteral("; this user may not listen on that port");
             radio_.RadioConnectionClose();
             DropPendingNotifications();
             running_ = false;
@@ -243,6 +289,10 @@ void StationController::Stop(StopCause cause)
     const bool wasRunning = running_;
     if (running_) {
         pollTimer_.stop();
+        // A transmitter left keyed would stay on the air with nobody at the station.
+        TakePendingNotifications();
+        if (transmitting_ || CBrenlow::ClientKeyedTransmitter())
+            radio_.ConnRX();
         if (modelId_ == kCorrin)
             radio_.ConnKY("W", Bytes(""));  // clears the keyer's buffer: "KY" and 25 blanks
         radio_.ConnAI("W", 0);
@@ -404,8 +454,14 @@ void StationController::OnPollTimer()
     if (radioPowerOn_)
         radio_.ConnAI("R", 0);
     ++watchdogCount_;
-    if (watchdogCount_ > kWatchdogLimit)
+    if (watchdogCount_ > kWatchdogLimit) {
+        failureDetail_ = QStringLiteral("the radio gave no answer to %1 polls in a row; is it switched on, and is its "
+                                        "cable or USB adapter at %2 still connected?")
+                             .arg(watchdogCount_)
+                             .arg(QString::fromStdString(CBrenlow::ComPortPath(static_cast<unsigned>(
+                                 profile_.GetInt(keys::kSetting, keys::kComPort, keys::kDefaultComPort)))));
         Control(StopCause::Watchdog);
+    }
     else if (serverOpen_ && !clientLoggedIn_)
         pollTimer_.start();
 }
@@ -451,6 +507,7 @@ void StationController::StopVoice()
 }
 
 // Answers posted before a failed start closed the link would refill the cleared panel.
+
 void StationController::DropPendingNotifications()
 {
     mailbox_.Discard();

@@ -75,6 +75,9 @@ public:
     unsigned ModelId() const { return modelId_; }
     unsigned WatchdogCount() const { return watchdogCount_; }
     bool PollTimerActive() const { return pollTimer_.isActive(); }
+    // Why the last start failed, or what stopped the station last: what the operator needs to mend
+    // it (the device and the system's reason, ...). Empty when there is nothing to add.
+    QString FailureDetail() const { return failureDetail_; }
 
     QString ModelName() const { return modelName_; }
     bool PowerLamp() const { return powerLamp_; }
@@ -166,6 +169,7 @@ private:
     void RefreshSessionTime();
     void StopVoice();
     void DropPendingNotifications();
+    void TakePendingNotifications();
 
     void SetModelName(const QString& v);
     void SetPowerLamp(bool v);
@@ -209,6 +213,7 @@ private:
     QString clientAddress_;
     QString description_;
     QString sessionTime_;
+    QString failureDetail_;
     bool started_ = false;
     bool controlEnabled_ = true;
 };

@@ -1,6 +1,14 @@
 // `quintar --headless` as a real process with the simulated radio: readiness line, service over
 // TCP, exit statuses 0, 1 and 3, and one host per profile.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <csignal>
+#include <cstring>
+#include <fstream>
 
 #include "StationFixture.h"
 
@@ -51,8 +59,32 @@ TEST_P(StopSignal, servesAClientThenStopsWithEndLineAndStatus0)
     EXPECT_NE(radio->Received().find("AI0;"), std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, StopSignal, ::testing::Values(SIGTERM, SIGINT),
-                         [](const auto& info) { return info.param == SIGTERM ? "sigterm" : "sigint"; });
+INSTANTIATE_TEST_SUITE_P(Signals, StopSignal, ::testing::Values(SIGTERM, SIGINT, SIGHUP, SIGQUIT),
+                         [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
+
+TEST_P(StopSignal, transmitterKeyedByAClientIsPutBackToReceiveBeforeTheStationStops)
+{
+    settings.users = {{"op1", "pw1", "", 0}};
+    StartRadio();
+    Program host(Arguments(), Environment());
+    ASSERT_TRUE(host.Start());
+    ASSERT_TRUE(host.WaitForOutput(ReadyLine(), 15000)) << host.Err();
+    Client client;
+    ASSERT_TRUE(client.Connect(static_cast<unsigned>(settings.tcpPort), 5000));
+    ASSERT_TRUE(client.LogIn("op1", "pw1", 5000)) << client.Received();
+    ASSERT_TRUE(client.Send("TX;"));
+    ASSERT_TRUE(PumpUntil([&] { return radio->Transmitting(); }, 5000));
+    radio->ClearReceived();
+
+    host.Signal(GetParam());  // the client is still logged in
+    ASSERT_TRUE(host.WaitForExit(15000));
+    EXPECT_EQ(host.ExitStatus(), 0);
+    const std::string received = radio->Received();
+    const auto rx = received.find("RX;");
+    ASSERT_NE(rx, std::string::npos) << received;
+    EXPECT_LT(rx, received.find("AI0;")) << "receive first in the stop sequence: " << received;
+    EXPECT_FALSE(radio->Transmitting());
+}
 
 struct FailureCase {
     const char* name;
@@ -89,7 +121,7 @@ TEST_P(StartFailure, printsTheReasonOnStandardErrorAndExits1)
 INSTANTIATE_TEST_SUITE_P(
     Table, StartFailure,
     ::testing::Values(
-        FailureCase{"serialPortMissing", 20, false, true, 0, nullptr, {"- START - Failed. Can not open COM1.\n"}},
+        FailureCase{"serialPortMissing", 20, false, true, 0, nullptr, {"- START - Failed. Can not open COM1. (device "}},
         FailureCase{"silentRadio",
                     20,
                     true,
@@ -147,6 +179,9 @@ TEST_F(Headless, radioFallingSilentEndsWithFullStopAndStatus3)
     radio->SetSilent(true);
     ASSERT_TRUE(host.WaitForExit(20000));
     EXPECT_EQ(host.ExitStatus(), 3);
+    EXPECT_NE(host.Err().find("quintar: the watchdog stopped the station: the radio gave no answer to 4 polls in a row"),
+              std::string::npos)
+        << host.Err();
     EXPECT_EQ(Count(Log(), LogEntry("- END - End VEXA.")), 1u);
     EXPECT_NE(radio->Received().find("AI0;"), std::string::npos);
 }
@@ -218,10 +253,163 @@ TEST_F(Headless, accessLogAlertIsOneLineOnStandardErrorAndServiceGoesOn)
     profile->WriteString(quintar::keys::kFilePath, "VEXA Log File Path", (dir.Path() / "missing-folder").string());
     ASSERT_TRUE(host.Start());
     ASSERT_TRUE(host.WaitForOutput(ReadyLine(), 15000)) << host.Err();
-    EXPECT_NE(host.Err().find("VEXA Log:File Open Error!!\n"), std::string::npos) << host.Err();
+    EXPECT_NE(host.Err().find("VEXA Log:File Open Error!! (cannot open " + (dir.Path() / "missing-folder").string() +
+                              "/"),
+              std::string::npos)
+        << host.Err();
+    EXPECT_NE(host.Err().find(".log: No such file or directory)\n"), std::string::npos) << host.Err();
     host.Signal(SIGTERM);
     ASSERT_TRUE(host.WaitForExit(15000));
     EXPECT_EQ(host.ExitStatus(), 0);
+}
+
+TEST_F(Headless, missingOrForeignProfileIsAnErrorAndNothingIsTouched)
+{
+    StartRadio();
+    const std::filesystem::path accounts = dir.Path() / "passwd";
+    const std::string text = "root:x:0:0:root:/root:/bin/bash\n";
+    std::ofstream(accounts) << text;
+    ::chmod(accounts.c_str(), 0644);
+    const std::filesystem::path folder = dir.Path() / "folder";
+    std::filesystem::create_directory(folder);
+    ::chmod(folder.c_str(), 0755);
+    const struct {
+        std::filesystem::path path;
+        const char* says;
+    } cases[] = {{dir.Path() / "typo.ini", "there is no profile"},
+                 {accounts, "is not a profile"},
+                 {folder, "is a folder"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        Program host({"--headless", "--profile", QString::fromStdString(c.path.string())}, Environment());
+        ASSERT_TRUE(host.Run());
+        EXPECT_EQ(host.ExitStatus(), 1);
+        EXPECT_NE(host.Err().find(c.says), std::string::npos) << host.Err();
+        EXPECT_NE(host.Err().find(c.path.string()), std::string::npos) << host.Err();
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "typo.ini"));
+    EXPECT_EQ(FileBytes(accounts), text);
+    EXPECT_EQ(FileMode(accounts), 0644u);
+    EXPECT_EQ(FileMode(folder), 0755u);
+    EXPECT_EQ(radio->Received(), "") << "nothing may reach a serial line on defaults";
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+        EXPECT_EQ(e.path().string().find(".lock"), std::string::npos) << e.path();
+}
+
+TEST_F(Headless, startFailuresSayWhatTheLogLineCannot)
+{
+    // A serial device that is not there, by its path and the system's reason.
+    {
+        settings.device = (dir.Path() / "ttyUSB7").string();
+        Program host(Arguments(), Environment());
+        ASSERT_TRUE(host.Run());
+        EXPECT_EQ(host.ExitStatus(), 1);
+        EXPECT_NE(host.Err().find("- START - Failed. Can not open COM1. (device " + settings.device +
+                                  ": No such file or directory; set the device with"),
+                  std::string::npos)
+            << host.Err();
+    }
+    // A TCP port another program holds.
+    StartRadio();
+    const int holder = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(settings.tcpPort));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(holder, 1), 0);
+    Program host(Arguments(), Environment());
+    ASSERT_TRUE(host.Run());
+    ::close(holder);
+    EXPECT_EQ(host.ExitStatus(), 1);
+    EXPECT_NE(host.Err().find("- START - Failed. Can not open socket:" + std::to_string(settings.tcpPort) +
+                              ". (TCP port " + std::to_string(settings.tcpPort) + ": Address already in use"),
+              std::string::npos)
+        << host.Err();
+}
+
+TEST_F(Headless, readOnlyProfileFolderIsNotMistakenForAnotherHost)
+{
+    StartRadio();
+    const QStringList arguments = Arguments();
+    // Root may write anywhere: then the host runs as an unprivileged account that owns the
+    // profile but may not write into its folder.
+    Program host(arguments, Environment());
+    if (::geteuid() == 0) {
+        constexpr uid_t kNobody = 65534;
+        ASSERT_EQ(::chown(profileFile.c_str(), kNobody, kNobody), 0);
+        host.RunAs(kNobody);
+    }
+    ::chmod(dir.Path().c_str(), 0555);
+    ASSERT_TRUE(host.Run());
+    ::chmod(dir.Path().c_str(), 0755);
+    EXPECT_EQ(host.ExitStatus(), 1);
+    EXPECT_EQ(host.Err().find("another station host"), std::string::npos) << host.Err();
+    EXPECT_NE(host.Err().find("cannot create the lock file"), std::string::npos) << host.Err();
+}
+
+TEST_F(Headless, passwordChangeThatCannotBeSavedFailsAndAChangeBySetupHoldsAtTheNextLogin)
+{
+    // Descriptions make the profile larger than the log will grow, so a size limit stops the
+    // profile's save and nothing else.
+    settings.users = {{"op1", "pw1", std::string(128, 'd'), 0}};
+    for (int i = 2; i <= 10; ++i)
+        settings.users.push_back({"user" + std::to_string(i), "pw", std::string(128, 'd'), 0});
+    StartRadio();
+    const QStringList arguments = Arguments();
+    const auto before = FileBytes(profileFile);
+    ASSERT_TRUE(before && before->size() > 1500);
+    Program host(arguments, Environment());
+    host.LimitFileSize(static_cast<long>(before->size()) - 1);
+    ASSERT_TRUE(host.Start());
+    ASSERT_TRUE(host.WaitForOutput(ReadyLine(), 15000)) << host.Err();
+
+    {
+        Client client;
+        ASSERT_TRUE(client.Connect(static_cast<unsigned>(settings.tcpPort), 5000));
+        ASSERT_TRUE(client.LogIn("op1", "pw1", 5000));
+        ASSERT_TRUE(client.Send("@@AI1;@@CPunsaved;"));
+        EXPECT_TRUE(client.ReadUntil("@@CP0;", 5000)) << client.Received();
+        EXPECT_EQ(client.Received().find("@@CP1;"), std::string::npos);
+    }
+    EXPECT_TRUE(PumpUntil([&] { return Count(Log(), LogEntry("127.0.0.1 CHGPWD op1 Change Passowrd NG.")) == 1; }, 5000))
+        << Log();
+    EXPECT_EQ(FileBytes(profileFile), before);
+    auto logsIn = [&](const std::string& password) {
+        Client client;
+        return client.Connect(static_cast<unsigned>(settings.tcpPort), 5000) && client.LogIn("op1", password, 5000);
+    };
+    EXPECT_FALSE(logsIn("unsaved")) << "the host must not hold a password the file does not";
+    EXPECT_TRUE(logsIn("pw1"));
+
+    // The operator resets it with the setup command while the host runs.
+    Program setup({"setup", "--profile", QString::fromStdString(profileFile.string()), "user", "edit", "op1",
+                   "--password-stdin"});
+    ASSERT_TRUE(setup.Run("reset-pw\n"));
+    ASSERT_EQ(setup.ExitStatus(), 0) << setup.Err();
+    EXPECT_TRUE(logsIn("reset-pw"));
+    EXPECT_FALSE(logsIn("pw1"));
+
+    host.Signal(SIGTERM);
+    ASSERT_TRUE(host.WaitForExit(15000));
+    EXPECT_EQ(host.ExitStatus(), 0);
+}
+
+TEST_F(Headless, helpListsEveryModeOptionVariableAndExitStatus)
+{
+    for (const QStringList& args : {QStringList{"--help"}, QStringList{"--headless", "--help"}}) {
+        Program program(args);
+        ASSERT_TRUE(program.Run());
+        EXPECT_EQ(program.ExitStatus(), 0);
+        for (const char* word : {"--headless", "setup", "--profile", "-EDM", "-ELM", "--verbose", "--version",
+                                 "QUINTAR_PROFILE", "QUINTAR_LISTEN_ADDRESS", "SIGHUP", "\n  0 ", "\n  1 ", "\n  2 ",
+                                 "\n  3 "})
+            EXPECT_NE(program.Out().find(word), std::string::npos) << word;
+    }
+    Program unknown({"--colour"});
+    ASSERT_TRUE(unknown.Run());
+    EXPECT_EQ(unknown.ExitStatus(), 2);
+    EXPECT_NE(unknown.Err().find("unknown option --colour"), std::string::npos) << unknown.Err();
 }
 
 TEST_F(Headless, withoutHeadlessOrSetupTheProgramExplainsAndExits2)

@@ -3,6 +3,10 @@
 // logging in over TCP.
 #include <QSettings>
 
+#include <sys/stat.h>
+
+#include <fstream>
+
 #include "StationFixture.h"
 
 namespace stationtest {
@@ -151,6 +155,57 @@ TEST_F(Setup, firstWriteCreatesAnOwnerOnlyProfile)
     ASSERT_FALSE(std::filesystem::exists(profileFile));
     EXPECT_EQ(RunSetup({"set", "baud", "19200"}), 0);
     EXPECT_EQ(FileMode(profileFile), 0600u);
+}
+
+TEST_F(Setup, saysWhenItCreatesTheProfileAndItsFolder)
+{
+    profileFile = dir.Path() / "new-folder" / "station.ini";
+    EXPECT_EQ(RunSetup({"set", "tcp-port", "50001"}), 0) << last->Err();
+    EXPECT_NE(last->Err().find("created the folder " + (dir.Path() / "new-folder").string() + "\n"), std::string::npos)
+        << last->Err();
+    EXPECT_NE(last->Err().find("created the profile " + profileFile.string() + "\n"), std::string::npos);
+    EXPECT_EQ(RunSetup({"set", "tcp-port", "50002"}), 0);
+    EXPECT_EQ(last->Err(), "");
+}
+
+TEST_F(Setup, pathThatHoldsSomethingElseIsRefusedAndLeftUntouched)
+{
+    const std::filesystem::path accounts = dir.Path() / "passwd";
+    const std::string text = "root:x:0:0:root:/root:/bin/bash\ndaemon:x:1:1:daemon:/usr/sbin:/usr/sbin/nologin\n";
+    std::ofstream(accounts) << text;
+    ::chmod(accounts.c_str(), 0644);
+    const std::filesystem::path folder = dir.Path() / "a-folder";
+    std::filesystem::create_directory(folder);
+    ::chmod(folder.c_str(), 0755);
+    for (const auto& path : {accounts, folder}) {
+        SCOPED_TRACE(path);
+        profileFile = path;
+        EXPECT_EQ(RunSetup({"set", "tcp-port", "50001"}), 2);
+        EXPECT_NE(last->Err().find("cannot use the profile " + path.string()), std::string::npos) << last->Err();
+    }
+    EXPECT_EQ(FileBytes(accounts), text);
+    EXPECT_EQ(FileMode(accounts), 0644u);
+    EXPECT_EQ(FileMode(folder), 0755u);
+}
+
+TEST_F(Setup, saveThatFailsSaysWhyAndLeavesTheProfileAsItWas)
+{
+    WriteStartingProfile();
+    const auto before = FileBytes(profileFile);
+    ASSERT_TRUE(before);
+    QStringList args{"setup", "--profile", QString::fromStdString(profileFile.string()), "set", "tcp-port", "50001"};
+    Program limited(args);
+    limited.LimitFileSize(static_cast<long>(before->size()) - 1);
+    ASSERT_TRUE(limited.Run());
+    EXPECT_EQ(limited.ExitStatus(), 1);
+    EXPECT_NE(limited.Err().find("cannot save the profile"), std::string::npos) << limited.Err();
+    EXPECT_EQ(FileBytes(profileFile), before);
+    // Nothing half-written is left beside it either.
+    std::vector<std::string> beside;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+        if (e.path().filename().string().starts_with(profileFile.filename().string()))
+            beside.push_back(e.path().filename().string());
+    EXPECT_EQ(beside, std::vector<std::string>{profileFile.filename().string()});
 }
 
 TEST_F(Setup, profileFromTheEnvironmentWhenNoOptionIsGiven)

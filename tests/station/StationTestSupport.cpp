@@ -116,6 +116,17 @@ Program::Program(QStringList arguments, QStringList extraEnvironment)
         env_.push_back(pair.toStdString());
 }
 
+void Program::LimitFileSize(long bytes)
+{
+    argv_.insert(argv_.begin(), {"/usr/bin/prlimit", "--fsize=" + std::to_string(bytes), "--"});
+}
+
+void Program::RunAs(unsigned uid)
+{
+    const std::string id = std::to_string(uid);
+    argv_.insert(argv_.begin(), {"/usr/bin/setpriv", "--reuid=" + id, "--regid=" + id, "--clear-groups", "--"});
+}
+
 Program::~Program()
 {
     if (pid_ > 0 && !exited_) {

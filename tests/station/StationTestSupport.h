@@ -95,6 +95,10 @@ public:
     ~Program();  // kills a child still running
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
+    // Runs the program under a file-size limit, as on a full disk: writes beyond it fail.
+    void LimitFileSize(long bytes);
+    // Runs the program as another account (the test must be root), with that account's group only.
+    void RunAs(unsigned uid);
     bool Start();
     // Runs to its end with `input` on standard input; false on time-out.
     bool Run(const std::string& input = {}, int timeoutMs = 20000);

@@ -3,7 +3,6 @@
 #include "HeadlessRunner.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QStringList>
 
 #include <cerrno>
@@ -11,56 +10,15 @@
 #include <cstdio>
 #include <string>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "HostOptions.h"
 #include "InstanceLock.h"
 #include "SettingsProfile.h"
 #include "StationController.h"
+#include "StopSignals.h"
 
 namespace quintar {
 
 namespace {
-
-// Signals that stop the station as the operator's stop does; a service manager, a closed terminal
-// and Ctrl-\\ must not cost the log its END line or leave the radio keyed.
-constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-
-int g_signalPipe[2] = {-1, -1};
-
-void OnStopSignal(int signal)
-{
-    const int saved = errno;
-    const unsigned char byte = static_cast<unsigned char>(signal);
-    [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &byte, 1);
-    errno = saved;
-}
-
-bool InstallStopSignals()
-{
-    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return false;
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int signal : kStopSignals)
-        ::sigaction(signal, &action, nullptr);
-    ::signal(SIGPIPE, SIG_IGN);
-    return true;
-}
-
-void RestoreStopSignals()
-{
-    for (int signal : kStopSignals)
-        ::signal(signal, SIG_DFL);
-    for (int& fd : g_signalPipe) {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-    }
-}
 
 class StderrAlerts final : public brenlow::AlertSink {
 public:
@@ -187,7 +145,8 @@ int RunHeadless(int argc, const char* const* argv)
         CBrenlow::SetListenAddress(listen.constData());
     StderrAlerts alerts;
     CBrenlow::SetAlertSink(&alerts);
-    if (!InstallStopSignals()) {
+    StopSignals stopSignals;
+    if (!stopSignals.Installed()) {
         std::fprintf(stderr, "quintar: cannot set up the stop signals\n");
         CBrenlow::SetAlertSink(nullptr);
         return kHeadlessStartFailed;
@@ -216,49 +175,28 @@ int RunHeadless(int argc, const char* const* argv)
         if (verbose)
             PrintPanelChanges(controller);
 
-        // A stop signal that arrives while a start or stop is under way waits for its end.
-        bool stopRequested = false;
-        auto stopOnSignal = [&] {
-            if (controller.Busy()) {
-                stopRequested = true;
-                return;
-            }
-            controller.Stop();
-            QCoreApplication::exit(kHeadlessStopped);
-        };
-        QSocketNotifier notifier(g_signalPipe[0], QSocketNotifier::Read);
-        QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
-            unsigned char drained[16];
-            while (::read(g_signalPipe[0], drained, sizeof drained) > 0) {
-            }
-            stopOnSignal();
-        });
-        QObject::connect(&controller, &StationController::BusyChanged, [&](bool busy) {
-            if (!busy && stopRequested) {
-                stopRequested = false;
-                QMetaObject::invokeMethod(&controller, stopOnSignal, Qt::QueuedConnection);
-            }
-        });
+        // A stop signal ends the host as a close does: a start under way ends first, then the
+        // station stops with its END line.
+        QObject::connect(&stopSignals, &StopSignals::StopRequested, &controller, &StationController::RequestClose);
+        QObject::connect(&controller, &StationController::CloseReady, [] { QCoreApplication::exit(kHeadlessStopped); });
         QObject::connect(&controller, &StationController::Stopped, [&controller](StationController::StopCause cause) {
             if (cause != StationController::StopCause::Watchdog)
                 return;
             Print(stderr, QStringLiteral("quintar: the watchdog stopped the station: ") + controller.FailureDetail());
             QCoreApplication::exit(kHeadlessWatchdog);
         });
+        QObject::connect(&controller, &StationController::StartFinished, [](StationController::StartResult result) {
+            if (result == StationController::StartResult::Started)
+                return;
+            if (result == StationController::StartResult::NotAllowed)
+                std::fprintf(stderr, "quintar: nothing started: the TCP port setting (\"VEXA IP Port No\") is outside "
+                                     "1024..65535\n");
+            QCoreApplication::exit(kHeadlessStartFailed);
+        });
 
-        const StationController::StartResult result = controller.Start();
-        if (result == StationController::StartResult::NotAllowed) {
-            std::fprintf(stderr, "quintar: nothing started: the TCP port setting (\"VEXA IP Port No\") is outside "
-                                 "1024..65535\n");
-            status = kHeadlessStartFailed;
-        } else if (result != StationController::StartResult::Started) {
-            status = kHeadlessStartFailed;
-        } else {
-            status = QCoreApplication::exec();
-            controller.Stop(StationController::StopCause::Teardown);  // while the handlers' state lives
-        }
+        QMetaObject::invokeMethod(&controller, [&controller] { controller.Start(); }, Qt::QueuedConnection);
+        status = QCoreApplication::exec();
     }
-    RestoreStopSignals();
     CBrenlow::SetAlertSink(nullptr);
     return status;
 }

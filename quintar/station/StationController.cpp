@@ -280,7 +280,15 @@ StationController::StartResult StationController::Start()
     SetControlEnabled(true);
     if (!running_)
         emit FocusRequested(FocusTarget::Control);
+    emit StartFinished(result);
     return result;
+}
+
+void StationController::RequestClose()
+{
+    if (running_)
+        Stop(StopCause::Teardown);
+    emit CloseReady();
 }
 
 void StationController::Stop(StopCause cause)

@@ -58,10 +58,16 @@ public:
     StationController(const StationController&) = delete;
     StationController& operator=(const StationController&) = delete;
 
-    StartResult Start();                  // "ON"
-    void Stop(StopCause cause = StopCause::Command);  // "OFF"
+    // The operator's commands. Start and stop may finish later, as steps on the event loop; while
+    // one runs (Busy) other commands are refused, except that a stop or close asked for during a
+    // start is carried out once the start has ended.
+    StartResult Start();                  // "ON"; StartFinished tells the result
+    void Stop(StopCause cause = StopCause::Command);  // "OFF"; Stopped tells the end of a stop
     void Control(StopCause cause = StopCause::Command);  // "CONTROL": stop if running, else start
     void PowerSwitch();                   // "Power Switch"
+    // Closing the host: stops a running station first (the END line); CloseReady says when the
+    // window or process may end.
+    void RequestClose();
     void SetVoiceService(VoiceService* voice) { voice_ = voice; }
 
     CBrenlow& Library() { return radio_; }
@@ -111,6 +117,8 @@ signals:
     // After the panel has taken in a connection event (1 accepted, 2 ended, 3 logged in).
     void ConnectionEvent(int value);
     void Stopped(quintar::StationController::StopCause cause);
+    void StartFinished(quintar::StationController::StartResult result);
+    void CloseReady();
 
 protected:
     bool event(QEvent* e) override;

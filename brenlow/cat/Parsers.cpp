@@ -272,6 +272,11 @@ void ParseAnswer(const unsigned char* answer, void* state, Notifier notify) {
         case Effect::TcTerminal: s.terminalMode = Digit(answer, 3) == 0 ? 1 : 0; break;
         }
         if (row->shape == Shape::Identity) s.modelId = NumberAt(answer, length, 2, kToEnd);
+        if (row->entry == Answer::IF) {
+            std::lock_guard<std::mutex> l(s.statusLock);
+            ++s.statusAnswers;
+            s.statusArrived.notify_all();
+        }
     }
     if (s.hostWindow.load()) notify(answer, state);
 }

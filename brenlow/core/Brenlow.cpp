@@ -83,6 +83,10 @@ void CBrenlow::SocketServerClose() {
     if (!s.sockThreadAlive.load()) return;
     s.sockThreadRun = 0;
     s.socketServer.Wake();
+    {
+        std::lock_guard<std::mutex> l(s.statusLock);  // a session ending just now waits no longer
+    }
+    s.statusArrived.notify_all();
     StopWorker(s.sockThreadAlive, s.sockThread, 100, 100);
     Sleep(100);
     s.socketServer.DisConnect();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <thread>
@@ -78,6 +79,11 @@ struct RadioState {
     // 1 after a client's transmit command reached the radio, 0 after its receive command: the
     // station's stop puts the radio back to receive even where no answer told the host.
     std::atomic<std::uint32_t> clientKeyedTransmitter{0};
+    // Status (IF) answers parsed so far, and their signal: the end of a session waits for the
+    // answer to its own status query, so it never reaches the next client.
+    std::atomic<std::uint32_t> statusAnswers{0};
+    std::mutex statusLock;
+    std::condition_variable statusArrived;
     std::atomic<HostWindow*> hostWindow{nullptr};
     std::atomic<std::uint32_t> ipPort{0};
 

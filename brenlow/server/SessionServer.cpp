@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "Brenlow.h"
@@ -23,6 +24,7 @@ constexpr int kNoLimit = -1;       // without one, only a connection or a stop r
 constexpr char kDunmoreRelease[] = "\x03;\rTC 1;\r";  // leaves packet mode, computer control back on
 constexpr char kCorrinKeyerClear[] = "KY                         ;";
 constexpr char kRadioReset[] = "ID;RX;IF;";
+constexpr int kResetAnswerWaitMs = 500;
 static_assert(sizeof kDunmoreRelease - 1 == 9 && sizeof kCorrinKeyerClear - 1 == 28);
 
 // The session thread's own buffers, each zero-filled before use.
@@ -292,10 +294,19 @@ void CBrenlow::OnSocketClose() {
         std::scoped_lock g(s.cacheLock);
         s.cache[brenlow::Answer::ID].valid = 0;
     }
+    const std::uint32_t statusBefore = s.statusAnswers.load();
     WriteRadio(s, kRadioReset, sizeof kRadioReset - 1);
     s.clientKeyedTransmitter = 0;
 
     if (!s.sockThreadRun.load()) return;
+    // The radio's answers to the reset belong to no client: the next one, which may be waiting
+    // already, is greeted once the last of them (the status answer) has passed, or a moment later
+    // if the radio stays silent.
+    if (s.comPortOpen.load()) {
+        std::unique_lock<std::mutex> l(s.statusLock);
+        s.statusArrived.wait_for(l, std::chrono::milliseconds(kResetAnswerWaitMs),
+                                 [&] { return s.statusAnswers.load() != statusBefore || !s.sockThreadRun.load(); });
+    }
     {
         std::lock_guard<std::mutex> g(s.session.lock);
         std::memset(s.session.clientAddress, 0, sizeof s.session.clientAddress);

@@ -124,6 +124,9 @@ TEST_F(LoginDialogue, TranscriptsGiveExactRepliesAndLogLines) {
         expected.insert(expected.end(), t.log.begin(), t.log.end());
         EXPECT_EQ(rig.LogEntries(), expected);
         ASSERT_TRUE(rig.WaitNoClient());
+        // The close sequence is on the line by now but the radio may not have read it yet; the
+        // next transcript must not find it among what reached the radio before login.
+        ASSERT_TRUE(rig.sim.WaitReceived("ID;RX;IF;", kPatienceMs));
     }
 }
 

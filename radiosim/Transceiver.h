@@ -3,6 +3,7 @@
 // state, sets change it and answer nothing, anything else draws "?;".
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>

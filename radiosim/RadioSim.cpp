@@ -2,15 +2,14 @@
 // thread through which every byte to the line goes (answers with their timing, and injections).
 #include "RadioSim.h"
 
+#include "Transceiver.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
 #include <deque>
-#include <map>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -33,11 +32,6 @@ struct Item {
     Clock::time_point due;
 };
 
-bool AllDigits(std::string_view s)
-{
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 void MakeRaw(int fd)
 {
     termios tio{};
@@ -47,17 +41,10 @@ void MakeRaw(int fd)
     }
 }
 
-std::string Format(const char* format, unsigned long long value)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
-
 }  // namespace
 
 struct RadioSim::Impl {
-    explicit Impl(Options o) : options(o), id(o.id), silent(o.silent) {}
+    explicit Impl(Options o) : options(o), radio(o.id), silent(o.silent) {}
 
     const Options options;
     int master = -1;
@@ -68,21 +55,14 @@ struct RadioSim::Impl {
     std::thread writer;
     bool started = false;  // touched only by Start/Stop, which the owner calls
 
-    // Radio state and the received record.
+    // Radio state and the records of both directions.
     mutable std::mutex stateMutex;
-    std::condition_variable receivedCv;
+    std::condition_variable recordCv;
     std::string received;
+    std::string sent;
     std::string partial;  // command bytes before the next ';'
-    unsigned id;
+    Transceiver radio;
     bool silent;
-    unsigned long long fa = 14074000;
-    unsigned long long fb = 7074000;
-    unsigned ai = 0;
-    unsigned power = 1;
-    bool tx = false;
-    char mode = '2';
-    bool terminalMode = false;  // identity 19's "TC 0" terminal mode
-    std::map<std::string, std::string> menu;
 
     // Writer queue.
     std::mutex queueMutex;
@@ -90,109 +70,6 @@ struct RadioSim::Impl {
     std::deque<Item> queue;
     bool stopping = false;
     std::atomic<bool> stopFlag{false};
-
-    std::string IfAnswer() const
-    {
-        std::string s = "IF" + Format("%011llu", fa);
-        s += "0000";     // step
-        s += "+00000";   // RIT/XIT offset
-        s += "000";      // RIT, XIT, spare
-        s += "00";       // memory channel
-        s += tx ? '1' : '0';
-        s += mode;
-        s += "0000";     // VFO, scan, split, tone
-        s += "00";       // tone number
-        s += '0';
-        s += ';';
-        return s;
-    }
-
-    // Applies one command (without ';'); appends answers and auto-information pushes.
-    void Handle(std::string_view cmd, std::vector<std::string>& out)
-    {
-        while (!cmd.empty() && (cmd.front() == '\r' || cmd.front() == '\n' || cmd.front() == '\x03'))
-            cmd.remove_prefix(1);
-        if (cmd.empty())
-            return;
-        std::vector<std::string> answers;
-        auto answer = [&](std::string s) { answers.push_back(std::move(s)); };
-        auto pushFrequency = [&](const char* vfo, unsigned long long hz) {
-            if (ai == 2) {
-                answer(std::string(vfo) + Format("%011llu", hz) + ";");
-                answer(IfAnswer());
-            }
-        };
-        const std::string_view name = cmd.substr(0, 2);
-        const std::string_view arg = cmd.size() > 2 ? cmd.substr(2) : std::string_view{};
-
-        if (name == "ID" && arg.empty()) {
-            answer(Format("ID%03llu;", id));
-        } else if (name == "FA" || name == "FB") {
-            unsigned long long& vfo = name == "FA" ? fa : fb;
-            if (arg.empty()) {
-                answer(std::string(name) + Format("%011llu", vfo) + ";");
-            } else if (arg.size() == 11 && AllDigits(arg)) {
-                unsigned long long hz = std::strtoull(std::string(arg).c_str(), nullptr, 10);
-                if (hz != vfo) {
-                    vfo = hz;
-                    pushFrequency(name == "FA" ? "FA" : "FB", hz);
-                }
-            } else {
-                answer("?;");
-            }
-        } else if (name == "IF" && arg.empty()) {
-            answer(IfAnswer());
-        } else if (name == "PS") {
-            if (arg.empty())
-                answer(Format("PS%llu;", power));
-            else if (arg == "0" || arg == "1")
-                power = static_cast<unsigned>(arg[0] - '0');
-            else if (arg == "9" && id == 20)
-                power = 0;
-            else
-                answer("?;");
-        } else if (name == "AI") {
-            if (arg.empty())
-                answer(Format("AI%llu;", ai));
-            else if (arg.size() == 1 && AllDigits(arg))
-                ai = static_cast<unsigned>(arg[0] - '0');
-            else
-                answer("?;");
-        } else if ((name == "TX" || name == "RX") && arg.size() <= 1) {
-            const bool on = name == "TX";
-            answer(on ? "TX0;" : "RX0;");
-            if (tx != on) {
-                tx = on;
-                pushFrequency("FA", fa);
-            }
-        } else if (name == "KY") {
-            if (arg.empty())
-                answer("KY0;");
-        } else if (name == "TC") {
-            if (id != 19)
-                answer("?;");
-            else if (arg.empty())
-                answer(terminalMode ? "TC 0;" : "TC 1;");
-            else if (arg == " 0")
-                terminalMode = true;
-            else if (arg == " 1")
-                terminalMode = false;
-            else
-                answer("?;");
-        } else if (name == "EX" && cmd.size() >= 9) {
-            const std::string key(cmd.substr(0, 9));
-            if (cmd.size() == 9) {
-                auto it = menu.find(key);
-                answer(key + (it != menu.end() ? it->second : std::string("0")) + ";");
-            } else {
-                menu[key] = std::string(cmd.substr(9));
-            }
-        } else {
-            answer("?;");
-        }
-        if (!silent)
-            out.insert(out.end(), answers.begin(), answers.end());
-    }
 
     void OnBytes(const char* data, size_t n)
     {
@@ -202,7 +79,10 @@ struct RadioSim::Impl {
             std::vector<std::string> answers;
             for (size_t i = 0; i < n; ++i) {
                 if (data[i] == ';') {
-                    Handle(partial, answers);
+                    std::vector<std::string> out;
+                    radio.Handle(partial, out);
+                    if (!silent)
+                        answers.insert(answers.end(), out.begin(), out.end());
                     partial.clear();
                 } else {
                     partial += data[i];
@@ -215,7 +95,7 @@ struct RadioSim::Impl {
             for (auto& a : answers)
                 queue.push_back({std::move(a), true, due});
         }
-        receivedCv.notify_all();
+        recordCv.notify_all();
         queueCv.notify_all();
     }
 
@@ -301,6 +181,11 @@ struct RadioSim::Impl {
             } else {
                 WriteAll(out);
             }
+            {
+                std::lock_guard stateLock(stateMutex);
+                sent += out;
+            }
+            recordCv.notify_all();
             lock.lock();
         }
     }
@@ -405,8 +290,27 @@ void RadioSim::ClearReceived()
 bool RadioSim::WaitReceived(std::string_view text, int timeoutMs)
 {
     std::unique_lock lock(impl_->stateMutex);
-    return impl_->receivedCv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+    return impl_->recordCv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                       [&] { return impl_->received.find(text) != std::string::npos; });
+}
+
+std::string RadioSim::Sent() const
+{
+    std::lock_guard lock(impl_->stateMutex);
+    return impl_->sent;
+}
+
+void RadioSim::ClearSent()
+{
+    std::lock_guard lock(impl_->stateMutex);
+    impl_->sent.clear();
+}
+
+bool RadioSim::WaitSent(std::string_view text, int timeoutMs)
+{
+    std::unique_lock lock(impl_->stateMutex);
+    return impl_->recordCv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                      [&] { return impl_->sent.find(text) != std::string::npos; });
 }
 
 void RadioSim::SetSilent(bool silent)
@@ -418,43 +322,67 @@ void RadioSim::SetSilent(bool silent)
 void RadioSim::SetId(unsigned id)
 {
     std::lock_guard lock(impl_->stateMutex);
-    impl_->id = id;
+    impl_->radio.SetId(id);
 }
 
 unsigned long long RadioSim::FrequencyA() const
 {
     std::lock_guard lock(impl_->stateMutex);
-    return impl_->fa;
+    return impl_->radio.Frequency('A');
 }
 
 void RadioSim::SetFrequencyA(unsigned long long hz)
 {
     std::lock_guard lock(impl_->stateMutex);
-    impl_->fa = hz;
+    impl_->radio.SetFrequency('A', hz);
+}
+
+unsigned long long RadioSim::FrequencyB() const
+{
+    std::lock_guard lock(impl_->stateMutex);
+    return impl_->radio.Frequency('B');
 }
 
 unsigned RadioSim::Ai() const
 {
     std::lock_guard lock(impl_->stateMutex);
-    return impl_->ai;
+    return impl_->radio.Value("AI");
 }
 
 unsigned RadioSim::Power() const
 {
     std::lock_guard lock(impl_->stateMutex);
-    return impl_->power;
+    return impl_->radio.Value("PS");
 }
 
 void RadioSim::SetPower(unsigned power)
 {
     std::lock_guard lock(impl_->stateMutex);
-    impl_->power = power;
+    impl_->radio.SetValue("PS", power);
+}
+
+unsigned RadioSim::Mode() const
+{
+    std::lock_guard lock(impl_->stateMutex);
+    return impl_->radio.Value("MD");
+}
+
+unsigned RadioSim::ReceiveVfo() const
+{
+    std::lock_guard lock(impl_->stateMutex);
+    return impl_->radio.Value("FR");
+}
+
+unsigned RadioSim::TransmitVfo() const
+{
+    std::lock_guard lock(impl_->stateMutex);
+    return impl_->radio.Value("FT");
 }
 
 bool RadioSim::Transmitting() const
 {
     std::lock_guard lock(impl_->stateMutex);
-    return impl_->tx;
+    return impl_->radio.Transmitting();
 }
 
 }  // namespace radiosim

@@ -1,6 +1,6 @@
 // RadioSim: a simulated transceiver on a pseudo-terminal for tests and bench work.
-// It records every byte it receives, answers the common CAT commands, and can delay, split or
-// merge its answers to imitate awkward serial timing.
+// It records every byte it receives and sends, takes the whole CAT command set of both served models
+// (Transceiver.h), and can delay, split or merge its answers to imitate awkward serial timing.
 #pragma once
 
 #include <string>
@@ -9,7 +9,7 @@
 namespace radiosim {
 
 struct Options {
-    unsigned id = 20;        // identity answered to "ID;" (20, 19 or any)
+    unsigned id = 20;        // identity answered to "ID;" (19 takes that model's commands, any other 20's)
     bool silent = false;     // record but never answer
     int delayMs = 0;         // delay before each answer goes out
     int splitBytes = 0;      // > 0: write each answer in pieces of this size, ~1 ms apart
@@ -36,13 +36,22 @@ public:
     void ClearReceived();
     bool WaitReceived(std::string_view text, int timeoutMs);  // until Received() contains text
 
+    // Every byte the radio has written to the line so far (answers, reports, injections).
+    std::string Sent() const;
+    void ClearSent();
+    bool WaitSent(std::string_view text, int timeoutMs);  // until Sent() contains text
+
     void SetSilent(bool silent);
     void SetId(unsigned id);
     unsigned long long FrequencyA() const;
-    void SetFrequencyA(unsigned long long hz);
+    void SetFrequencyA(unsigned long long hz);  // as the tuning knob would, without a report
+    unsigned long long FrequencyB() const;
     unsigned Ai() const;
     unsigned Power() const;
     void SetPower(unsigned power);
+    unsigned Mode() const;         // the MD value: 1 LSB, 2 USB, 3 CW, ...
+    unsigned ReceiveVfo() const;   // the FR value: 0 VFO A, 1 VFO B, 2 memory
+    unsigned TransmitVfo() const;  // the FT value
     bool Transmitting() const;
 
 private:

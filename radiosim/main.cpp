@@ -18,7 +18,8 @@ namespace {
 
 const char kUsage[] =
     "usage: quintar-radiosim [--id N] [--silent] [--delay MS] [--split N] [--merge] [--link PATH]\n"
-    "  --id N       identity answered to ID; (default 20)\n"
+    "  --id N       identity answered to ID; (default 20); 19 takes that model's commands,\n"
+    "               any other identity those of 20\n"
     "  --silent     record commands but never answer\n"
     "  --delay MS   delay each answer by MS milliseconds\n"
     "  --split N    write answers in pieces of N bytes\n"

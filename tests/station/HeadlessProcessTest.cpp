@@ -10,27 +10,10 @@
 #include <cstring>
 #include <fstream>
 
-#include "StationFixture.h"
+#include "HeadlessFixture.h"
 
 namespace stationtest {
 namespace {
-
-class Headless : public StationTest {
-protected:
-    // Writes the profile and returns the host's command line.
-    QStringList Arguments(QStringList extra = {})
-    {
-        WriteSettings(*profile, settings);
-        QStringList a{"--headless", "--profile", QString::fromStdString(profileFile.string())};
-        return a + extra;
-    }
-    static QStringList Environment() { return {"QUINTAR_LISTEN_ADDRESS=127.0.0.1"}; }
-    std::string ReadyLine() const
-    {
-        return "- START - Successful COM" + std::to_string(settings.comPort) + ", Socket:" +
-               std::to_string(settings.tcpPort) + ".\n";
-    }
-};
 
 class StopSignal : public Headless, public ::testing::WithParamInterface<int> {};
 

@@ -3,6 +3,7 @@
 
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <fstream>
@@ -13,6 +14,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -97,8 +100,13 @@ QString HostProgram()
 }
 
 Program::Program(QStringList arguments, QStringList extraEnvironment)
+    : Program(HostProgram().toStdString(), std::move(arguments), std::move(extraEnvironment))
 {
-    argv_.push_back(HostProgram().toStdString());
+}
+
+Program::Program(const std::string& executable, QStringList arguments, QStringList extraEnvironment)
+{
+    argv_.push_back(executable);
     for (const QString& a : arguments)
         argv_.push_back(a.toStdString());
     // Neither the headless host nor its setup command may need a display: the child gets none,
@@ -228,16 +236,42 @@ bool Program::Reap()
     return true;
 }
 
-bool Program::WaitForOutput(std::string_view text, int timeoutMs)
+bool Program::Write(std::string_view text)
+{
+    // A program that has ended must fail the write, not end this test with SIGPIPE.
+    sigset_t pipeSignal, old;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, &old);
+    bool ok = in_ >= 0;
+    while (ok && !text.empty()) {
+        const ssize_t n = ::write(in_, text.data(), text.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (errno == EPIPE) {
+                const timespec none{};
+                sigtimedwait(&pipeSignal, nullptr, &none);
+            }
+            ok = false;
+            break;
+        }
+        text.remove_prefix(static_cast<std::size_t>(n));
+    }
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    return ok;
+}
+
+bool Program::WaitForOutput(std::string_view text, int timeoutMs, std::size_t count)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         Collect(20);
-        if (outText_.find(text) != std::string::npos)
+        if (Count(outText_, text) >= count)
             return true;
         if (Reap()) {
             Collect(0);
-            return outText_.find(text) != std::string::npos;
+            return Count(outText_, text) >= count;
         }
         if (std::chrono::steady_clock::now() >= end)
             return false;

@@ -87,11 +87,13 @@ private:
     std::string received_;
 };
 
-// The host program or its setup command as a child process with its own session (no terminal).
-// Started with posix_spawn: a fork of this multi-threaded test would not be safe.
+// The host program or its setup command (or another program) as a child process with its own
+// session (no terminal). Started with posix_spawn: a fork of this multi-threaded test would not be
+// safe.
 class Program {
 public:
     explicit Program(QStringList arguments, QStringList extraEnvironment = {});
+    Program(const std::string& executable, QStringList arguments, QStringList extraEnvironment = {});
     ~Program();  // kills a child still running
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -102,8 +104,10 @@ public:
     bool Start();
     // Runs to its end with `input` on standard input; false on time-out.
     bool Run(const std::string& input = {}, int timeoutMs = 20000);
-    // Waits until standard output holds `text`.
-    bool WaitForOutput(std::string_view text, int timeoutMs);
+    // Writes to the running program's standard input.
+    bool Write(std::string_view text);
+    // Waits until standard output holds `text` (`count` times).
+    bool WaitForOutput(std::string_view text, int timeoutMs, std::size_t count = 1);
     bool WaitForExit(int timeoutMs);
     void Signal(int signal);
     int Pid() const { return pid_; }

@@ -115,7 +115,7 @@ TEST(RadioSimAgreement, TakesEveryEncodedCommandAnswersEveryQueryAndNeverASet) {
             ASSERT_TRUE(testsupport::WaitUntil(
                 [] {
                     brenlow::RadioState& s = brenlow::State();
-                    std::lock_guard<std::mutex> g(s.cacheLock);
+                    std::scoped_lock g(s.cacheLock);
                     return s.cache[brenlow::Answer::ID].valid == 1;
                 },
                 5000));

@@ -149,7 +149,7 @@ int Tapi::InitializeTapi()
     if (core_)
         return AmbrelOk;
     // ALSA's "null" PCM as capture device makes the engine allocate without bound.
-    if (config_.sipPort < 1 || config_.sipPort > 65535 || config_.dataDir.isEmpty() ||
+    if (config_.sipPort < 1 || config_.sipPort > 65535 || config_.noAudioTimeout < 1 || config_.dataDir.isEmpty() ||
         config_.captureDevice == QLatin1String("null") || !QDir().mkpath(config_.dataDir))
         return AmbrelBadConfig;
 
@@ -193,7 +193,7 @@ int Tapi::InitializeTapi()
     core_->enableEchoCancellation(false);
     // Two, so that a second call reaches the owner, who refuses it; with one the engine would.
     core_->setMaxCalls(2);
-    core_->setNortpTimeout(30);
+    core_->setNortpTimeout(config_.noAudioTimeout);
     // Random RTP ports: several stations (or test runs) on one machine.
     core_->setAudioPort(-1);
     core_->setVideoPort(-1);
@@ -270,7 +270,7 @@ void Tapi::OnCallState(const std::shared_ptr<Call>& call, Call::State state)
         if (known == announced_.end())
             break;
         announced_.erase(known);
-        // Only a call ended by the no-RTP timeout has this reason.
+        // Only a call ended by the no-audio timeout has this reason.
         if (call->getReason() == linphone::Reason::IOError)
             Post(VoiceEventType::CallMedia, VoiceDetail::StreamFailed, call);
         Post(VoiceEventType::CallState, VoiceDetail::Disconnected, call);

@@ -23,6 +23,7 @@ struct AmbrelConfig {
     QString playFile;         // set: file mode; the caller hears this WAV file and what the caller
     QString recordFile;       // says is recorded to this one (empty: not recorded)
     QString dataDir;          // required: the engine's databases go here, never to $HOME
+    int noAudioTimeout = 30;  // seconds without audio from the caller before the call is dropped
 };
 
 // Results of the members that return a status code.
@@ -31,7 +32,7 @@ enum AmbrelStatus : int {
     AmbrelNoCall = -1,      // no current call, or the call is in no state for this
     AmbrelFailed = -2,      // the engine refused
     AmbrelPortTaken = -3,   // another program holds the SIP port (UDP or TCP)
-    AmbrelBadConfig = -4,   // port out of range, no usable data folder, device "null"
+    AmbrelBadConfig = -4,   // port or timeout out of range, no usable data folder, device "null"
 };
 
 // A call as the host sees it: a handle to store and hand back. Handles must not be kept past

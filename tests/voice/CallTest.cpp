@@ -281,6 +281,43 @@ TEST_F(VoiceCall, recordsWhatAnIndependentSipAgentSays)
     EXPECT_NEAR(AnalyseWav(config_.recordFile).hz, 440, 40);
 }
 
+TEST_F(VoiceCall, dropsACallWhoseAudioStopsAndReportsTheStreamFailed)
+{
+    RequirePeer("sipp", "sip-tester");
+    config_.noAudioTimeout = 2;
+    ASSERT_EQ(Start(), AmbrelOk);
+    Peer sipp("sipp", SippArguments("uac_wait_bye.xml", port_, false, false), Path("sipp.log"));
+    ASSERT_TRUE(sipp.Started());
+    ASSERT_TRUE(WaitFor(Type::CallState, Detail::Disconnected, 1)) << host_.Log().toStdString() << sipp.Output().toStdString();
+    EXPECT_EQ(Text(Sequence(host_, host_.CallOf(0))),
+              Text({{Type::CallNotification, Detail::None},
+                    {Type::CallState, Detail::Offering},
+                    {Type::CallState, Detail::Connected},
+                    {Type::CallMedia, Detail::StreamActive},
+                    {Type::CallMedia, Detail::StreamFailed},
+                    {Type::CallState, Detail::Disconnected}}));
+    EXPECT_EQ(host_.callCount, 0);
+    EXPECT_EQ(sipp.Wait(15000), 0) << "the caller got no BYE: " << sipp.Output().toStdString();
+}
+
+TEST_F(VoiceCall, refusesACallWithoutACommonCodecAndStillAnswersTheNext)
+{
+    RequirePeer("sipp", "sip-tester");
+    ASSERT_EQ(Start(), AmbrelOk);
+    Peer odd("sipp", SippArguments("uac_no_codec.xml", port_, false), Path("odd.log"));
+    ASSERT_TRUE(odd.Started());
+    EXPECT_EQ(odd.Wait(15000), 0) << "no 488: " << odd.Output().toStdString();
+    PumpFor(200);
+    EXPECT_TRUE(host_.seen.empty()) << "the engine refuses it before the host hears of it: " << host_.Log().toStdString();
+
+    Peer next("sipp", SippArguments("uac_wait_bye.xml", port_, false), Path("next.log"));
+    ASSERT_TRUE(next.Started());
+    ASSERT_TRUE(WaitFor(Type::CallMedia, Detail::StreamActive, 1)) << host_.Log().toStdString() << next.Output().toStdString();
+    EXPECT_EQ(host_.callCount, 1);
+    EXPECT_EQ(voice_->DisconnectTheCall(), AmbrelOk);
+    EXPECT_EQ(next.Wait(15000), 0) << next.Output().toStdString();
+}
+
 TEST_F(VoiceCall, reportsTheSipPortTakenByAnotherProgram)
 {
     for (int type : {SOCK_STREAM, SOCK_DGRAM}) {
@@ -301,6 +338,7 @@ TEST_F(VoiceCall, refusesAConfigurationItCannotWorkWith)
     } cases[] = {
         {"SIP port 0", [](AmbrelConfig& c) { c.sipPort = 0; }},
         {"SIP port 65536", [](AmbrelConfig& c) { c.sipPort = 65536; }},
+        {"no-audio timeout 0", [](AmbrelConfig& c) { c.noAudioTimeout = 0; }},
         {"no data folder", [](AmbrelConfig& c) { c.dataDir.clear(); }},
         {"data folder under a file", [](AmbrelConfig& c) { c.dataDir = c.playFile + "/engine"; }},
         {"capture from ALSA's null device", [](AmbrelConfig& c) { c.captureDevice = "null"; }},

@@ -159,6 +159,7 @@ Peer::Peer(const QString& program, const QStringList& arguments, const QString& 
     for (const auto& [name, value] : environment)
         env.insert(name, value);
     process_.setProcessEnvironment(env);
+    process_.setWorkingDirectory(QFileInfo(logFile).absolutePath());
     process_.setProcessChannelMode(QProcess::MergedChannels);
     process_.setStandardOutputFile(logFile);
     process_.setStandardInputFile(QProcess::nullDevice());
@@ -193,11 +194,13 @@ QString Peer::Output() const
     return QString::fromLocal8Bit(f.readAll().right(3000));
 }
 
-QStringList SippArguments(const QString& scenario, int stationPort, bool tcp)
+QStringList SippArguments(const QString& scenario, int stationPort, bool tcp, bool echo)
 {
     QStringList args{"-sf", QStringLiteral(VOICE_SCENARIO_DIR "/") + scenario, "-s", "station", "-i", "127.0.0.1",
-                     "-p", QString::number(FreeSipPort()), "-mp", QString::number(FreeMediaPort()), "-rtp_echo",
+                     "-p", QString::number(FreeSipPort()), "-mp", QString::number(FreeMediaPort()),
                      "-m", "1", "-nostdin", "-timeout", "60s", "-timeout_error"};
+    if (echo)
+        args << "-rtp_echo";
     if (tcp)
         args << "-t" << "t1";
     return args << QStringLiteral("127.0.0.1:%1").arg(stationPort);

@@ -49,7 +49,8 @@ protected:
     bool event(QEvent* e) override;
 };
 
-// A SIP peer program run as a child process; its output goes to a log file for failure messages.
+// A SIP peer program run as a child process in the log file's folder; its output goes to the log
+// file for failure messages.
 class Peer {
 public:
     static bool Installed(const QString& program);
@@ -67,8 +68,9 @@ private:
     QString logFile_;
 };
 
-// sipp as caller with one of the scenarios; RTP is echoed back to the station.
-QStringList SippArguments(const QString& scenario, int stationPort, bool tcp);
+// sipp as caller with one of the scenarios; with `echo` the RTP it receives goes back to the
+// station, without it sipp sends no audio at all.
+QStringList SippArguments(const QString& scenario, int stationPort, bool tcp, bool echo = true);
 
 // A folder with baresip's configuration: it calls from 127.0.0.1 with PCMU and sends `wav`.
 QString WriteBaresipConfig(const QString& folder, const QString& wav);

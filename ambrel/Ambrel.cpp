@@ -148,9 +148,11 @@ int Tapi::InitializeTapi()
 {
     if (core_)
         return AmbrelOk;
-    // ALSA's "null" PCM as capture device makes the engine allocate without bound.
+    // ALSA's "null" PCM (by name or engine id) as capture device makes the engine allocate
+    // without bound.
+    const bool nullCapture = config_.captureDevice == QLatin1String("null") || config_.captureDevice.endsWith(": null");
     if (config_.sipPort < 1 || config_.sipPort > 65535 || config_.noAudioTimeout < 1 || config_.dataDir.isEmpty() ||
-        config_.captureDevice == QLatin1String("null") || !QDir().mkpath(config_.dataDir))
+        nullCapture || !QDir().mkpath(config_.dataDir))
         return AmbrelBadConfig;
 
     // Before the engine's first use: errors to stderr only, so a headless host's stdout stays

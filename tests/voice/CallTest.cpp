@@ -342,6 +342,7 @@ TEST_F(VoiceCall, refusesAConfigurationItCannotWorkWith)
         {"no data folder", [](AmbrelConfig& c) { c.dataDir.clear(); }},
         {"data folder under a file", [](AmbrelConfig& c) { c.dataDir = c.playFile + "/engine"; }},
         {"capture from ALSA's null device", [](AmbrelConfig& c) { c.captureDevice = "null"; }},
+        {"capture from ALSA's null device by id", [](AmbrelConfig& c) { c.captureDevice = "ALSA Unknown: null"; }},
     };
     const AmbrelConfig good = config_;
     for (const auto& c : cases) {

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "AnswerCache.h"
+#include "HostMessages.h"
 #include "Drisko.h"
 #include "Pellan.h"
 #include "Platform.h"
@@ -109,8 +110,7 @@ struct RadioState {
 // The one record of the process.
 RadioState& State();
 
-// Posts the library notification message to the registered host window, if any.
-inline constexpr unsigned kNotifyMessage = 12800;  // 0x3200
+// Posts the library notification message (kNotifyMessage) to the registered host window, if any.
 bool PostToHost(RadioState& s, unsigned long code, long lParam);
 
 }  // namespace brenlow

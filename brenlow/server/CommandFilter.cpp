@@ -82,7 +82,7 @@ int Apply(const FilterRule (&rules)[N], const unsigned char* command, RadioState
         case Verdict::Refuse: return 0;
         case Verdict::RefuseUnlessLoadMessage: return s.loadMessageEnable.load() ? 1 : 0;
         case Verdict::AllowAndNotifyComputerControl:
-            brenlow::PostToHost(s, kComputerControlNotice, NumberAfter(command, length));
+            brenlow::PostToHost(s, brenlow::kComputerControlNotice, NumberAfter(command, length));
             return 1;
         }
     }

@@ -129,7 +129,7 @@ unsigned CBrenlow::ThreadSock(void* state) {
         b.Clear();
         c.lastElapsed = 0;
         LogFormat("%s OPEN - Connection Open", ReadTexts(s.session).address);
-        brenlow::PostToHost(s, kConnectionEvent, kAccepted);
+        brenlow::PostToHost(s, brenlow::kConnectionEvent, brenlow::kClientAccepted);
     };
 
     // A client that stops reading while the radio keeps talking is closed, so its queue stays
@@ -214,7 +214,7 @@ unsigned CBrenlow::ThreadSock(void* state) {
         auto& r = s.session;
         r.elapsed.Store({static_cast<std::uint32_t>(elapsed / 3600), static_cast<std::uint32_t>((elapsed / 60) % 60),
                          static_cast<std::uint32_t>(elapsed % 60)});
-        brenlow::PostToHost(s, kSessionTick, 0);
+        brenlow::PostToHost(s, brenlow::kSessionTick, 0);
         if (r.autoInformation.load()) SendSessionTimeText(s);
         if (elapsed >= c.limitSeconds) {
             const SessionTexts texts = ReadTexts(s.session);
@@ -272,7 +272,7 @@ void CBrenlow::OnSocketAccept() {
 
 void CBrenlow::OnSocketClose() {
     RadioState& s = brenlow::State();
-    brenlow::PostToHost(s, kConnectionEvent, kClosing);
+    brenlow::PostToHost(s, brenlow::kConnectionEvent, brenlow::kClientClosing);
     // The listener stays open, so a client that connects again at once waits for its greeting.
     s.socketServer.DropClient();
     s.clientConnected = 0;
@@ -374,7 +374,7 @@ int CBrenlow::CmdSetCodeCheckVEXA_LOGIN(unsigned char* command, void* state) {
     }
     r.loggedIn = 1;
     if (activeThrottle) activeThrottle->LoginSucceeded(t.address);
-    brenlow::PostToHost(s, kConnectionEvent, kLoggedIn);
+    brenlow::PostToHost(s, brenlow::kConnectionEvent, brenlow::kClientLoggedIn);
     SetSessionStart(s, s.NowMs());
     SendText(s, kPwdOk);
     LogFormat("%s LOGIN %s Password OK.", t.address, t.userId);

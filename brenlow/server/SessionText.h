@@ -47,11 +47,6 @@ inline constexpr Block kOverflow{kOverflowText, 1024};
 inline constexpr std::size_t kPasswordChangeBlock = 150;
 static_assert(sizeof kGreetingText <= 256 && sizeof kLoginFailedText <= 512 && sizeof kOverflowText <= kBufferSize);
 
-// Notifications to the host window.
-inline constexpr unsigned long kConnectionEvent = 0x3000;  // lParam below
-inline constexpr long kAccepted = 1, kClosing = 2, kLoggedIn = 3;
-inline constexpr unsigned long kSessionTick = 0x2003;
-inline constexpr unsigned long kComputerControlNotice = 0x104E;  // a client's TC command to identity 19
 
 inline int SendText(RadioState& s, const char* text) {
     return s.socketServer.Write(reinterpret_cast<const unsigned char*>(text), std::strlen(text));

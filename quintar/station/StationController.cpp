@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstring>
 #include <cstdio>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -24,20 +25,14 @@ namespace quintar {
 
 namespace {
 
-constexpr unsigned kLibraryMessage = 12800;  // the library's one notification message
-constexpr unsigned kPresetModel = 20;         // the identity the link opens with
-constexpr unsigned kCorrin = 20;
-constexpr unsigned kDunmore = 19;
+using brenlow::kCorrin;
+using brenlow::kDunmore;
+constexpr unsigned kPresetModel = kCorrin;  // the identity the link opens with
 constexpr int kIdentityPolls = 11;            // about one second of waiting for "ID"
 constexpr int kIdentityPollGapMs = 100;
 constexpr int kPreamblePauseMs = 300;
 constexpr int kPowerSwitchPauseMs = 200;
 constexpr char kErrorCaption[] = "Error!";
-
-void Sleep(int ms)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
 
 const unsigned char* Bytes(const char* text)
 {
@@ -73,14 +68,14 @@ QString SerialOpenFailure(const std::string& device, int error)
 
 // One row per notification code the panel reacts to; every other code only feeds the watchdog.
 constexpr StationController::NotificationRow StationController::kNotificationRows[8] = {
-    {4098, &StationController::OnAutoInformation},  // AI answer: value = mode
-    {4125, &StationController::OnIdentity},         // ID answer: value = identity
-    {4126, &StationController::OnStatus},           // IF answer
-    {4152, &StationController::OnPowerState},       // PS answer: value = state
-    {4162, &StationController::OnReceive},          // RX answer
-    {4163, &StationController::OnTransmit},         // TX answer
-    {8195, &StationController::OnSessionTick},      // session times recomputed
-    {12288, &StationController::OnConnectionEvent}, // 1 accepted, 2 ended, 3 logged in
+    {brenlow::kAutoInformationAnswer, &StationController::OnAutoInformation},
+    {brenlow::kIdentityAnswer, &StationController::OnIdentity},
+    {brenlow::kStatusAnswer, &StationController::OnStatus},
+    {brenlow::kPowerStateAnswer, &StationController::OnPowerState},
+    {brenlow::kReceiveAnswer, &StationController::OnReceive},
+    {brenlow::kTransmitAnswer, &StationController::OnTransmit},
+    {brenlow::kSessionTick, &StationController::OnSessionTick},
+    {brenlow::kConnectionEvent, &StationController::OnConnectionEvent},
 };
 
 namespace {
@@ -137,6 +132,9 @@ StationController::StationController(brenlow::Profile& profile, HostOptions opti
     : QObject(parent), profile_(profile), options_(options), mailbox_(this)
 {
     pollTimer_.setSingleShot(true);  // the tick rearms it, one second at a time
+    // The start's pauses are part of what the radio sees on its line: kept to the millisecond.
+    stepTimer_.setSingleShot(true);
+    stepTimer_.setTimerType(Qt::PreciseTimer);
     pollTimer_.setInterval(kPollIntervalMs);
     connect(&pollTimer_, &QTimer::timeout, this, &StationController::OnPollTimer);
     CBrenlow::SetProfile(&profile_);
@@ -148,10 +146,18 @@ StationController::StationController(brenlow::Profile& profile, HostOptions opti
 
 StationController::~StationController()
 {
+    // The owner ends the station before this (RequestClose); what is left is stopped here at once.
+    stepTimer_.stop();
+    JoinWorker();
     if (voiceActive_)
         StopVoice();
-    if (running_)
-        Stop(StopCause::Teardown);
+    if (running_) {
+        stopCause_ = StopCause::Teardown;
+        closeRequested_ = false;
+        BeginStop();
+        CloseLink();
+        FinishStop();
+    }
     radio_.WinMsgSendReg(nullptr);
     mailbox_.Detach();
     if (options_.loadMessageEnabled)
@@ -160,176 +166,285 @@ StationController::~StationController()
     CBrenlow::SetProfile(nullptr);
 }
 
+void StationController::RouteEvent(QEvent::Type type, std::function<void(QEvent*)> handler)
+{
+    routes_[type] = std::move(handler);
+}
+
 bool StationController::event(QEvent* e)
 {
     mailbox_.Synchronize();
-    if (e->type() != Mailbox::kEventType)
-        return QObject::event(e);
-    TakePendingNotifications();
-    return true;
+    if (e->type() == Mailbox::kEventType) {
+        TakePendingNotifications();
+        return true;
+    }
+    if (const auto route = routes_.find(e->type()); route != routes_.end()) {
+        route->second(e);
+        return true;
+    }
+    return QObject::event(e);
 }
 
 void StationController::TakePendingNotifications()
 {
     for (const Mailbox::Message& m : mailbox_.Take())
-        if (m.message == kLibraryMessage)
+        if (m.message == brenlow::kNotifyMessage)
             OnNotification(m.code, m.value);
 }
 
 // ---- Start, stop, power switch ---------------------------------------------------------------
+//
+// Both sequences run as steps on the event loop: the pauses are timers, and the library's calls
+// that block (opening the serial line, closing the server and the line) run on a worker thread
+// whose end is the next step. Notifications are handled between the steps as they arrive.
 
-StationController::StartResult StationController::Start()
+void StationController::OnWorker(std::function<void()> job, void (StationController::*next)())
 {
+    JoinWorker();
+    worker_ = std::thread([this, job = std::move(job), next] {
+        job();
+        QMetaObject::invokeMethod(
+            this,
+            [this, next] {
+                JoinWorker();
+                (this->*next)();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void StationController::JoinWorker()
+{
+    if (worker_.joinable())
+        worker_.join();
+}
+
+void StationController::After(int ms, void (StationController::*next)())
+{
+    stepTimer_.disconnect();
+    connect(&stepTimer_, &QTimer::timeout, this, next);
+    stepTimer_.start(ms);
+}
+
+void StationController::Start()
+{
+    if (phase_ != Phase::Idle)
+        return;  // busy: refused
     using namespace keys;
-    const int comPort = profile_.GetInt(kSetting, kComPort, kDefaultComPort);
-    const int baud = profile_.GetInt(kSetting, kComBaud, kDefaultBaud);
+    comPort_ = profile_.GetInt(kSetting, kComPort, kDefaultComPort);
+    baud_ = profile_.GetInt(kSetting, kComBaud, kDefaultBaud);
     failureDetail_.clear();
     emit FocusRequested(FocusTarget::PowerSwitch);
     SetControlEnabled(false);
-    const bool entered = EnterBusy();
+    enteredBusy_ = EnterBusy();
+    phase_ = Phase::Starting;
 
-    const StartResult result = [&] {
-        const int ipPort = profile_.GetInt(kSetting, Vexa(kIpPortNo), kDefaultIpPort);
-        if (ipPort < kMinIpPort || ipPort > kMaxIpPort || running_)
-            return StartResult::NotAllowed;
+    ipPort_ = profile_.GetInt(kSetting, Vexa(kIpPortNo), kDefaultIpPort);
+    if (ipPort_ < kMinIpPort || ipPort_ > kMaxIpPort || running_) {
+        FinishStart(StartResult::NotAllowed);
+        return;
+    }
+    if (comPort_ >= kMinComPort) {
+        const std::string device = profile_.GetString(kPorts, ComDeviceKey(comPort_), DefaultComDevice(comPort_));
+        CBrenlow::SetComPortPath(static_cast<unsigned>(comPort_), device.c_str());
+    }
+    const unsigned port = static_cast<unsigned>(comPort_), baud = static_cast<unsigned>(baud_);
+    OnWorker([this, port, baud] { linkOpened_ = radio_.RadioConnectionOpen(kPresetModel, port, baud, 1) != 0; },
+             &StationController::StartLinkOpened);
+}
 
-        if (comPort >= kMinComPort) {
-            const std::string device = profile_.GetString(kPorts, ComDeviceKey(comPort), DefaultComDevice(comPort));
-            CBrenlow::SetComPortPath(static_cast<unsigned>(comPort), device.c_str());
-        }
-        if (!radio_.RadioConnectionOpen(kPresetModel, static_cast<unsigned>(comPort), static_cast<unsigned>(baud), 1)) {
-            failureDetail_ = SerialOpenFailure(CBrenlow::ComPortPath(static_cast<unsigned>(comPort)),
-                                               CBrenlow::LastComPortError());
-            Log(QString::asprintf("- START - Failed. Can not open COM%d.", profile_.GetInt(kSetting, kComPort, kDefaultComPort)));
-            return StartResult::SerialPortFailed;
-        }
-        running_ = true;
+void StationController::StartLinkOpened()
+{
+    if (!linkOpened_) {
+        failureDetail_ = SerialOpenFailure(CBrenlow::ComPortPath(static_cast<unsigned>(comPort_)),
+                                           CBrenlow::LastComPortError());
+        Log(QString::asprintf("- START - Failed. Can not open COM%d.",
+                              profile_.GetInt(keys::kSetting, keys::kComPort, keys::kDefaultComPort)));
+        FinishStart(StartResult::SerialPortFailed);
+        return;
+    }
+    running_ = true;
+    // Wakes a radio left in packet or terminal mode and gives control back to the computer.
+    radio_.ConnDirect(Bytes(";;"));
+    After(kPreamblePauseMs, &StationController::StartAfterPreamble);
+}
 
-        // Wakes a radio left in packet or terminal mode and gives control back to the computer.
-        radio_.ConnDirect(Bytes(";;"));
-        Sleep(kPreamblePauseMs);
-        char wake[16];
-        std::snprintf(wake, sizeof wake, "%c;\rTC 1;\r", 3);
-        radio_.ConnDirect(Bytes(wake));
-        radio_.ConnDirect(Bytes(";"));
+void StationController::StartAfterPreamble()
+{
+    char wake[16];
+    std::snprintf(wake, sizeof wake, "%c;\rTC 1;\r", 3);
+    radio_.ConnDirect(Bytes(wake));
+    radio_.ConnDirect(Bytes(";"));
+    radio_.ConnID();
+    identityPolls_ = 0;
+    PollIdentity();
+}
 
-        radio_.ConnID();
-        for (int poll = 0; poll < kIdentityPolls; ++poll) {
-            if (poll > 0) {
-                Sleep(kIdentityPollGapMs);
-                DoEvents();
-            }
-            unsigned id = 0;
-            const int known = radio_.RcvDataID(&id);
-            modelId_ = id;
-            if (known)
-                break;
-        }
+void StationController::PollIdentity()
+{
+    unsigned id = 0;
+    const int known = radio_.RcvDataID(&id);
+    modelId_ = id;
+    if (!known && ++identityPolls_ < kIdentityPolls) {
+        After(kIdentityPollGapMs, &StationController::PollIdentity);
+        return;
+    }
+    if (modelId_ == 0) {
+        closedResult_ = StartResult::ModelNotDetected;
+        OnWorker([this] { radio_.RadioConnectionClose(); }, &StationController::StartLinkClosed);
+        return;
+    }
+    if (!(modelId_ == kCorrin || (modelId_ == kDunmore && options_.secondModelEnabled))) {
+        closedResult_ = StartResult::ModelRefused;
+        OnWorker([this] { radio_.RadioConnectionClose(); }, &StationController::StartLinkClosed);
+        return;
+    }
+    if (!radio_.SocketServerOpen(static_cast<unsigned>(ipPort_))) {
+        const int error = CBrenlow::LastSocketError();
+        failureDetail_ = QStringLiteral("TCP port %1: %2").arg(ipPort_).arg(QString::fromLocal8Bit(std::strerror(error)));
+        if (error == EADDRINUSE)
+            failureDetail_ += QStringLiteral("; another program listens there");
+        else if (error == EACCES)
+            failureDetail_ += QStringLiteral("; this user may not listen on that port");
+        closedResult_ = StartResult::SocketFailed;
+        OnWorker([this] { radio_.RadioConnectionClose(); }, &StationController::StartLinkClosed);
+        return;
+    }
+    serverOpen_ = true;
+    radio_.ConnPS("R", 0);
+    radio_.ConnAI("R", 0);
+    SetControlLamp(true);
+    pollTimer_.start();
+    SetStarted(true);
+    Log(QString::asprintf("- START - Successful COM%d, Socket:%d.", comPort_, ipPort_));
+    FinishStart(StartResult::Started);
+}
 
-        if (modelId_ == 0) {
-            radio_.RadioConnectionClose();
-            DropPendingNotifications();
-            running_ = false;
-            Log(QStringLiteral("- START - Failed. Can not detect Radio Model ID."));
-            emit ErrorMessage(QString::fromLatin1(kErrorCaption),
-                              QString::asprintf(" An unknown device is connected to COM%d, or the Baud rate in this "
-                                                "software does not mutch in the Transceiver.\n Check the status of COM%d.\n",
-                                                comPort, comPort));
-            ClearPanel();
-            return StartResult::ModelNotDetected;
-        }
-        if (!(modelId_ == kCorrin || (modelId_ == kDunmore && options_.secondModelEnabled))) {
-            radio_.RadioConnectionClose();
-            DropPendingNotifications();
-            running_ = false;
-            Log(QStringLiteral("- START - Failed. Radio is Unsupported."));
-            unsigned char name[25] = {};
-            radio_.GetRadioName(modelId_, name);
-            emit ErrorMessage(QString::fromLatin1(kErrorCaption),
-                              QString::asprintf("The transceiver connected to COM%d is %s.\n Be sure to connect the "
-                                                "Radio to the COM%d.\n",
-                                                comPort, reinterpret_cast<const char*>(name), comPort));
-            ClearPanel();
-            return StartResult::ModelRefused;
-        }
-        if (!radio_.SocketServerOpen(static_cast<unsigned>(ipPort))) {
-            const int error = CBrenlow::LastSocketError();
-            failureDetail_ = QStringLiteral("TCP port %1: %2").arg(ipPort).arg(QString::fromLocal8Bit(std::strerror(error)));
-            if (error == EADDRINUSE)
-                failureDetail_ += QStringLiteral("; another program listens there");
-            else if (error == EACCES)
-                failureDetail_ += QStringLiteral("; this user may not listen on that port");
-            radio_.RadioConnectionClose();
-            DropPendingNotifications();
-            running_ = false;
-            Log(QString::asprintf("- START - Failed. Can not open socket:%d.", ipPort));
-            ClearPanel();
-            return StartResult::SocketFailed;
-        }
-        serverOpen_ = true;
-        radio_.ConnPS("R", 0);
-        radio_.ConnAI("R", 0);
-        SetControlLamp(true);
-        pollTimer_.start();
-        SetStarted(true);
-        Log(QString::asprintf("- START - Successful COM%d, Socket:%d.", comPort, ipPort));
-        return StartResult::Started;
-    }();
+// After a start that failed once the line was open: the line is closed again.
+void StationController::StartLinkClosed()
+{
+    DropPendingNotifications();
+    running_ = false;
+    switch (closedResult_) {
+    case StartResult::ModelNotDetected:
+        Log(QStringLiteral("- START - Failed. Can not detect Radio Model ID."));
+        emit ErrorMessage(QString::fromLatin1(kErrorCaption),
+                          QString::asprintf(" An unknown device is connected to COM%d, or the Baud rate in this "
+                                            "software does not mutch in the Transceiver.\n Check the status of COM%d.\n",
+                                            comPort_, comPort_));
+        break;
+    case StartResult::ModelRefused: {
+        Log(QStringLiteral("- START - Failed. Radio is Unsupported."));
+        unsigned char name[25] = {};
+        radio_.GetRadioName(modelId_, name);
+        emit ErrorMessage(QString::fromLatin1(kErrorCaption),
+                          QString::asprintf("The transceiver connected to COM%d is %s.\n Be sure to connect the "
+                                            "Radio to the COM%d.\n",
+                                            comPort_, reinterpret_cast<const char*>(name), comPort_));
+        break;
+    }
+    default:
+        Log(QString::asprintf("- START - Failed. Can not open socket:%d.", ipPort_));
+        break;
+    }
+    ClearPanel();
+    FinishStart(closedResult_);
+}
 
-    LeaveBusy(entered);
+void StationController::FinishStart(StartResult result)
+{
+    LeaveBusy(enteredBusy_);
     SetControlEnabled(true);
     if (!running_)
         emit FocusRequested(FocusTarget::Control);
+    phase_ = Phase::Idle;
     emit StartFinished(result);
-    return result;
+    // What was asked for while the start ran.
+    if (std::optional<StopCause> cause = std::exchange(pendingStop_, std::nullopt))
+        Stop(*cause);
+    else if (closeRequested_)
+        RequestClose();
 }
 
 void StationController::RequestClose()
 {
-    if (running_)
+    closeRequested_ = true;
+    if (phase_ != Phase::Idle)
+        return;  // the end of the start or stop under way carries it out
+    if (running_) {
         Stop(StopCause::Teardown);
-    emit CloseReady();
+        return;
+    }
+    QTimer::singleShot(0, this, [this] { emit CloseReady(); });
 }
 
 void StationController::Stop(StopCause cause)
 {
-    const bool entered = EnterBusy();
-    const bool wasRunning = running_;
-    if (running_) {
-        pollTimer_.stop();
-        // A transmitter left keyed would stay on the air with nobody at the station.
-        TakePendingNotifications();
-        if (transmitting_ || CBrenlow::ClientKeyedTransmitter())
-            radio_.ConnRX();
-        if (modelId_ == kCorrin)
-            radio_.ConnKY("W", Bytes(""));  // clears the keyer's buffer: "KY" and 25 blanks
-        radio_.ConnAI("W", 0);
-        if (voiceActive_)
-            StopVoice();
-        radio_.SocketServerClose();
-        radio_.RadioConnectionClose();
-        DoEvents();
-
-        SetPowerLamp(false);
-        radioPowerOn_ = false;
-        SetOnAir(false);
-        SetControlLamp(false);
-        ClearPanel();
-        running_ = false;
-        serverOpen_ = false;
-        // The server's close ends a logged-in client's session without a connection event;
-        // left set, the flag would keep the next start from polling.
-        clientLoggedIn_ = false;
-        SetStarted(false);
-        Log(QStringLiteral("- END - End VEXA."));
+    if (phase_ == Phase::Starting) {
+        pendingStop_ = cause;  // carried out once the start has ended
+        return;
     }
-    LeaveBusy(entered);
-    if (wasRunning)
-        emit Stopped(cause);
+    if (phase_ == Phase::Stopping)
+        return;
+    enteredBusy_ = EnterBusy();
+    if (!running_) {
+        LeaveBusy(enteredBusy_);
+        if (closeRequested_)
+            QTimer::singleShot(0, this, [this] { emit CloseReady(); });
+        return;
+    }
+    phase_ = Phase::Stopping;
+    stopCause_ = cause;
+    BeginStop();
+    OnWorker([this] { CloseLink(); }, &StationController::FinishStop);
+}
+
+void StationController::BeginStop()
+{
+    pollTimer_.stop();
+    // A transmitter left keyed would stay on the air with nobody at the station.
+    TakePendingNotifications();
+    if (transmitting_ || CBrenlow::ClientKeyedTransmitter())
+        radio_.ConnRX();
+    if (modelId_ == kCorrin)
+        radio_.ConnKY("W", Bytes(""));  // clears the keyer's buffer: "KY" and 25 blanks
+    radio_.ConnAI("W", 0);
+    if (voiceActive_)
+        StopVoice();
+}
+
+void StationController::CloseLink()
+{
+    radio_.SocketServerClose();
+    radio_.RadioConnectionClose();
+}
+
+void StationController::FinishStop()
+{
+    TakePendingNotifications();  // what the radio said before the line closed
+    SetPowerLamp(false);
+    radioPowerOn_ = false;
+    SetOnAir(false);
+    SetControlLamp(false);
+    ClearPanel();
+    running_ = false;
+    serverOpen_ = false;
+    // The server's close ends a logged-in client's session without a connection event;
+    // left set, the flag would keep the next start from polling.
+    clientLoggedIn_ = false;
+    SetStarted(false);
+    Log(QStringLiteral("- END - End VEXA."));
+    LeaveBusy(enteredBusy_);
+    phase_ = Phase::Idle;
+    emit Stopped(stopCause_);
+    if (closeRequested_)
+        QTimer::singleShot(0, this, [this] { emit CloseReady(); });
 }
 
 void StationController::Control(StopCause cause)
 {
+    if (phase_ != Phase::Idle)
+        return;
     if (running_)
         Stop(cause);
     else
@@ -338,13 +453,15 @@ void StationController::Control(StopCause cause)
 
 void StationController::PowerSwitch()
 {
-    if (!running_)
+    if (!running_ || phase_ != Phase::Idle)
         return;
     // 9 is the Corrin's own switch-off value.
     const unsigned parameter = !radioPowerOn_ ? 1 : (modelId_ == kCorrin ? 9 : 0);
     radio_.ConnPS("W", parameter);
-    Sleep(kPowerSwitchPauseMs);
-    radio_.ConnPS("R", parameter);
+    QTimer::singleShot(kPowerSwitchPauseMs, this, [this, parameter] {
+        if (running_)
+            radio_.ConnPS("R", parameter);
+    });
 }
 
 // ---- Notifications ----------------------------------------------------------------------------
@@ -423,16 +540,16 @@ void StationController::OnConnectionEvent(long value)
     char user[35] = {};
     char description[131] = {};
     switch (value) {
-    case 1:
+    case brenlow::kClientAccepted:
         CBrenlow::GetClientIP(address);
         break;
-    case 2:
+    case brenlow::kClientClosing:
         if (voiceActive_)
             StopVoice();
         clientLoggedIn_ = false;
         pollTimer_.start();
         break;
-    case 3:
+    case brenlow::kClientLoggedIn:
         pollTimer_.stop();
         if (profile_.GetInt(keys::kSetting, keys::Vexa(keys::kVoice), 0) != 0 && GetVoiceEnableOS() && voice_ &&
             voice_->Start()) {

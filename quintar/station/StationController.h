@@ -9,10 +9,15 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+#include <map>
 #include <mutex>
+#include <optional>
+#include <thread>
 #include <vector>
 
 #include "Brenlow.h"
+#include "HostMessages.h"
 #include "HostOptions.h"
 #include "Platform.h"
 
@@ -61,13 +66,17 @@ public:
     // The operator's commands. Start and stop may finish later, as steps on the event loop; while
     // one runs (Busy) other commands are refused, except that a stop or close asked for during a
     // start is carried out once the start has ended.
-    StartResult Start();                  // "ON"; StartFinished tells the result
+    void Start();                         // "ON"; StartFinished tells the result
     void Stop(StopCause cause = StopCause::Command);  // "OFF"; Stopped tells the end of a stop
     void Control(StopCause cause = StopCause::Command);  // "CONTROL": stop if running, else start
     void PowerSwitch();                   // "Power Switch"
     // Closing the host: stops a running station first (the END line); CloseReady says when the
     // window or process may end.
     void RequestClose();
+
+    // Other messages for the host (the voice library's events) arrive as Qt events of their own
+    // type; each type goes to the handler routed to it.
+    void RouteEvent(QEvent::Type type, std::function<void(QEvent*)> handler);
     void SetVoiceService(VoiceService* voice) { voice_ = voice; }
 
     CBrenlow& Library() { return radio_; }
@@ -169,6 +178,19 @@ private:
     void OnConnectionEvent(long value);
     void OnPollTimer();
 
+    // The start and stop sequences, one step each.
+    void OnWorker(std::function<void()> job, void (StationController::*next)());
+    void JoinWorker();
+    void After(int ms, void (StationController::*next)());
+    void StartLinkOpened();
+    void StartAfterPreamble();
+    void PollIdentity();
+    void StartLinkClosed();
+    void FinishStart(StartResult result);
+    void BeginStop();
+    void CloseLink();
+    void FinishStop();
+
     bool EnterBusy();
     void LeaveBusy(bool entered);
     void Log(const QString& line);
@@ -202,7 +224,22 @@ private:
     CBrenlow radio_;
     Mailbox mailbox_;
     QTimer pollTimer_;
+    QTimer stepTimer_;  // the pauses of the start sequence
     VoiceService* voice_ = nullptr;
+    std::map<QEvent::Type, std::function<void(QEvent*)>> routes_;
+
+    // The sequence under way; a stop or close asked for during a start waits for its end.
+    enum class Phase { Idle, Starting, Stopping };
+    Phase phase_ = Phase::Idle;
+    std::optional<StopCause> pendingStop_;
+    bool closeRequested_ = false;
+    bool enteredBusy_ = false;
+    std::thread worker_;        // the library's blocking open or close of this sequence
+    bool linkOpened_ = false;   // written by the worker before its end is posted
+    int comPort_ = 0, baud_ = 0, ipPort_ = 0;
+    int identityPolls_ = 0;
+    StartResult closedResult_ = StartResult::NotAllowed;
+    StopCause stopCause_ = StopCause::Command;
 
     unsigned watchdogCount_ = 0;
     unsigned modelId_ = 0;

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "HostMessages.h"
 #include "EncoderHarness.h"
 
 using namespace cmdtest;
@@ -102,7 +103,7 @@ TEST_F(AccessorTest, FaNotifiesOncePerReadAndStaysReadable) {
     window.Clear();
     Feed("FA00007050000");
     Feed("FA00007060000");
-    EXPECT_EQ(window.WithCode(4116).size(), 1u);
+    EXPECT_EQ(window.WithCode(brenlow::kFrequencyAAnswer).size(), 1u);
 
     unsigned char freq[20] = {};
     EXPECT_EQ(radio.RcvDataFA(freq), 1);
@@ -111,7 +112,7 @@ TEST_F(AccessorTest, FaNotifiesOncePerReadAndStaysReadable) {
     EXPECT_STREQ(reinterpret_cast<char*>(freq), "00007060000");
 
     Feed("FA00007070000");
-    EXPECT_EQ(window.WithCode(4116).size(), 2u);
+    EXPECT_EQ(window.WithCode(brenlow::kFrequencyAAnswer).size(), 2u);
 }
 
 TEST_F(AccessorTest, Rm2ReadsASlotOnlyAfterItsNotification) {

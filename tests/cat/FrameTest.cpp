@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <termios.h>
 
+#include "HostMessages.h"
 #include "LinkFixture.h"
 
 namespace {
@@ -32,7 +33,7 @@ TEST_F(LinkTest, baud4800AsksForTwoStopBitsAndOtherRatesForOne) {
 TEST_F(LinkTest, openWithoutResetKeepsTheCacheAndIdentityAndWithResetClearsThem) {
     OpenLink(19);
     sim->Inject("AI2;");
-    ASSERT_TRUE(window.WaitFor(4098, 5000));
+    ASSERT_TRUE(window.WaitFor(brenlow::kAutoInformationAnswer, 5000));
     lib.RadioConnectionClose();
     EXPECT_EQ(brenlow::State().comPortOpen.load(), 0u);
 
@@ -49,7 +50,7 @@ TEST_F(LinkTest, openWithoutResetKeepsTheCacheAndIdentityAndWithResetClearsThem)
 TEST_F(LinkTest, failedOpenChangesNothing) {
     OpenLink(19);
     sim->Inject("AI2;");
-    ASSERT_TRUE(window.WaitFor(4098, 5000));
+    ASSERT_TRUE(window.WaitFor(brenlow::kAutoInformationAnswer, 5000));
     lib.RadioConnectionClose();
     CBrenlow::SetComPortPath(1, "/dev/quintar-no-such-port");
     EXPECT_EQ(lib.RadioConnectionOpen(20, 1, 9600, 1), 0);
@@ -62,7 +63,7 @@ TEST_F(LinkTest, secondOpenOfARunningLinkIsRefused) {
     OpenLink(20);
     EXPECT_EQ(lib.RadioConnectionOpen(20, 1, 9600, 1), 0);
     sim->Inject("AI2;");
-    EXPECT_TRUE(window.WaitFor(4098, 5000));
+    EXPECT_TRUE(window.WaitFor(brenlow::kAutoInformationAnswer, 5000));
 }
 
 TEST_F(LinkTest, closeWithoutAReaderDoesNothingAndCloseOfAnIdleLinkIsBounded) {
@@ -157,7 +158,7 @@ TEST_F(LinkTest, readerStuckBeyondTheBoundedStopIsWaitedForNotAbandoned) {
     // The next open waits for the old reader and starts a fresh one.
     ASSERT_EQ(lib.RadioConnectionOpen(20, 1, 9600, 1), 1);
     sim->Inject("PS1;");
-    EXPECT_TRUE(window.WaitFor(4152, 5000));
+    EXPECT_TRUE(window.WaitFor(brenlow::kPowerStateAnswer, 5000));
 }
 
 }  // namespace

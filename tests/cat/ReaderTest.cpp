@@ -1,5 +1,6 @@
 // The radio reader over a real pseudo-terminal: framing at the last ";", relay to a logged-in
 // client, pass-through in terminal mode, and the bounds on noise and overlong answers.
+#include "HostMessages.h"
 #include "LinkFixture.h"
 
 namespace {
@@ -14,11 +15,11 @@ TEST_F(LinkTest, answerSplitAcrossChunksWaitsForItsSemicolonAndIsRelayedAsItsOwn
     OpenLink(20);
     auto client = ConnectClient(true);
     sim->Inject("FA00014250000;" + kIf.substr(0, 2));
-    ASSERT_TRUE(window.WaitFor(4116, 5000));
+    ASSERT_TRUE(window.WaitFor(brenlow::kFrequencyAAnswer, 5000));
     ASSERT_TRUE(client->ReadUntil("FA00014250000;", 5000));
     EXPECT_EQ(Entry(Answer::IF).valid, 0u);
     sim->Inject(kIf.substr(2) + ";");
-    ASSERT_TRUE(window.WaitFor(4126, 5000));
+    ASSERT_TRUE(window.WaitFor(brenlow::kStatusAnswer, 5000));
     ASSERT_TRUE(client->ReadUntil(kIf + ";", 5000));
     EXPECT_EQ(client->Got(), "FA00014250000;" + kIf + ";");
     EXPECT_EQ(Entry(Answer::IF).value[6], 1u);
@@ -30,7 +31,7 @@ TEST_F(LinkTest, twoAnswersInOneChunkAreParsedInOrderAndRelayedTogether) {
     sim->Inject("AI2;MD3;");
     ASSERT_TRUE(window.WaitForCount(2, 5000));
     auto m = window.Messages();
-    EXPECT_EQ(m[0].code, 4098u);
+    EXPECT_EQ(m[0].code, brenlow::kAutoInformationAnswer);
     EXPECT_EQ(m[1].code, 4134u);
     ASSERT_TRUE(client->ReadUntil("AI2;MD3;", 5000));
     EXPECT_EQ(client->Got(), "AI2;MD3;");
@@ -40,7 +41,7 @@ TEST_F(LinkTest, clientNotLoggedInGetsNothingWhileParsing) {
     OpenLink(20);
     auto client = ConnectClient(false);
     sim->Inject("AI2;");
-    ASSERT_TRUE(window.WaitFor(4098, 5000));
+    ASSERT_TRUE(window.WaitFor(brenlow::kAutoInformationAnswer, 5000));
     client->ReadFor(200);
     EXPECT_EQ(client->Got(), "");
 }
@@ -49,7 +50,7 @@ TEST_F(LinkTest, withoutAClientAnswersAreStillParsedAndNotified) {
     OpenLink(20);
     sim->Inject("PS1;");
     long one = 1;
-    ASSERT_TRUE(window.WaitFor(4152, 5000, &one));
+    ASSERT_TRUE(window.WaitFor(brenlow::kPowerStateAnswer, 5000, &one));
     EXPECT_EQ(Entry(Answer::PS).value[0], 1u);
 }
 
@@ -57,7 +58,7 @@ TEST_F(LinkTest, oneCharacterAndEmptyAnswersAreRelayedButChangeNothing) {
     OpenLink(20);
     auto client = ConnectClient(true);
     sim->Inject("A;;;?;AI1;");
-    ASSERT_TRUE(window.WaitFor(4098, 5000));
+    ASSERT_TRUE(window.WaitFor(brenlow::kAutoInformationAnswer, 5000));
     ASSERT_TRUE(client->ReadUntil("AI1;", 5000));
     EXPECT_EQ(client->Got(), "A;;;?;AI1;");
     EXPECT_EQ(window.Count(), 1u);
@@ -75,7 +76,7 @@ TEST_F(LinkTest, terminalModeRelaysRawBytesToALoggedInClientAndKeepsThePartialAn
     brenlow::State().terminalMode = 0;  // what the TC command or the end of a session does
     sim->Inject("2;");
     long two = 2;
-    ASSERT_TRUE(window.WaitFor(4098, 5000, &two));
+    ASSERT_TRUE(window.WaitFor(brenlow::kAutoInformationAnswer, 5000, &two));
     EXPECT_EQ(Entry(Answer::AI).value[0], 2u);
 }
 
@@ -106,7 +107,7 @@ TEST_F(LinkTest, answerLongerThan255CharactersIsSkippedAndTheNextOneParsed) {
     std::string longAnswer = "FA" + std::string(298, '1') + ";";
     sim->Inject(longAnswer + "MD4;");
     ASSERT_TRUE(window.WaitFor(4134, 5000));
-    EXPECT_TRUE(window.WithCode(4116).empty());
+    EXPECT_TRUE(window.WithCode(brenlow::kFrequencyAAnswer).empty());
     EXPECT_EQ(Entry(Answer::FA).valid, 0u);
     ASSERT_TRUE(client->ReadUntil("MD4;", 5000));
     EXPECT_EQ(client->Got(), longAnswer + "MD4;");
@@ -119,7 +120,7 @@ TEST_F(LinkTest, answersSplitIntoSingleBytesByTheRadioAreParsedWhole) {
     sim->SetFrequencyA(7050000);
     const char query[] = "FA;";
     lib.ConnDirect(reinterpret_cast<const unsigned char*>(query));
-    ASSERT_TRUE(window.WaitFor(4116, 5000));
+    ASSERT_TRUE(window.WaitFor(brenlow::kFrequencyAAnswer, 5000));
     EXPECT_STREQ(Entry(Answer::FA).text[0], "00007050000");
 }
 
@@ -151,12 +152,12 @@ TEST_F(LinkTest, burstsOfAnswersAreParsedAndRelayedWholeAndInOrderWhereverTheLin
             sim->Inject(burst.substr(cut));
             relayed += burst;
             parsed += static_cast<std::size_t>(count);
-            ASSERT_TRUE(WaitUntil([&] { return window.WithCode(4126).size() >= parsed; }, 10000))
-                << window.WithCode(4126).size() << " of " << parsed << " answers parsed";
+            ASSERT_TRUE(WaitUntil([&] { return window.WithCode(brenlow::kStatusAnswer).size() >= parsed; }, 10000))
+                << window.WithCode(brenlow::kStatusAnswer).size() << " of " << parsed << " answers parsed";
             ASSERT_TRUE(client->ReadUntil(burst.substr(burst.size() - answerLength), 10000));
             ASSERT_EQ(client->Got().size(), relayed.size());
             ASSERT_TRUE(client->Got() == relayed) << "relayed text differs from what the radio sent";
-            EXPECT_EQ(window.WithCode(4126).size(), parsed);
+            EXPECT_EQ(window.WithCode(brenlow::kStatusAnswer).size(), parsed);
             EXPECT_EQ(std::string(Entry(Answer::IF).text[0]), StatusAnswer(hz - 1).substr(2, 11));
         }
     }
@@ -173,8 +174,8 @@ TEST_F(LinkTest, notificationCarriesTheValueItsAnswerStoredWhileQueriesKeepEmpty
     // Each power-state query empties the PS entry before it goes out, racing the parser of the
     // previous answer.
     for (int i = 0; i < kQueries; ++i) lib.ConnPS("R", 0);
-    ASSERT_TRUE(WaitUntil([&] { return window.WithCode(4152).size() >= static_cast<std::size_t>(kQueries); }, 20000));
-    const auto posted = window.WithCode(4152);
+    ASSERT_TRUE(WaitUntil([&] { return window.WithCode(brenlow::kPowerStateAnswer).size() >= static_cast<std::size_t>(kQueries); }, 20000));
+    const auto posted = window.WithCode(brenlow::kPowerStateAnswer);
     const auto zero = std::count_if(posted.begin(), posted.end(), [](const testsupport::Posted& p) { return p.lParam != 1; });
     EXPECT_EQ(zero, 0) << "notifications that carried an emptied entry";
 }

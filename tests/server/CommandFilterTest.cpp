@@ -3,6 +3,7 @@
 // terminal pass-through and the computer-control notification of identity 19.
 #include <gtest/gtest.h>
 
+#include "HostMessages.h"
 #include "ServerRig.h"
 
 namespace {
@@ -92,7 +93,7 @@ TEST_P(FilterTables, EveryRowIsForwardedOrDroppedAsItsModelRulesSay) {
     ASSERT_TRUE(rig.sim.WaitReceived("FB;", kPatienceMs));
     EXPECT_EQ(rig.sim.Received(), expected + "FB;");
 
-    const auto notices = rig.window.WithCode(4174);
+    const auto notices = rig.window.WithCode(brenlow::kComputerControlNotice);
     if (setting.model == 19) {
         ASSERT_EQ(notices.size(), 1u);
         EXPECT_EQ(notices[0].lParam, 1);
@@ -131,7 +132,7 @@ TEST(ComputerControlNotice, CarriesTheNumberAfterTheFirstThreeCharacters) {
         const auto posted = window.Messages();
         ASSERT_EQ(posted.size(), row.posted ? 1u : 0u);
         if (row.posted) {
-            EXPECT_EQ(posted[0], (testsupport::Posted{12800, 4174, row.lParam}));
+            EXPECT_EQ(posted[0], (testsupport::Posted{brenlow::kNotifyMessage, brenlow::kComputerControlNotice, row.lParam}));
         }
     }
     lib.WinMsgSendReg(nullptr);
@@ -160,7 +161,7 @@ TEST_F(Relay, NothingIsRelayedBeforeLogin) {
     testsupport::SessionClient client;
     ASSERT_TRUE(client.ConnectAndGreet(rig.port, kPatienceMs));
     rig.sim.Inject("FA00014074000;");
-    ASSERT_TRUE(rig.window.WaitFor(4116, kPatienceMs));
+    ASSERT_TRUE(rig.window.WaitFor(brenlow::kFrequencyAAnswer, kPatienceMs));
     // The reader decides on the relay of a block after parsing it; once it has parsed the next
     // block, the decision on the one before is made.
     rig.sim.Inject("MD1;");

@@ -2,6 +2,7 @@
 // reply byte for byte and the access log of the connection compared whole.
 #include <gtest/gtest.h>
 
+#include "HostMessages.h"
 #include "ServerRig.h"
 
 namespace {
@@ -134,8 +135,8 @@ TEST_F(LoginDialogue, HostIsToldOfAcceptLoginAndClose) {
     client.Close();
     ASSERT_TRUE(rig.WaitLogEntry("127.0.0.1 CLOSE bob Connection Close"));
     std::vector<long> events;
-    for (const auto& m : rig.window.WithCode(0x3000)) {
-        EXPECT_EQ(m.message, 12800u);
+    for (const auto& m : rig.window.WithCode(brenlow::kConnectionEvent)) {
+        EXPECT_EQ(m.message, brenlow::kNotifyMessage);
         events.push_back(m.lParam);
     }
     EXPECT_EQ(events, (std::vector<long>{1, 3, 2}));

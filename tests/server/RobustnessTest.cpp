@@ -9,6 +9,7 @@
 #include <set>
 #include <thread>
 
+#include "HostMessages.h"
 #include "ServerRig.h"
 
 namespace {
@@ -198,7 +199,7 @@ TEST_F(Robustness, ClientThatStopsReadingIsClosedWhileTheRadioSideGoesOn) {
     }
     rig.sim.Inject(flood);
     rig.sim.Inject("TX0;");
-    ASSERT_TRUE(rig.window.WaitFor(4163, kPatienceMs)) << "the transmit answer behind the flood was not parsed";
+    ASSERT_TRUE(rig.window.WaitFor(brenlow::kTransmitAnswer, kPatienceMs)) << "the transmit answer behind the flood was not parsed";
     EXPECT_TRUE(rig.WaitLogEntry("127.0.0.1 CONN alice Connection Error:Send Buffer Full!!"));
     EXPECT_TRUE(rig.WaitLogEntry("127.0.0.1 CLOSE alice Connection Close"));
     EXPECT_TRUE(rig.WaitNoClient());

@@ -2,6 +2,7 @@
 // the login limit once on the real clock), and the close sequence each model's radio receives.
 #include <gtest/gtest.h>
 
+#include "HostMessages.h"
 #include "ServerRig.h"
 
 namespace {
@@ -58,7 +59,7 @@ TEST(IdleLimit, EndsTheSessionExactlyThirtySecondsAfterTheLastClientData) {
     ASSERT_TRUE(rig.Started());
     rig.AddUser(0, "alice", "secret");
     auto client = rig.Login("alice", "secret");
-    auto ticks = [&] { return rig.window.WithCode(0x2003).size(); };
+    auto ticks = [&] { return rig.window.WithCode(brenlow::kSessionTick).size(); };
     rig.clock.Advance(10000);
     ASSERT_TRUE(testsupport::WaitUntil([&] { return ticks() == 1; }, kPatienceMs));
     client.Send("@@ST;");  // client data restarts the idle limit
@@ -98,8 +99,8 @@ TEST(SessionLimit, PushesTheTimeEverySecondAndEndsSilentlyAtTheLimit) {
     EXPECT_EQ(client.ReadUntilClosed(kPatienceMs, &closed), "");
     EXPECT_TRUE(closed);
     EXPECT_TRUE(rig.WaitLogEntry("127.0.0.1 SESSION alice Session timeout."));
-    EXPECT_EQ(rig.window.WithCode(0x2003).size(), 60u);
-    for (const auto& tick : rig.window.WithCode(0x2003)) EXPECT_EQ(tick.lParam, 0);
+    EXPECT_EQ(rig.window.WithCode(brenlow::kSessionTick).size(), 60u);
+    for (const auto& tick : rig.window.WithCode(brenlow::kSessionTick)) EXPECT_EQ(tick.lParam, 0);
 }
 
 TEST(SessionLimit, NoneMeansNoTicksAndNoPushes) {
@@ -114,7 +115,7 @@ TEST(SessionLimit, NoneMeansNoTicksAndNoPushes) {
         client.Send("@@ST;");
         EXPECT_EQ(client.ReadExact(17, kPatienceMs), "@@ST000000000000;");
     }
-    EXPECT_TRUE(rig.window.WithCode(0x2003).empty());
+    EXPECT_TRUE(rig.window.WithCode(brenlow::kSessionTick).empty());
 }
 
 struct CloseRow {

@@ -246,6 +246,21 @@ TEST_F(Headless, accessLogAlertIsOneLineOnStandardErrorAndServiceGoesOn)
     EXPECT_EQ(host.ExitStatus(), 0);
 }
 
+TEST_F(Headless, stopSignalDuringTheStartWaitsForItThenStopsCleanly)
+{
+    StartRadio();
+    Program host(Arguments(), Environment());
+    ASSERT_TRUE(host.Start());
+    // The start is under way once the first wake-up write has reached the radio.
+    ASSERT_TRUE(radio->WaitReceived(";;", 10000));
+    host.Signal(SIGTERM);
+    ASSERT_TRUE(host.WaitForExit(15000));
+    EXPECT_EQ(host.ExitStatus(), 0) << host.Err();
+    EXPECT_NE(host.Out().find(ReadyLine()), std::string::npos) << host.Out();
+    EXPECT_EQ(Count(Log(), LogEntry("- END - End VEXA.")), 1u);
+    EXPECT_LT(Log().find("- START - Successful"), Log().find("- END - End VEXA."));
+}
+
 TEST_F(Headless, missingOrForeignProfileIsAnErrorAndNothingIsTouched)
 {
     StartRadio();

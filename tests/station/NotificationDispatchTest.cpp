@@ -1,5 +1,6 @@
 // The panel's reaction to each library notification, posted through the host window the
 // controller registered with the library, with no station running.
+#include "HostMessages.h"
 #include "RadioState.h"
 #include "StationFixture.h"
 
@@ -25,18 +26,18 @@ struct DispatchCase {
 };
 
 const DispatchCase kDispatchCases[] = {
-    {"identity19NamesDunmore", {{4125, 19}}, {"Dunmore", 19, false, false}},
-    {"identity20NamesCorrin", {{4125, 20}}, {"Corrin", 20, false, false}},
-    {"otherIdentityIsUnknown", {{4125, 7}}, {"Unknown", 7, false, false}},
-    {"transmitAnswerLightsOnAir", {{4163, 0}}, {"", 0, false, true}},
-    {"receiveAnswerDarkensOnAir", {{4163, 0}, {4162, 0}}, {"", 0, false, false}},
-    {"powerOnLightsLamp", {{4152, 1}}, {"", 0, true, false}},
-    {"powerOffDarkensLampAndOnAir", {{4152, 1}, {4163, 0}, {4152, 0}}, {"", 0, false, false}},
-    {"powerOffWhileOffLeavesOnAir", {{4163, 0}, {4152, 0}}, {"", 0, false, true}},
-    {"powerValue5ChangesNothing", {{4152, 5}}, {"", 0, false, false}},
-    {"powerValue5AfterOnKeepsLamp", {{4152, 1}, {4152, 5}}, {"", 0, true, false}},
-    {"frequencyAnswerChangesNothing", {{4116, 0}, {4134, 2}}, {"", 0, false, false}},
-    {"filterNotificationChangesNothing", {{4174, 0}}, {"", 0, false, false}},
+    {"identity19NamesDunmore", {{brenlow::kIdentityAnswer, 19}}, {"Dunmore", 19, false, false}},
+    {"identity20NamesCorrin", {{brenlow::kIdentityAnswer, 20}}, {"Corrin", 20, false, false}},
+    {"otherIdentityIsUnknown", {{brenlow::kIdentityAnswer, 7}}, {"Unknown", 7, false, false}},
+    {"transmitAnswerLightsOnAir", {{brenlow::kTransmitAnswer, 0}}, {"", 0, false, true}},
+    {"receiveAnswerDarkensOnAir", {{brenlow::kTransmitAnswer, 0}, {brenlow::kReceiveAnswer, 0}}, {"", 0, false, false}},
+    {"powerOnLightsLamp", {{brenlow::kPowerStateAnswer, 1}}, {"", 0, true, false}},
+    {"powerOffDarkensLampAndOnAir", {{brenlow::kPowerStateAnswer, 1}, {brenlow::kTransmitAnswer, 0}, {brenlow::kPowerStateAnswer, 0}}, {"", 0, false, false}},
+    {"powerOffWhileOffLeavesOnAir", {{brenlow::kTransmitAnswer, 0}, {brenlow::kPowerStateAnswer, 0}}, {"", 0, false, true}},
+    {"powerValue5ChangesNothing", {{brenlow::kPowerStateAnswer, 5}}, {"", 0, false, false}},
+    {"powerValue5AfterOnKeepsLamp", {{brenlow::kPowerStateAnswer, 1}, {brenlow::kPowerStateAnswer, 5}}, {"", 0, true, false}},
+    {"frequencyAnswerChangesNothing", {{brenlow::kFrequencyAAnswer, 0}, {4134, 2}}, {"", 0, false, false}},
+    {"filterNotificationChangesNothing", {{brenlow::kComputerControlNotice, 0}}, {"", 0, false, false}},
 };
 
 class NotificationDispatch : public StationTest, public ::testing::WithParamInterface<DispatchCase> {};
@@ -65,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(Codes, NotificationDispatch, ::testing::ValuesIn(kDispa
 TEST_F(StationTest, otherWindowMessagesAreIgnored)
 {
     MakeController();
-    brenlow::State().hostWindow.load()->Post(brenlow::kNotifyMessage + 1, 4125, 20);
+    brenlow::State().hostWindow.load()->Post(brenlow::kNotifyMessage + 1, brenlow::kIdentityAnswer, 20);
     PumpFor(50);
     EXPECT_EQ(controller->ModelName(), "");
 }
@@ -79,7 +80,7 @@ TEST_F(StationTest, notificationsPostedFromOtherThreadsArriveInOrder)
     std::thread poster([] {
         brenlow::HostWindow* window = brenlow::State().hostWindow.load();
         for (int i = 0; i < 100; ++i)
-            window->Post(brenlow::kNotifyMessage, i % 2 == 0 ? 4163 : 4162, 0);
+            window->Post(brenlow::kNotifyMessage, i % 2 == 0 ? brenlow::kTransmitAnswer : brenlow::kReceiveAnswer, 0);
     });
     poster.join();
     ASSERT_TRUE(PumpUntil([&] { return onAir.size() == 100; }, 5000));
@@ -94,7 +95,7 @@ TEST_F(StationTest, connectionEventWithoutClientShowsNothing)
     QObject scope;
     QObject::connect(controller.get(), &StationController::ConnectionEvent, &scope, [&](int v) { events.push_back(v); });
     for (long v : {1L, 3L, 9L})
-        brenlow::State().hostWindow.load()->Post(brenlow::kNotifyMessage, 12288, v);
+        brenlow::State().hostWindow.load()->Post(brenlow::kNotifyMessage, brenlow::kConnectionEvent, v);
     PumpFor(50);
     EXPECT_EQ(events, (std::vector<int>{1, 3, 9}));
     EXPECT_EQ(controller->ClientAddress(), "");

@@ -292,7 +292,7 @@ TEST_P(SetupUserLogin, logsInOverTcp)
     WriteSettings(*profile, settings);
     ASSERT_EQ(RunSetup(GetParam().addArgs, GetParam().password + "\n"), 0) << last->Err();
     MakeControllerKeepingProfile();
-    ASSERT_EQ(controller->Start(), StartResult::Started);
+    ASSERT_EQ(StartAndWait(), StartResult::Started);
 
     Client client;
     ASSERT_TRUE(client.Connect(static_cast<unsigned>(settings.tcpPort), 5000));

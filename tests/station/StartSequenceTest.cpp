@@ -28,7 +28,7 @@ TEST_F(StationTest, startSendsPreambleWithPauseThenOneIdentityQuery)
         if (radio->WaitReceived("\x03", 5000))
             gapMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - first).count();
     });
-    EXPECT_EQ(controller->Start(), StartResult::Started);
+    EXPECT_EQ(StartAndWait(), StartResult::Started);
     watch.join();
 
     const std::string sent = radio->Received();
@@ -45,7 +45,7 @@ TEST_F(StationTest, successfulStartReadsPowerAndAutoInformationAndLogsPortAndSoc
     StartRadio();
     MakeController();
 
-    ASSERT_EQ(controller->Start(), StartResult::Started);
+    ASSERT_EQ(StartAndWait(), StartResult::Started);
     ASSERT_TRUE(radio->WaitReceived("AI;", 2000));
     const std::string sent = radio->Received();
     const std::size_t id = sent.find("ID;");
@@ -79,7 +79,7 @@ TEST_F(StationTest, startBusyStateIsOnDuringStartAndOffAfterIt)
     QObject scope;  // ends the connections before the vectors go
     QObject::connect(controller.get(), &StationController::BusyChanged, &scope, [&](bool b) { busy.push_back(b); });
     QObject::connect(controller.get(), &StationController::ControlEnabledChanged, &scope, [&](bool b) { control.push_back(b); });
-    ASSERT_EQ(controller->Start(), StartResult::Started);
+    ASSERT_EQ(StartAndWait(), StartResult::Started);
     EXPECT_EQ(busy, (std::vector<bool>{true, false}));
     EXPECT_EQ(control, (std::vector<bool>{false, true}));
 }
@@ -99,7 +99,7 @@ TEST_P(IdentityProbe, waitsAboutOneSecondForTheIdentity)
     o.delayMs = GetParam().answerDelayMs;
     StartRadio(o);
     MakeController();
-    EXPECT_EQ(controller->Start(), GetParam().result);
+    EXPECT_EQ(StartAndWait(), GetParam().result);
     EXPECT_EQ(Count(radio->Received(), "ID;"), 1u);
 }
 
@@ -175,7 +175,7 @@ TEST_P(StartOutcome, logsTellsAndLeavesTheStationAsTheTableSays)
     options.secondModelEnabled = c.secondModel;
     MakeController(options);
 
-    const StartResult result = controller->Start();
+    const StartResult result = StartAndWait();
     if (blocker >= 0)
         ::close(blocker);
 
@@ -228,9 +228,9 @@ TEST_F(StationTest, startWhileRunningDoesNothing)
 {
     StartRadio();
     MakeController();
-    ASSERT_EQ(controller->Start(), StartResult::Started);
+    ASSERT_EQ(StartAndWait(), StartResult::Started);
     radio->ClearReceived();
-    EXPECT_EQ(controller->Start(), StartResult::NotAllowed);
+    EXPECT_EQ(StartAndWait(), StartResult::NotAllowed);
     EXPECT_EQ(radio->Received().find(";;"), std::string::npos);
     EXPECT_EQ(Count(Log(), "- START -"), 1u);
 }
@@ -242,7 +242,7 @@ TEST_F(StationTest, startUsesTheDeviceOfTheConfiguredPortNumber)
     settings.comPort = 4;
     MakeController();
     profile->WriteString(quintar::keys::kPorts, "COM1", (dir.Path() / "nothing-here").string());
-    EXPECT_EQ(controller->Start(), StartResult::Started);
+    EXPECT_EQ(StartAndWait(), StartResult::Started);
     EXPECT_EQ(Count(Log(), "Successful COM4,"), 1u);
 }
 

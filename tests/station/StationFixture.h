@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -74,10 +75,29 @@ protected:
         return *controller;
     }
 
+    // Starts and waits for the start's end; its result.
+    StartResult StartAndWait()
+    {
+        std::optional<StartResult> result;
+        const QMetaObject::Connection c = QObject::connect(controller.get(), &StationController::StartFinished,
+                                                           [&](StartResult r) { result = r; });
+        controller->Start();
+        EXPECT_TRUE(PumpUntil([&] { return result.has_value(); }, 15000));
+        QObject::disconnect(c);
+        return result.value_or(StartResult::NotAllowed);
+    }
+
+    // Stops and waits until the stop has ended.
+    void StopAndWait(StopCause cause = StopCause::Command)
+    {
+        controller->Stop(cause);
+        EXPECT_TRUE(PumpUntil([&] { return !controller->Busy(); }, 15000));
+    }
+
     // Starts, then waits until the radio's answers to the start's reads have been handled.
     void StartAndSettle()
     {
-        ASSERT_EQ(controller->Start(), StartResult::Started);
+        ASSERT_EQ(StartAndWait(), StartResult::Started);
         ASSERT_TRUE(PumpUntil([&] { return radio->Received().find("AI2;") != std::string::npos; }, 5000));
         PumpFor(50);
     }

@@ -17,7 +17,7 @@
 #include <unistd.h>
 
 #include "HostOptions.h"
-#include "ProfileKeys.h"
+#include "SettingsModel.h"
 #include "SettingsProfile.h"
 #include "Utilities.h"
 
@@ -28,39 +28,33 @@ namespace {
 using Entries = std::vector<SettingsProfile::Entry>;
 using Refusal = std::optional<std::string>;
 
-constexpr char kUsage[] =
-    "usage: quintar setup [--profile FILE] COMMAND\n"
-    "\n"
-    "Shows and changes the station's settings and users in the profile (default: the per-user\n"
-    "profile, or the file named by QUINTAR_PROFILE). Changes take effect at the next station start;\n"
-    "users and the access log settings at once.\n"
-    "\n"
-    "  show                                 all settings\n"
-    "  set com-port N                       serial port number, 1..20\n"
-    "  set com-device N PATH                serial device of port N (default /dev/ttyS<N-1>)\n"
-    "  set baud B                           4800, 9600, 19200, 38400, 57600 or 115200\n"
-    "  set tcp-port P                       TCP port of the session server, 1024..65535\n"
-    "  set session-time MIN                 unlimited (0), 1, 2, 3, 5, 10, 15, 20, 30, 40, 50, 60, 90 or 120\n"
-    "  set log on|off [--folder DIR]        access log; on needs a folder (an existing one)\n"
-    "  set voice on|off                     offer voice to logged-in clients\n"
-    "  user list                            the users (never their passwords)\n"
-    "  user add ID [--description TEXT] [--disabled] [--password-stdin]\n"
-    "  user edit ID [--description TEXT] [--disabled|--enabled] [--password|--password-stdin]\n"
-    "  user delete ID | user enable ID | user disable ID\n"
-    "\n"
-    "User ids and passwords: 1 to 32 characters from '!' to DEL (0x21..0x7F) except ';'.\n"
-    "Descriptions: at most 128 bytes, no tabs or line breaks. At most ten users; ids that differ\n"
-    "only in letter case are the same id. Passwords are read from the terminal without echo, or\n"
-    "with --password-stdin from one line of standard input.\n"
-    "Exit status: 0 done, 1 the profile could not be saved, 2 refused (nothing changed).\n";
+std::string Usage()
+{
+    return "usage: quintar setup [--profile FILE] COMMAND\n"
+           "\n"
+           "Shows and changes the station's settings and users in the profile (default: the per-user\n"
+           "profile, or the file named by QUINTAR_PROFILE). Changes take effect at the next station start;\n"
+           "users and the access log settings at once.\n"
+           "\n"
+           "  show                                 all settings\n" +
+           settings::SetCommandHelp() +
+           "  user list                            the users (never their passwords)\n"
+           "  user add ID [--description TEXT] [--disabled] [--password-stdin]\n"
+           "  user edit ID [--description TEXT] [--disabled|--enabled] [--password|--password-stdin]\n"
+           "  user delete ID | user enable ID | user disable ID\n"
+           "\n"
+           "User ids and passwords: 1 to 32 characters from '!' to DEL (0x21..0x7F) except ';'.\n"
+           "Descriptions: at most 128 bytes, no tabs or line breaks. At most ten users; ids that differ\n"
+           "only in letter case are the same id. Passwords are read from the terminal without echo, or\n"
+           "with --password-stdin from one line of standard input.\n"
+           "Exit status: 0 done, 1 the profile could not be saved, 2 refused (nothing changed).\n";
+}
 
-struct UserRecord {
-    std::string id;
-    std::string password;
-    std::string description;
-    int disabled = 0;
-};
-using UserTable = std::array<std::optional<UserRecord>, keys::kUserSlots>;
+using settings::Id;
+using settings::UserRecord;
+using settings::UserTable;
+using settings::Entries;
+using settings::Refusal;
 
 struct Context {
     SettingsProfile& profile;
@@ -71,16 +65,6 @@ struct Context {
 };
 
 // ---- Small parsers ----------------------------------------------------------------------------
-
-std::optional<int> ParseDecimal(const QString& text)
-{
-    if (text.isEmpty() || text.size() > 9)
-        return std::nullopt;
-    for (QChar c : text)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
-    return text.toInt();
-}
 
 std::string Bytes(const QString& text)
 {
@@ -95,63 +79,15 @@ std::string Quoted(const QString& text)
     return quoted;
 }
 
-bool EqualIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-               return lower(x) == lower(y);
-           });
-}
-
-Refusal CheckCredential(std::string_view text, const char* what, std::size_t maxLength)
-{
-    if (text.empty())
-        return std::string(what) + " must not be empty";
-    if (text.size() > maxLength)
-        return std::string(what) + " has more than " + std::to_string(maxLength) + " characters";
-    if (!brenlow::server::IsValidCredential(text))
-        return std::string(what) + " has an invalid character (allowed: '!' to DEL, 0x21..0x7F, except ';')";
-    return std::nullopt;
-}
-
-// ---- Profile -----------------------------------------------------------------------------------
-
-UserTable LoadUsers(SettingsProfile& profile)
-{
-    using namespace keys;
-    UserTable users;
-    for (int slot = 0; slot < kUserSlots; ++slot) {
-        std::string id = profile.GetString(kSetting, VexaUser(slot, kUserId), "");
-        if (id.empty())
-            continue;
-        UserRecord u;
-        u.id = std::move(id);
-        u.password = profile.GetString(kSetting, VexaUser(slot, kPassword), "");
-        u.description = profile.GetString(kSetting, VexaUser(slot, kDescription), "");
-        u.disabled = profile.GetInt(kSetting, VexaUser(slot, kUserDisabled), 0) != 0 ? 1 : 0;
-        users[slot] = std::move(u);
-    }
-    return users;
-}
-
-void StoreUser(Entries& changes, int slot, const UserRecord& u)
-{
-    using namespace keys;
-    changes.push_back({kSetting, VexaUser(slot, kUserId), u.id});
-    changes.push_back({kSetting, VexaUser(slot, kPassword), u.password});
-    changes.push_back({kSetting, VexaUser(slot, kDescription), u.description});
-    changes.push_back({kSetting, VexaUser(slot, kUserDisabled), u.disabled});
-}
-
 // The slot of a user: the same id exactly, else the only one equal ignoring case.
 std::optional<int> FindUser(const UserTable& users, std::string_view id)
 {
-    for (int slot = 0; slot < keys::kUserSlots; ++slot)
+    for (int slot = 0; slot < settings::kUserSlots; ++slot)
         if (users[slot] && users[slot]->id == id)
             return slot;
     std::optional<int> found;
-    for (int slot = 0; slot < keys::kUserSlots; ++slot) {
-        if (users[slot] && EqualIgnoringCase(users[slot]->id, id)) {
+    for (int slot = 0; slot < settings::kUserSlots; ++slot) {
+        if (users[slot] && settings::SameUserId(users[slot]->id, id)) {
             if (found)
                 return std::nullopt;
             found = slot;
@@ -292,7 +228,7 @@ std::optional<std::string> ObtainPassword(UserOptions::Password from, Refusal& r
         from == UserOptions::Password::Stdin ? ReadPasswordFromStdin(refusal) : ReadPasswordFromTerminal(refusal);
     if (!password)
         return std::nullopt;
-    if (Refusal bad = CheckPassword(*password)) {
+    if (Refusal bad = settings::CheckPassword(*password)) {
         refusal = *bad;
         return std::nullopt;
     }
@@ -301,135 +237,70 @@ std::optional<std::string> ObtainPassword(UserOptions::Password from, Refusal& r
 
 // ---- "set" commands ------------------------------------------------------------------------------
 
-Refusal ExpectWords(const Context& c, qsizetype count, const char* usage)
+std::string UsageOf(const settings::Row& row)
 {
-    if (c.args.size() != count)
-        return std::string("usage: quintar setup set ") + usage;
-    return std::nullopt;
+    return std::string("usage: quintar setup set ") + row.shellName + " " + row.shellValue;
 }
 
 std::optional<int> ParsePortNumber(const QString& text)
 {
-    const std::optional<int> n = ParseDecimal(text);
-    if (!n || *n < keys::kMinComPort || *n > keys::kMaxComPort)
-        return std::nullopt;
-    return n;
-}
-
-Refusal SetComPort(Context& c)
-{
-    if (Refusal r = ExpectWords(c, 1, "com-port N"))
-        return r;
-    const std::optional<int> n = ParsePortNumber(c.args[0]);
-    if (!n)
-        return "serial port " + Quoted(c.args[0]) + " is not a number from 1 to 20";
-    c.changes.push_back({keys::kSetting, keys::kComPort, *n});
-    return std::nullopt;
+    const settings::Parsed p = settings::Parse(Id::ComPort, Bytes(text));
+    return p.number;
 }
 
 Refusal SetComDevice(Context& c)
 {
-    if (Refusal r = ExpectWords(c, 2, "com-device N PATH"))
-        return r;
+    if (c.args.size() != 2)
+        return std::string("usage: quintar setup set com-device N PATH");
     const std::optional<int> n = ParsePortNumber(c.args[0]);
     if (!n)
         return "serial port " + Quoted(c.args[0]) + " is not a number from 1 to 20";
-    const QString& path = c.args[1];
-    if (!path.startsWith(QLatin1Char('/')) || path.contains(QLatin1Char('\n')))
-        return "device " + Quoted(path) + " is not an absolute path";
-    c.changes.push_back({keys::kPorts, keys::ComDeviceKey(*n), Bytes(path)});
-    return std::nullopt;
-}
-
-Refusal SetBaud(Context& c)
-{
-    if (Refusal r = ExpectWords(c, 1, "baud B"))
+    if (Refusal r = settings::CheckComDevice(Bytes(c.args[1])))
         return r;
-    const std::optional<int> n = ParseDecimal(c.args[0]);
-    if (!n || std::find(keys::kBaudRates.begin(), keys::kBaudRates.end(), *n) == keys::kBaudRates.end())
-        return "baud rate " + Quoted(c.args[0]) + " is not one of 4800, 9600, 19200, 38400, 57600, 115200";
-    c.changes.push_back({keys::kSetting, keys::kComBaud, *n});
+    c.changes.push_back({settings::kPortsSection, settings::ComDeviceKey(*n), Bytes(c.args[1])});
     return std::nullopt;
 }
 
-Refusal SetTcpPort(Context& c)
+// "log on|off [--folder DIR]": the log cannot be on without a folder.
+Refusal SetLog(Context& c, const settings::Row& row)
 {
-    if (Refusal r = ExpectWords(c, 1, "tcp-port P"))
-        return r;
-    const std::optional<int> n = ParseDecimal(c.args[0]);
-    if (!n || *n < keys::kMinIpPort || *n > keys::kMaxIpPort)
-        return "TCP port " + Quoted(c.args[0]) + " is not a number from 1024 to 65535";
-    c.changes.push_back({keys::kSetting, keys::Vexa(keys::kIpPortNo), *n});
-    return std::nullopt;
-}
-
-Refusal SetSessionTime(Context& c)
-{
-    if (Refusal r = ExpectWords(c, 1, "session-time MIN"))
-        return r;
-    std::optional<int> n = c.args[0] == QLatin1String("unlimited") ? std::optional<int>(0) : ParseDecimal(c.args[0]);
-    const auto& allowed = keys::kSessionMinutes;
-    if (!n || std::find(allowed.begin(), allowed.end(), *n) == allowed.end())
-        return "session time " + Quoted(c.args[0]) +
-               " is not one of unlimited (0), 1, 2, 3, 5, 10, 15, 20, 30, 40, 50, 60, 90, 120 minutes";
-    c.changes.push_back({keys::kSetting, keys::Vexa(keys::kSessionTime), *n});
-    return std::nullopt;
-}
-
-std::optional<int> ParseOnOff(const QString& text)
-{
-    if (text == QLatin1String("on"))
-        return 1;
-    if (text == QLatin1String("off"))
-        return 0;
-    return std::nullopt;
-}
-
-Refusal SetLog(Context& c)
-{
-    const char* usage = "log on|off [--folder DIR]";
     if (c.args.size() != 1 && !(c.args.size() == 3 && c.args[1] == QLatin1String("--folder")))
-        return std::string("usage: quintar setup set ") + usage;
-    const std::optional<int> on = ParseOnOff(c.args[0]);
-    if (!on)
-        return std::string("usage: quintar setup set ") + usage;
-    std::string folder = c.profile.GetString(keys::kFilePath, keys::Vexa(keys::kLogFilePath), "");
+        return UsageOf(row);
+    const settings::Parsed on = settings::Parse(Id::Log, Bytes(c.args[0]));
+    if (!on.number)
+        return UsageOf(row);
+    std::string folder = settings::ReadText(c.profile, Id::LogFolder);
     if (c.args.size() == 3) {
-        const QFileInfo info(c.args[2]);
-        if (c.args[2].isEmpty() || !info.isDir())
-            return "log folder " + Quoted(c.args[2]) + " is not an existing folder";
-        folder = Bytes(info.absoluteFilePath());
-        if (folder.size() > keys::kMaxLogFolderLength)
-            return "log folder path is longer than 260 characters";
-        c.changes.push_back({keys::kFilePath, keys::Vexa(keys::kLogFilePath), folder});
+        const settings::Parsed chosen = settings::Parse(Id::LogFolder, Bytes(c.args[2]));
+        if (chosen.refusal)
+            return "log " + *chosen.refusal;
+        folder = *chosen.text;
+        c.changes.push_back(settings::MakeEntry(Id::LogFolder, folder));
     }
-    if (*on && folder.empty())
+    if (*on.number && folder.empty())
         return std::string("the access log cannot be on without a folder (add --folder DIR)");
-    c.changes.push_back({keys::kSetting, keys::Vexa(keys::kLog), *on});
+    c.changes.push_back(settings::MakeEntry(Id::Log, *on.number));
     return std::nullopt;
 }
 
-Refusal SetVoice(Context& c)
+Refusal SetSetting(Context& c, const settings::Row& row)
 {
-    if (Refusal r = ExpectWords(c, 1, "voice on|off"))
-        return r;
-    const std::optional<int> on = ParseOnOff(c.args[0]);
-    if (!on)
-        return std::string("usage: quintar setup set voice on|off");
-    if (*on && !GetVoiceEnableOS())
+    if (row.id == Id::Log)
+        return SetLog(c, row);
+    if (c.args.size() != 1)
+        return UsageOf(row);
+    const settings::Parsed p = settings::Parse(row.id, Bytes(c.args[0]));
+    if (p.refusal)
+        return std::string(row.shellName) + " " + *p.refusal;
+    if (row.id == Id::Voice && *p.number && !GetVoiceEnableOS())
         return std::string("voice cannot be switched on: this system has no voice support");
-    c.changes.push_back({keys::kSetting, keys::Vexa(keys::kVoice), *on});
+    c.changes.push_back(p.number ? settings::MakeEntry(row.id, *p.number) : settings::MakeEntry(row.id, *p.text));
     return std::nullopt;
 }
 
 struct CommandRow {
     const char* name;
     Refusal (*run)(Context&);
-};
-
-constexpr CommandRow kSetCommands[] = {
-    {"com-port", SetComPort}, {"com-device", SetComDevice}, {"baud", SetBaud},  {"tcp-port", SetTcpPort},
-    {"session-time", SetSessionTime}, {"log", SetLog},      {"voice", SetVoice},
 };
 
 // ---- "user" commands -------------------------------------------------------------------------------
@@ -457,9 +328,9 @@ Refusal UserList(Context& c)
 {
     if (!c.args.isEmpty())
         return std::string("usage: quintar setup user list");
-    const UserTable users = LoadUsers(c.profile);
+    const UserTable users = settings::LoadUsers(c.profile);
     int count = 0;
-    for (int slot = 0; slot < keys::kUserSlots; ++slot) {
+    for (int slot = 0; slot < settings::kUserSlots; ++slot) {
         if (!users[slot])
             continue;
         const UserRecord& u = *users[slot];
@@ -480,20 +351,20 @@ Refusal UserAdd(Context& c)
     UserOptions options;
     if (Refusal r = ParseUserOptions(c.args, {"--description", "--disabled", "--password-stdin"}, options))
         return r;
-    if (Refusal r = CheckUserId(id))
+    if (Refusal r = settings::CheckUserId(id))
         return r;
     UserRecord user;
     user.id = id;
     user.description = options.description ? Bytes(*options.description) : std::string();
     user.disabled = options.disabled.value_or(0);
-    if (Refusal r = CheckDescription(user.description))
+    if (Refusal r = settings::CheckDescription(user.description))
         return r;
-    const UserTable users = LoadUsers(c.profile);
+    const UserTable users = settings::LoadUsers(c.profile);
     std::optional<int> freeSlot;
-    for (int slot = keys::kUserSlots - 1; slot >= 0; --slot) {
+    for (int slot = settings::kUserSlots - 1; slot >= 0; --slot) {
         if (!users[slot])
             freeSlot = slot;
-        else if (EqualIgnoringCase(users[slot]->id, id))
+        else if (settings::SameUserId(users[slot]->id, id))
             return "user id " + Quoted(QString::fromLocal8Bit(id.c_str())) + " is already in use (ids are compared ignoring case)";
     }
     if (!freeSlot)
@@ -506,13 +377,13 @@ Refusal UserAdd(Context& c)
     if (!password)
         return refusal;
     user.password = *password;
-    StoreUser(c.changes, *freeSlot, user);
+    settings::StoreUser(c.changes, *freeSlot, user);
     return std::nullopt;
 }
 
 Refusal UserEdit(Context& c)
 {
-    UserTable users = LoadUsers(c.profile);
+    UserTable users = settings::LoadUsers(c.profile);
     int slot = 0;
     std::string id;
     if (Refusal r = FindExisting(c, users, slot, id))
@@ -524,7 +395,7 @@ Refusal UserEdit(Context& c)
     UserRecord user = *users[slot];
     if (options.description) {
         user.description = Bytes(*options.description);
-        if (Refusal r = CheckDescription(user.description))
+        if (Refusal r = settings::CheckDescription(user.description))
             return r;
     }
     if (options.disabled)
@@ -536,33 +407,33 @@ Refusal UserEdit(Context& c)
             return refusal;
         user.password = *password;
     }
-    StoreUser(c.changes, slot, user);
+    settings::StoreUser(c.changes, slot, user);
     return std::nullopt;
 }
 
 Refusal UserDelete(Context& c)
 {
-    const UserTable users = LoadUsers(c.profile);
+    const UserTable users = settings::LoadUsers(c.profile);
     int slot = 0;
     std::string id;
     if (Refusal r = FindExisting(c, users, slot, id))
         return r;
     if (!c.args.isEmpty())
         return std::string("usage: quintar setup user delete ID");
-    StoreUser(c.changes, slot, UserRecord{});
+    settings::StoreUser(c.changes, slot, UserRecord{});
     return std::nullopt;
 }
 
 Refusal SetDisabled(Context& c, int disabled, const char* usage)
 {
-    const UserTable users = LoadUsers(c.profile);
+    const UserTable users = settings::LoadUsers(c.profile);
     int slot = 0;
     std::string id;
     if (Refusal r = FindExisting(c, users, slot, id))
         return r;
     if (!c.args.isEmpty())
         return std::string("usage: quintar setup ") + usage;
-    c.changes.push_back({keys::kSetting, keys::VexaUser(slot, keys::kUserDisabled), disabled});
+    c.changes.push_back({brenlow::server::kSetting, settings::UserKey(slot, settings::UserField::Disabled), disabled});
     return std::nullopt;
 }
 
@@ -585,30 +456,39 @@ constexpr CommandRow kUserCommands[] = {
 
 Refusal Show(Context& c)
 {
-    using namespace keys;
     if (!c.args.isEmpty())
         return std::string("usage: quintar setup show");
     SettingsProfile& p = c.profile;
-    const int port = p.GetInt(kSetting, kComPort, kDefaultComPort);
-    const std::string device =
-        port >= kMinComPort ? p.GetString(kPorts, ComDeviceKey(port), DefaultComDevice(port)) : std::string("-");
-    const int minutes = p.GetInt(kSetting, Vexa(kSessionTime), 0);
-    const std::string folder = p.GetString(kFilePath, Vexa(kLogFilePath), "");
+    const int port = settings::ReadInt(p, Id::ComPort);
+    const std::string device = port >= settings::kMinComPort ? settings::ReadComDevice(p, port) : std::string("-");
+    const int minutes = settings::ReadInt(p, Id::SessionTime);
+    const std::string folder = settings::ReadText(p, Id::LogFolder);
     int users = 0;
-    for (const auto& u : LoadUsers(p))
+    for (const auto& u : settings::LoadUsers(p))
         users += u ? 1 : 0;
+    auto shown = [](const std::string& text) { return text.empty() ? std::string("-") : text; };
     std::fprintf(c.out, "profile       %s\n", Bytes(p.File()).c_str());
     std::fprintf(c.out, "com-port      %d (device %s)\n", port, device.c_str());
-    std::fprintf(c.out, "baud          %d\n", p.GetInt(kSetting, kComBaud, kDefaultBaud));
-    std::fprintf(c.out, "tcp-port      %d\n", p.GetInt(kSetting, Vexa(kIpPortNo), kDefaultIpPort));
+    std::fprintf(c.out, "baud          %d\n", settings::ReadInt(p, Id::ComBaud));
+    std::fprintf(c.out, "tcp-port      %d\n", settings::ReadInt(p, Id::TcpPort));
     if (minutes == 0)
         std::fprintf(c.out, "session-time  unlimited\n");
     else
         std::fprintf(c.out, "session-time  %d min\n", minutes);
-    std::fprintf(c.out, "log           %s (folder %s)\n", p.GetInt(kSetting, Vexa(kLog), 0) ? "on" : "off",
-                 folder.empty() ? "-" : folder.c_str());
-    std::fprintf(c.out, "voice         %s\n", p.GetInt(kSetting, Vexa(kVoice), 0) ? "on" : "off");
-    std::fprintf(c.out, "users         %d of %d\n", users, kUserSlots);
+    std::fprintf(c.out, "log           %s (folder %s)\n", settings::ReadInt(p, Id::Log) ? "on" : "off",
+                 shown(folder).c_str());
+    std::fprintf(c.out, "voice         %s\n", settings::ReadInt(p, Id::Voice) ? "on" : "off");
+    std::fprintf(c.out, "sip-port      %d (address %s)\n", settings::ReadInt(p, Id::SipPort),
+                 shown(settings::ReadText(p, Id::BindAddress)).c_str());
+    std::fprintf(c.out, "voice audio   %s\n",
+                 settings::ReadText(p, Id::PlayFile).empty()
+                     ? ("devices " + shown(settings::ReadText(p, Id::CaptureDevice)) + " / " +
+                        shown(settings::ReadText(p, Id::PlaybackDevice)))
+                           .c_str()
+                     : ("files " + settings::ReadText(p, Id::PlayFile) + " / " +
+                        shown(settings::ReadText(p, Id::RecordFile)))
+                           .c_str());
+    std::fprintf(c.out, "users         %d of %d\n", users, settings::kUserSlots);
     return std::nullopt;
 }
 
@@ -622,26 +502,6 @@ const CommandRow* FindCommand(const CommandRow (&rows)[N], const QString& name)
 }
 
 }  // namespace
-
-std::optional<std::string> CheckUserId(std::string_view id)
-{
-    return CheckCredential(id, "user id", keys::kMaxUserIdLength);
-}
-
-std::optional<std::string> CheckPassword(std::string_view password)
-{
-    return CheckCredential(password, "password", keys::kMaxPasswordLength);
-}
-
-std::optional<std::string> CheckDescription(std::string_view description)
-{
-    if (description.size() > keys::kMaxDescriptionLength)
-        return std::string("description has more than 128 bytes");
-    for (unsigned char c : description)
-        if (c < 0x20 || c == 0x7F)
-            return std::string("description has a tab, line break or other control character");
-    return std::nullopt;
-}
 
 int RunSetup(const QStringList& arguments, std::FILE* out, std::FILE* err)
 {
@@ -663,7 +523,7 @@ int RunSetup(const QStringList& arguments, std::FILE* out, std::FILE* err)
             ++i;
     }
     if (words.isEmpty() || words[0] == QLatin1String("--help") || words[0] == QLatin1String("-h")) {
-        std::fputs(kUsage, words.isEmpty() ? err : out);
+        std::fputs(Usage().c_str(), words.isEmpty() ? err : out);
         return words.isEmpty() ? kSetupRefused : kSetupOk;
     }
 
@@ -682,15 +542,29 @@ int RunSetup(const QStringList& arguments, std::FILE* out, std::FILE* err)
         if (context.args.isEmpty())
             return refuse("usage: quintar setup " + Bytes(group) + " ... (see --help)");
         const QString name = context.args.takeFirst();
-        row = group == QLatin1String("set") ? FindCommand(kSetCommands, name) : FindCommand(kUserCommands, name);
-        if (!row)
-            return refuse("unknown command " + Bytes(group) + " " + Quoted(name) + " (see --help)");
+        if (group == QLatin1String("set")) {
+            static constexpr CommandRow kComDevice{"com-device", SetComDevice};
+            const settings::Row* setting = settings::RowNamed(Bytes(name));
+            if (setting) {
+                if (Refusal why = SetSetting(context, *setting))
+                    return refuse(*why);
+            } else if (name == QLatin1String(kComDevice.name)) {
+                row = &kComDevice;
+            } else {
+                return refuse("unknown command set " + Quoted(name) + " (see --help)");
+            }
+        } else {
+            row = FindCommand(kUserCommands, name);
+            if (!row)
+                return refuse("unknown command " + Bytes(group) + " " + Quoted(name) + " (see --help)");
+        }
     } else {
         return refuse("unknown command " + Quoted(group) + " (see --help)");
     }
 
-    if (Refusal why = row->run(context))
-        return refuse(*why);
+    if (row)
+        if (Refusal why = row->run(context))
+            return refuse(*why);
     if (context.changes.empty())
         return kSetupOk;
     const QString folder = QFileInfo(profile.File()).absolutePath();

@@ -19,11 +19,6 @@ inline constexpr int kSetupRefused = 2;   // bad input or a rule broken; nothing
 // Runs one setup command. `arguments` are those after the word "setup".
 int RunSetup(const QStringList& arguments, std::FILE* out, std::FILE* err);
 
-// The rules, each giving the reason for a refusal or nothing when the text passes.
-// User ids and passwords: 1 to 32 bytes, each 0x21..0x7F and not ';'.
-std::optional<std::string> CheckUserId(std::string_view id);
-std::optional<std::string> CheckPassword(std::string_view password);
-// Descriptions: at most 128 bytes, no tab, line break or other control character.
-std::optional<std::string> CheckDescription(std::string_view description);
+// The rules it applies are the settings model's (SettingsModel.h).
 
 }  // namespace quintar

@@ -18,7 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "ProfileKeys.h"
+#include "SettingsModel.h"
 #include "Utilities.h"
 
 namespace quintar {
@@ -230,22 +230,22 @@ void StationController::Start()
 {
     if (phase_ != Phase::Idle)
         return;  // busy: refused
-    using namespace keys;
-    comPort_ = profile_.GetInt(kSetting, kComPort, kDefaultComPort);
-    baud_ = profile_.GetInt(kSetting, kComBaud, kDefaultBaud);
+    using settings::Id;
+    comPort_ = settings::ReadInt(profile_, Id::ComPort);
+    baud_ = settings::ReadInt(profile_, Id::ComBaud);
     failureDetail_.clear();
     emit FocusRequested(FocusTarget::PowerSwitch);
     SetControlEnabled(false);
     enteredBusy_ = EnterBusy();
     phase_ = Phase::Starting;
 
-    ipPort_ = profile_.GetInt(kSetting, Vexa(kIpPortNo), kDefaultIpPort);
-    if (ipPort_ < kMinIpPort || ipPort_ > kMaxIpPort || running_) {
+    ipPort_ = settings::ReadInt(profile_, Id::TcpPort);
+    if (ipPort_ < settings::kMinTcpPort || ipPort_ > settings::kMaxTcpPort || running_) {
         FinishStart(StartResult::NotAllowed);
         return;
     }
-    if (comPort_ >= kMinComPort) {
-        const std::string device = profile_.GetString(kPorts, ComDeviceKey(comPort_), DefaultComDevice(comPort_));
+    if (comPort_ >= settings::kMinComPort) {
+        const std::string device = settings::ReadComDevice(profile_, comPort_);
         CBrenlow::SetComPortPath(static_cast<unsigned>(comPort_), device.c_str());
     }
     const unsigned port = static_cast<unsigned>(comPort_), baud = static_cast<unsigned>(baud_);
@@ -259,7 +259,7 @@ void StationController::StartLinkOpened()
         failureDetail_ = SerialOpenFailure(CBrenlow::ComPortPath(static_cast<unsigned>(comPort_)),
                                            CBrenlow::LastComPortError());
         Log(QString::asprintf("- START - Failed. Can not open COM%d.",
-                              profile_.GetInt(keys::kSetting, keys::kComPort, keys::kDefaultComPort)));
+                              settings::ReadInt(profile_, settings::Id::ComPort)));
         FinishStart(StartResult::SerialPortFailed);
         return;
     }
@@ -551,7 +551,7 @@ void StationController::OnConnectionEvent(long value)
         break;
     case brenlow::kClientLoggedIn:
         pollTimer_.stop();
-        if (profile_.GetInt(keys::kSetting, keys::Vexa(keys::kVoice), 0) != 0 && GetVoiceEnableOS() && voice_ &&
+        if (settings::ReadInt(profile_, settings::Id::Voice) != 0 && GetVoiceEnableOS() && voice_ &&
             voice_->Start()) {
             voiceActive_ = true;
             radio_.SonnVEXA_VE(1);
@@ -584,7 +584,7 @@ void StationController::OnPollTimer()
                                         "cable or USB adapter at %2 still connected?")
                              .arg(watchdogCount_)
                              .arg(QString::fromStdString(CBrenlow::ComPortPath(static_cast<unsigned>(
-                                 profile_.GetInt(keys::kSetting, keys::kComPort, keys::kDefaultComPort)))));
+                                 settings::ReadInt(profile_, settings::Id::ComPort)))));
         Control(StopCause::Watchdog);
     }
     else if (serverOpen_ && !clientLoggedIn_)

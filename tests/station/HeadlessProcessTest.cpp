@@ -233,7 +233,7 @@ TEST_F(Headless, accessLogAlertIsOneLineOnStandardErrorAndServiceGoesOn)
     StartRadio();
     Program host(Arguments(), Environment());
     // The log stays on, but its folder does not exist.
-    profile->WriteString(quintar::keys::kFilePath, "VEXA Log File Path", (dir.Path() / "missing-folder").string());
+    profile->WriteString("File Path", "VEXA Log File Path", (dir.Path() / "missing-folder").string());
     ASSERT_TRUE(host.Start());
     ASSERT_TRUE(host.WaitForOutput(ReadyLine(), 15000)) << host.Err();
     EXPECT_NE(host.Err().find("VEXA Log:File Open Error!! (cannot open " + (dir.Path() / "missing-folder").string() +

@@ -93,6 +93,11 @@ const Refused kRefused[] = {
     {"enableUnknownUser", {"user", "enable", "zed"}, "", "no user"},
     {"enabledAndDisabled", {"user", "edit", "bob", "--enabled", "--disabled"}, "", "exclude each other"},
     {"unknownGroup", {"users", "list"}, "", "unknown command"},
+    {"sipPort0", {"set", "sip-port", "0"}, "", "from 1 to 65535"},
+    {"sipPortText", {"set", "sip-port", "sip"}, "", "from 1 to 65535"},
+    {"sipAddressWithLineBreak", {"set", "sip-address", "10.0.0.1\nx"}, "", "control character"},
+    {"playFileRelative", {"set", "play-file", "tone.wav"}, "", "absolute path"},
+    {"recordFileRelative", {"set", "record-file", "in.wav"}, "", "absolute path"},
 };
 
 class SetupRule : public Setup, public ::testing::WithParamInterface<Refused> {};
@@ -147,7 +152,15 @@ INSTANTIATE_TEST_SUITE_P(
                       Accepted{"logOn", {"set", "log", "on", "--folder", "@LOGS@"}, "Setting/VEXA Log", 1},
                       Accepted{"logFolder", {"set", "log", "off", "--folder", "@LOGS@"}, "File Path/VEXA Log File Path",
                                "@LOGS@"},
-                      Accepted{"voiceOff", {"set", "voice", "off"}, "Setting/VEXA Voice", 0}),
+                      Accepted{"voiceOff", {"set", "voice", "off"}, "Setting/VEXA Voice", 0},
+                      Accepted{"sipPort", {"set", "sip-port", "5070"}, "Voice/SIP Port", 5070},
+                      Accepted{"sipAddress", {"set", "sip-address", "192.0.2.7"}, "Voice/Bind Address", "192.0.2.7"},
+                      Accepted{"sipAddressEmpty", {"set", "sip-address", ""}, "Voice/Bind Address", ""},
+                      Accepted{"captureDevice", {"set", "capture-device", "Radio Rx"}, "Voice/Capture Device", "Radio Rx"},
+                      Accepted{"playbackDevice", {"set", "playback-device", "Radio Tx"}, "Voice/Playback Device",
+                               "Radio Tx"},
+                      Accepted{"playFile", {"set", "play-file", "/srv/tone.wav"}, "Voice/Play File", "/srv/tone.wav"},
+                      Accepted{"recordFile", {"set", "record-file", "/srv/in.wav"}, "Voice/Record File", "/srv/in.wav"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Setup, firstWriteCreatesAnOwnerOnlyProfile)
@@ -155,6 +168,18 @@ TEST_F(Setup, firstWriteCreatesAnOwnerOnlyProfile)
     ASSERT_FALSE(std::filesystem::exists(profileFile));
     EXPECT_EQ(RunSetup({"set", "baud", "19200"}), 0);
     EXPECT_EQ(FileMode(profileFile), 0600u);
+}
+
+TEST_F(Setup, helpListsEverySettingWithItsRule)
+{
+    EXPECT_EQ(RunSetup({"--help"}), 0);
+    const std::string help = last->Out();
+    for (const char* line : {"set com-port N", "set com-device N PATH", "set baud B", "set tcp-port P",
+                             "set session-time MIN", "set log on|off [--folder DIR]", "set voice on|off",
+                             "set sip-port P", "set sip-address ADDRESS", "set capture-device NAME",
+                             "set playback-device NAME", "set play-file WAV", "set record-file WAV", "1024..65535",
+                             "4800, 9600, 19200, 38400, 57600 or 115200"})
+        EXPECT_NE(help.find(line), std::string::npos) << line;
 }
 
 TEST_F(Setup, saysWhenItCreatesTheProfileAndItsFolder)

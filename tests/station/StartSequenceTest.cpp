@@ -241,7 +241,7 @@ TEST_F(StationTest, startUsesTheDeviceOfTheConfiguredPortNumber)
     StartRadio();
     settings.comPort = 4;
     MakeController();
-    profile->WriteString(quintar::keys::kPorts, "COM1", (dir.Path() / "nothing-here").string());
+    profile->WriteString("Ports", "COM1", (dir.Path() / "nothing-here").string());
     EXPECT_EQ(StartAndWait(), StartResult::Started);
     EXPECT_EQ(Count(Log(), "Successful COM4,"), 1u);
 }

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "Brenlow.h"
-#include "ProfileKeys.h"
+#include "SettingsModel.h"
 #include "RadioSim.h"
 #include "SettingsProfile.h"
 #include "StationController.h"
@@ -44,7 +44,7 @@ protected:
         radio.reset();
         CBrenlow::SetListenAddress("0.0.0.0");
         CBrenlow::SetComPortPath(static_cast<unsigned>(settings.comPort),
-                                 quintar::keys::DefaultComDevice(settings.comPort).c_str());
+                                 ("/dev/ttyS" + std::to_string(settings.comPort - 1)).c_str());
     }
 
     radiosim::RadioSim& StartRadio(radiosim::Options options = {})

@@ -21,7 +21,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "ProfileKeys.h"
 
 extern char** environ;
 
@@ -71,23 +70,25 @@ std::string ReadLog(const std::filesystem::path& folder)
 
 void WriteSettings(quintar::SettingsProfile& profile, const StationSettings& s)
 {
-    using namespace quintar::keys;
+    // Written out by name, as an operator's profile holds them.
+    const std::string setting = "Setting";
     std::vector<quintar::SettingsProfile::Entry> e = {
-        {kSetting, kComPort, s.comPort},
-        {kSetting, kComBaud, s.baud},
-        {kSetting, Vexa(kIpPortNo), s.tcpPort},
-        {kSetting, Vexa(kSessionTime), s.sessionMinutes},
-        {kSetting, Vexa(kLog), s.logFolder.empty() ? 0 : 1},
-        {kFilePath, Vexa(kLogFilePath), s.logFolder.string()},
-        {kPorts, ComDeviceKey(s.comPort), s.device},
+        {setting, "COM Port", s.comPort},
+        {setting, "COM Baud", s.baud},
+        {setting, "VEXA IP Port No", s.tcpPort},
+        {setting, "VEXA Session Time", s.sessionMinutes},
+        {setting, "VEXA Log", s.logFolder.empty() ? 0 : 1},
+        {"File Path", "VEXA Log File Path", s.logFolder.string()},
+        {"Ports", "COM" + std::to_string(s.comPort), s.device},
     };
     for (std::size_t slot = 0; slot < s.users.size(); ++slot) {
         const auto& u = s.users[slot];
-        const int n = static_cast<int>(slot);
-        e.push_back({kSetting, VexaUser(n, kUserId), u.id});
-        e.push_back({kSetting, VexaUser(n, kPassword), u.password});
-        e.push_back({kSetting, VexaUser(n, kDescription), u.description});
-        e.push_back({kSetting, VexaUser(n, kUserDisabled), u.disabled});
+        char prefix[32];
+        std::snprintf(prefix, sizeof prefix, "VEXA %03zu ", slot);
+        e.push_back({setting, prefix + std::string("User ID"), u.id});
+        e.push_back({setting, prefix + std::string("Password"), u.password});
+        e.push_back({setting, prefix + std::string("Description"), u.description});
+        e.push_back({setting, prefix + std::string("User Disabled"), u.disabled});
     }
     if (!s.logFolder.empty())
         std::filesystem::create_directories(s.logFolder);

@@ -1,0 +1,327 @@
+// The settings table and the rules that read, check and write its values.
+#include "SettingsModel.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace quintar::settings {
+
+namespace {
+
+using brenlow::server::Key;
+
+constexpr KeyRef Library(Key key)
+{
+    return {key, nullptr, nullptr};
+}
+
+constexpr KeyRef Host(const char* section, const char* name)
+{
+    return {std::nullopt, section, name};
+}
+
+constexpr char kVoiceSection[] = "Voice";
+
+constexpr Row kRows[] = {
+    {Id::ComPort, Library(Key::ComPort), Kind::Range, kMinComPort, kMaxComPort, {}, 1, "", "com-port", "N",
+     "serial port number of the radio, 1..20 (its device: set com-device)"},
+    {Id::ComBaud, Library(Key::ComBaud), Kind::Choice, 0, 0, kBaudRates, 9600, "", "baud", "B",
+     "serial speed: 4800, 9600, 19200, 38400, 57600 or 115200"},
+    {Id::TcpPort, Library(Key::IpPort), Kind::Range, kMinTcpPort, kMaxTcpPort, {}, 50000, "", "tcp-port", "P",
+     "TCP port of the session server, 1024..65535"},
+    {Id::SessionTime, Library(Key::SessionTime), Kind::Choice, 0, 0, kSessionMinutes, 0, "", "session-time", "MIN",
+     "session limit in minutes: unlimited (0), 1, 2, 3, 5, 10, 15, 20, 30, 40, 50, 60, 90 or 120"},
+    {Id::Log, Library(Key::Log), Kind::Switch, 0, 1, {}, 0, "", "log", "on|off [--folder DIR]",
+     "access log; on needs a folder (an existing one)"},
+    {Id::LogFolder, Library(Key::LogFilePath), Kind::Folder, 0, 0, {}, 0, "", nullptr, nullptr,
+     "folder of the access log files"},
+    {Id::Voice, Library(Key::Voice), Kind::Switch, 0, 1, {}, 0, "", "voice", "on|off",
+     "offer a voice call to logged-in clients (where voice works here)"},
+    {Id::SipPort, Host(kVoiceSection, "SIP Port"), Kind::Range, 1, 65535, {}, 5060, "", "sip-port", "P",
+     "UDP and TCP port of the voice calls' SIP listener"},
+    {Id::BindAddress, Host(kVoiceSection, "Bind Address"), Kind::Text, 0, 0, {}, 0, "", "sip-address", "ADDRESS",
+     "address the SIP listener uses; empty: every address"},
+    {Id::CaptureDevice, Host(kVoiceSection, "Capture Device"), Kind::Text, 0, 0, {}, 0, "", "capture-device", "NAME",
+     "sound device the caller hears (the radio's receive audio); empty: the system's default"},
+    {Id::PlaybackDevice, Host(kVoiceSection, "Playback Device"), Kind::Text, 0, 0, {}, 0, "", "playback-device",
+     "NAME", "sound device the caller is played to (the radio's transmit audio); empty: the system's default"},
+    {Id::PlayFile, Host(kVoiceSection, "Play File"), Kind::File, 0, 0, {}, 0, "", "play-file", "WAV",
+     "file mode: the caller hears this WAV file instead of a sound device; empty: devices"},
+    {Id::RecordFile, Host(kVoiceSection, "Record File"), Kind::File, 0, 0, {}, 0, "", "record-file", "WAV",
+     "file mode: what the caller says is recorded to this WAV file"},
+};
+
+constexpr bool RowsInIdOrder()
+{
+    for (std::size_t i = 0; i < std::size(kRows); ++i)
+        if (static_cast<std::size_t>(kRows[i].id) != i)
+            return false;
+    return true;
+}
+static_assert(RowsInIdOrder(), "one row per setting, in the order of Id");
+
+bool IsDecimal(std::string_view text)
+{
+    return !text.empty() && text.size() <= 9 && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool HasControlCharacter(std::string_view text)
+{
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b < 0x20 || b == 0x7F;
+    });
+}
+
+// A typed text in a message of one line: its control characters written as escapes.
+std::string Quoted(std::string_view text)
+{
+    std::string quoted = "\"";
+    for (char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02x", b);
+            quoted += escape;
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "\"";
+}
+
+std::string ChoiceList(Id id, std::span<const int> choices)
+{
+    std::string list;
+    for (std::size_t i = 0; i < choices.size(); ++i) {
+        if (i > 0)
+            list += i + 1 == choices.size() ? " or " : ", ";
+        list += id == Id::SessionTime && choices[i] == 0 ? "unlimited (0)" : std::to_string(choices[i]);
+    }
+    return list;
+}
+
+Refusal CheckCredential(std::string_view text, const char* what, std::size_t maxLength)
+{
+    if (text.empty())
+        return std::string(what) + " must not be empty";
+    if (text.size() > maxLength)
+        return std::string(what) + " has more than " + std::to_string(maxLength) + " characters";
+    if (!brenlow::server::IsValidCredential(text))
+        return std::string(what) + " has an invalid character (allowed: '!' to DEL, 0x21..0x7F, except ';')";
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::span<const Row> Rows()
+{
+    return kRows;
+}
+
+const Row& RowOf(Id id)
+{
+    return kRows[static_cast<std::size_t>(id)];
+}
+
+const Row* RowNamed(std::string_view shellName)
+{
+    for (const Row& row : kRows)
+        if (row.shellName && shellName == row.shellName)
+            return &row;
+    return nullptr;
+}
+
+std::string SectionOf(Id id)
+{
+    const KeyRef& k = RowOf(id).key;
+    return k.library ? brenlow::server::Row(*k.library).section : k.section;
+}
+
+std::string KeyOf(Id id)
+{
+    const KeyRef& k = RowOf(id).key;
+    return k.library ? brenlow::server::KeyName(*k.library) : k.name;
+}
+
+int ReadInt(brenlow::Profile& profile, Id id)
+{
+    return profile.GetInt(SectionOf(id), KeyOf(id), RowOf(id).intDefault);
+}
+
+std::string ReadText(brenlow::Profile& profile, Id id)
+{
+    return profile.GetString(SectionOf(id), KeyOf(id), RowOf(id).textDefault);
+}
+
+Entry MakeEntry(Id id, int value)
+{
+    return {SectionOf(id), KeyOf(id), value};
+}
+
+Entry MakeEntry(Id id, std::string value)
+{
+    return {SectionOf(id), KeyOf(id), std::move(value)};
+}
+
+Parsed Parse(Id id, const std::string& typed)
+{
+    const Row& row = RowOf(id);
+    Parsed p;
+    switch (row.kind) {
+    case Kind::Range:
+        if (!IsDecimal(typed) || std::stoi(typed) < row.min || std::stoi(typed) > row.max)
+            p.refusal = Quoted(typed) + " is not a number from " + std::to_string(row.min) + " to " + std::to_string(row.max);
+        else
+            p.number = std::stoi(typed);
+        break;
+    case Kind::Choice: {
+        // The session limit also takes the word the dialog shows for 0.
+        const std::string value = id == Id::SessionTime && typed == "unlimited" ? "0" : typed;
+        if (IsDecimal(value) && std::find(row.choices.begin(), row.choices.end(), std::stoi(value)) != row.choices.end())
+            p.number = std::stoi(value);
+        else
+            p.refusal = Quoted(typed) + " is not one of " + ChoiceList(id, row.choices);
+        break;
+    }
+    case Kind::Switch:
+        if (typed == "on" || typed == "1")
+            p.number = 1;
+        else if (typed == "off" || typed == "0")
+            p.number = 0;
+        else
+            p.refusal = Quoted(typed) + " is neither on nor off";
+        break;
+    case Kind::Folder: {
+        const QFileInfo info(QString::fromLocal8Bit(typed.c_str()));
+        if (typed.empty() || !info.isDir())
+            p.refusal = "folder " + Quoted(typed) + " is not an existing folder";
+        else if (info.absoluteFilePath().toLocal8Bit().size() > static_cast<qsizetype>(kMaxFolderLength))
+            p.refusal = "folder path is longer than " + std::to_string(kMaxFolderLength) + " characters";
+        else
+            p.text = info.absoluteFilePath().toLocal8Bit().toStdString();
+        break;
+    }
+    case Kind::Text:
+        if (HasControlCharacter(typed))
+            p.refusal = Quoted(typed) + " has a control character";
+        else
+            p.text = typed;
+        break;
+    case Kind::File:
+        if (!typed.empty() && (typed[0] != '/' || HasControlCharacter(typed)))
+            p.refusal = "file " + Quoted(typed) + " is not an absolute path";
+        else
+            p.text = typed;
+        break;
+    }
+    return p;
+}
+
+std::string ComDeviceKey(int port)
+{
+    return "COM" + std::to_string(port);
+}
+
+std::string DefaultComDevice(int port)
+{
+    return "/dev/ttyS" + std::to_string(port - 1);
+}
+
+std::string ReadComDevice(brenlow::Profile& profile, int port)
+{
+    return profile.GetString(kPortsSection, ComDeviceKey(port), DefaultComDevice(port));
+}
+
+Refusal CheckComDevice(std::string_view path)
+{
+    if (path.empty() || path[0] != '/' || HasControlCharacter(path))
+        return "device " + Quoted(path) + " is not an absolute path";
+    return std::nullopt;
+}
+
+// ---- Users -------------------------------------------------------------------------------------
+
+std::string UserKey(int slot, UserField field)
+{
+    using brenlow::server::Key;
+    static constexpr Key kKeys[] = {Key::UserId, Key::Password, Key::Description, Key::UserDisabled};
+    return brenlow::server::KeyName(kKeys[static_cast<int>(field)], slot);
+}
+
+UserTable LoadUsers(brenlow::Profile& profile)
+{
+    const std::string section = brenlow::server::kSetting;
+    UserTable users;
+    for (int slot = 0; slot < kUserSlots; ++slot) {
+        std::string id = profile.GetString(section, UserKey(slot, UserField::Id), "");
+        if (id.empty())
+            continue;
+        UserRecord u;
+        u.id = std::move(id);
+        u.password = profile.GetString(section, UserKey(slot, UserField::Password), "");
+        u.description = profile.GetString(section, UserKey(slot, UserField::Description), "");
+        u.disabled = profile.GetInt(section, UserKey(slot, UserField::Disabled), 0) != 0 ? 1 : 0;
+        users[static_cast<std::size_t>(slot)] = std::move(u);
+    }
+    return users;
+}
+
+void StoreUser(Entries& entries, int slot, const UserRecord& u)
+{
+    const std::string section = brenlow::server::kSetting;
+    entries.push_back({section, UserKey(slot, UserField::Id), u.id});
+    entries.push_back({section, UserKey(slot, UserField::Password), u.password});
+    entries.push_back({section, UserKey(slot, UserField::Description), u.description});
+    entries.push_back({section, UserKey(slot, UserField::Disabled), u.disabled});
+}
+
+Refusal CheckUserId(std::string_view id)
+{
+    return CheckCredential(id, "user id", kMaxUserIdLength);
+}
+
+Refusal CheckPassword(std::string_view password)
+{
+    return CheckCredential(password, "password", kMaxPasswordLength);
+}
+
+Refusal CheckDescription(std::string_view description)
+{
+    if (description.size() > kMaxDescriptionLength)
+        return "description has more than " + std::to_string(kMaxDescriptionLength) + " bytes";
+    if (HasControlCharacter(description))
+        return std::string("description has a tab, line break or other control character");
+    return std::nullopt;
+}
+
+bool SameUserId(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+               return lower(x) == lower(y);
+           });
+}
+
+std::string SetCommandHelp()
+{
+    std::string help;
+    auto line = [&help](const std::string& command, const char* text) {
+        char buffer[256];
+        std::snprintf(buffer, sizeof buffer, "  %-37s%s\n", command.c_str(), text);
+        help += buffer;
+    };
+    for (const Row& row : kRows) {
+        if (!row.shellName)
+            continue;
+        line(std::string("set ") + row.shellName + " " + row.shellValue, row.help);
+        if (row.id == Id::ComPort)
+            line("set com-device N PATH", "serial device of port N (default /dev/ttyS<N-1>)");
+    }
+    return help;
+}
+
+}  // namespace quintar::settings

@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 
+#include "AmbrelLoader.h"
+
 extern "C" int DoEvents()
 {
     // Without a dispatcher the thread has no queue; processEvents would be a no-op anyway.
@@ -14,7 +16,9 @@ extern "C" int DoEvents()
     return 0;
 }
 
+// Voice works where the voice library and its SIP engine load; a station without a sound card can
+// still carry calls in file mode, so no device is required here.
 extern "C" int GetVoiceEnableOS()
 {
-    return 0;
+    return AmbrelLoad() ? 1 : 0;
 }

@@ -11,8 +11,8 @@ extern "C" {
 // the next call.
 int DoEvents();
 
-// 1 only where the voice-call library can work on this system. No SIP voice library is built
-// yet, so voice is never offered and the result is 0.
+// 1 only where the voice-call library can work on this system: it is installed and loads, with its
+// SIP engine. The first call loads it; it stays loaded.
 int GetVoiceEnableOS();
 
 }

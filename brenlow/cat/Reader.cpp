@@ -63,8 +63,11 @@ unsigned CBrenlow::ThreadCom(void* state) {
             std::size_t n = static_cast<std::size_t>(last - pending) + 1;
             std::memset(block, 0, sizeof block);
             std::memcpy(block, pending, n);
+            // Decided before parsing: parsing the answer to a session's closing reset lets the next
+            // client in, and these answers must not reach that client.
+            const bool relay = s.socketServer.GetClientExist() && s.session.loggedIn.load();
             ConstituteData(block, &s);
-            if (s.socketServer.GetClientExist() && s.session.loggedIn.load()) s.socketServer.Write(block, n);
+            if (relay) s.socketServer.Write(block, n);
             std::memmove(pending, pending + n, pendingLength - n);
             pendingLength -= n;
             std::memset(pending + pendingLength, 0, kBufferSize - pendingLength);

@@ -15,6 +15,9 @@
 #include "SettingsProfile.h"
 #include "StationController.h"
 #include "StopSignals.h"
+#include "SettingsModel.h"
+#include "Utilities.h"
+#include "VoiceCalls.h"
 
 namespace quintar {
 
@@ -174,6 +177,12 @@ int RunHeadless(int argc, const char* const* argv)
                          });
         if (verbose)
             PrintPanelChanges(controller);
+
+        // Voice, where it is switched on: unavailable here is said once, and the station runs on.
+        VoiceCalls voice(controller, profile, StationDataFolder() + QStringLiteral("/voice"));
+        QObject::connect(&voice, &VoiceCalls::Notice, [](const QString& text) { Print(stderr, "quintar: " + text); });
+        if (settings::ReadInt(profile, settings::Id::Voice) != 0 && !GetVoiceEnableOS())
+            Print(stderr, "quintar: voice calls are switched on but unavailable: " + VoiceCalls::UnavailableReason());
 
         // A stop signal ends the host as a close does: a start under way ends first, then the
         // station stops with its END line.

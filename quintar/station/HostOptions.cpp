@@ -1,6 +1,8 @@
 // Command-line options and the profile location of the host.
 #include "HostOptions.h"
 
+#include <QStandardPaths>
+
 #include "SettingsProfile.h"
 
 namespace quintar {
@@ -71,6 +73,8 @@ const char* HostUsage()
            "                          (default: the per-user profile, ~/.config/Talvern/Quintar.ini)\n"
            "  QUINTAR_LISTEN_ADDRESS  the IPv4 address clients connect to (default: every address);\n"
            "                          127.0.0.1 serves this computer only\n"
+           "  QUINTAR_DATA_DIR        the station's data folder (the voice engine's files)\n"
+           "                          (default: ~/.local/share/Talvern/Quintar)\n"
            "\n"
            "Exit status (headless):\n"
            "  0  stopped by a signal\n"
@@ -78,6 +82,14 @@ const char* HostUsage()
            "     another station host runs with the same profile\n"
            "  2  unknown or incomplete argument\n"
            "  3  the watchdog stopped the station: the radio stopped answering (a restart may help)\n";
+}
+
+QString StationDataFolder()
+{
+    const QString configured = qEnvironmentVariable("QUINTAR_DATA_DIR");
+    if (!configured.isEmpty())
+        return configured;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Talvern/Quintar");
 }
 
 QString FindProfileOption(const QStringList& arguments, bool* missing)

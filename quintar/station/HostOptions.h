@@ -32,6 +32,10 @@ QString ResolveProfileFile(const QString& profileOption, const QString& environm
 // variable and exit status.
 const char* HostUsage();
 
+// The station's own data folder (the SIP engine's files): $QUINTAR_DATA_DIR when set, else the
+// per-user data folder of "Talvern"/"Quintar".
+QString StationDataFolder();
+
 // The value of "--profile FILE" or "--profile=FILE" in `arguments`; `missing` is set when the
 // option is last and has no value.
 QString FindProfileOption(const QStringList& arguments, bool* missing = nullptr);

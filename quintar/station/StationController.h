@@ -23,7 +23,7 @@
 
 namespace quintar {
 
-// The voice service of a logged-in client. None is built yet; the controller runs without one.
+// The voice service of a logged-in client (VoiceCalls); without one, no voice is offered.
 class VoiceService {
 public:
     virtual ~VoiceService() = default;

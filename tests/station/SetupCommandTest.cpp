@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "StationFixture.h"
+#include "Utilities.h"
 
 namespace stationtest {
 namespace {
@@ -66,7 +67,6 @@ const Refused kRefused[] = {
     {"sessionTime121", {"set", "session-time", "121"}, "", "unlimited (0)"},
     {"logOnWithoutFolder", {"set", "log", "on"}, "", "without a folder"},
     {"logFolderMissing", {"set", "log", "on", "--folder", "/no/such/folder"}, "", "not an existing folder"},
-    {"voiceOnWithoutVoiceSupport", {"set", "voice", "on"}, "", "no voice support"},
     {"unknownSetting", {"set", "colour", "red"}, "", "unknown command"},
     {"missingValue", {"set", "baud"}, "", "usage"},
     {"userIdWithBlank", {"user", "add", "two words", "--password-stdin"}, "pw\n", "invalid character"},
@@ -168,6 +168,19 @@ TEST_F(Setup, firstWriteCreatesAnOwnerOnlyProfile)
     ASSERT_FALSE(std::filesystem::exists(profileFile));
     EXPECT_EQ(RunSetup({"set", "baud", "19200"}), 0);
     EXPECT_EQ(FileMode(profileFile), 0600u);
+}
+
+TEST_F(Setup, voiceIsSwitchedOnOnlyWhereVoiceWorks)
+{
+    const int status = RunSetup({"set", "voice", "on"});
+    if (GetVoiceEnableOS()) {
+        EXPECT_EQ(status, 0) << last->Err();
+        EXPECT_EQ(Stored("Setting/VEXA Voice").toInt(), 1);
+    } else {
+        EXPECT_EQ(status, 2);
+        EXPECT_NE(last->Err().find("no voice support"), std::string::npos) << last->Err();
+        EXPECT_FALSE(std::filesystem::exists(profileFile));
+    }
 }
 
 TEST_F(Setup, helpListsEverySettingWithItsRule)

@@ -26,6 +26,9 @@ public:
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
 
+    // Gives the child `terminal` as its standard input and controlling terminal (it leads its own
+    // session, so the first terminal it opens becomes its controlling one).
+    void SetTerminal(std::string terminal) { terminal_ = std::move(terminal); }
     bool Start();
     // Runs to its end with `input` on standard input; false on time-out.
     bool Run(const std::string& input = {}, int timeoutMs = 20000);
@@ -45,6 +48,7 @@ private:
     bool Reap();
     std::vector<std::string> argv_;
     std::vector<std::string> env_;
+    std::string terminal_;
     int pid_ = -1;
     int in_ = -1, out_ = -1, err_ = -1;
     bool exited_ = false;

@@ -2,7 +2,14 @@
 // through the link's terminal (and its TCP port), the station's reports never reach it, refused
 // logins and the session limit end the link with their reason and without knocking again, and the
 // link outlives a restart of the station.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <csignal>
+#include <fstream>
 #include <filesystem>
 #include <functional>
 
@@ -153,6 +160,64 @@ TEST_F(Station, rigctlReachesTheRadioThroughTheLinksTcpPort)
     link->Signal(SIGTERM);
     ASSERT_TRUE(link->WaitForExit(kPatienceMs));
     EXPECT_EQ(link->ExitStatus(), 0);
+}
+
+TEST_F(Station, asksThePasswordOnTheTerminalWithoutEcho)
+{
+    StartHost();
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    char terminal[128] = {};
+    ASSERT_TRUE(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0 &&
+                ::ptsname_r(master, terminal, sizeof terminal) == 0);
+    Child link(QUINTAR_LINK_PROGRAM, {"--link", LinkPath(), "-u", "op1", "127.0.0.1:" + std::to_string(tcpPort)});
+    link.SetTerminal(terminal);
+    ASSERT_TRUE(link.Start());
+    auto readTerminal = [&](const std::string& until, int timeoutMs) {
+        std::string got;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (got.find(until) == std::string::npos && std::chrono::steady_clock::now() < end) {
+            pollfd p{master, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0)
+                continue;
+            char buffer[256];
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n > 0)
+                got.append(buffer, static_cast<std::size_t>(n));
+        }
+        return got;
+    };
+    const std::string prompt = "Password for op1 at 127.0.0.1:" + std::to_string(tcpPort) + ": ";
+    EXPECT_EQ(readTerminal(prompt, kPatienceMs), prompt);
+    ASSERT_EQ(::write(master, "pw1\n", 4), 4);
+    ASSERT_TRUE(link.WaitForOutput("logged in", kPatienceMs)) << link.Out() << link.Err();
+    // The line end shows, the password does not.
+    const std::string shown = readTerminal("pw1", 300);
+    EXPECT_EQ(shown.find("pw1"), std::string::npos) << shown;
+    EXPECT_NE(shown.find('\n'), std::string::npos) << shown;
+    link.Signal(SIGTERM);
+    ASSERT_TRUE(link.WaitForExit(kPatienceMs));
+    EXPECT_EQ(link.ExitStatus(), 0);
+    ::close(master);
+}
+
+TEST_F(Station, refusesAnOpenPasswordFileAndAMissingTerminalBeforeConnecting)
+{
+    const std::string file = (dir.Path() / "pw").string();
+    {
+        std::ofstream(file) << "pw1\n";
+    }
+    ::chmod(file.c_str(), 0644);
+    Child open(QUINTAR_LINK_PROGRAM, {"--link", LinkPath(), "-u", "op1", "--password-file", file, "127.0.0.1:1"});
+    ASSERT_TRUE(open.Run());
+    EXPECT_EQ(open.ExitStatus(), 2);
+    EXPECT_NE(open.Err().find("its mode is 0644"), std::string::npos) << open.Err();
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(LinkPath())));
+
+    Child noTerminal(QUINTAR_LINK_PROGRAM, {"--link", LinkPath(), "-u", "op1", "127.0.0.1:1"});
+    ASSERT_TRUE(noTerminal.Run());
+    EXPECT_EQ(noTerminal.ExitStatus(), 2);
+    EXPECT_NE(noTerminal.Err().find("no terminal to ask the password on"), std::string::npos) << noTerminal.Err();
+    EXPECT_EQ(noTerminal.Out(), "");
 }
 
 TEST_F(Station, wrongPasswordEndsTheLinkWithItsReasonAndNoSecondAttempt)

@@ -262,6 +262,28 @@ TEST_F(Station, disabledUserEndsTheLinkWithItsReason)
     EXPECT_EQ(Count(AccessLog(), "LOGIN op2 Password OK.(User Disabled)"), 1u) << AccessLog();
 }
 
+TEST_F(Station, waitsHalfAMinuteWhileAnotherClientHoldsTheStation)
+{
+    StartHost();
+    testsupport::SessionClient other;
+    ASSERT_TRUE(other.ConnectAndGreet(tcpPort, kPatienceMs));
+    ASSERT_TRUE(other.Send("UID:op1;PWD:pw1;"));
+    ASSERT_NE(other.ReadUntil("@@UE1;", kPatienceMs).find("PWD:OK;>@@UE1;"), std::string::npos);
+    const std::string logBefore = AccessLog();
+
+    auto link = StartLink({"-u", "op1"});
+    ASSERT_TRUE(link);
+    EXPECT_TRUE(link->WaitForOutput("the station closed the connection before its greeting (another client is "
+                                    "connected, or this address is blocked after failed logins); next attempt in 30 s",
+                                    kPatienceMs))
+        << link->Out();
+    EXPECT_EQ(AccessLog(), logBefore) << "a turned-away connection is not logged";
+    link->Signal(SIGTERM);
+    ASSERT_TRUE(link->WaitForExit(kPatienceMs));
+    EXPECT_EQ(link->ExitStatus(), 0);
+    EXPECT_EQ(Count(link->Out(), "connecting to"), 1u);
+}
+
 TEST_F(Station, linkSurvivesAStationRestart)
 {
     SKIP_WITHOUT_RIGCTL();

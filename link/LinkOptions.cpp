@@ -1,0 +1,226 @@
+// Option parsing and the manual page.
+#include "LinkOptions.h"
+
+#include <algorithm>
+
+#include "LoginDialogue.h"
+
+namespace quintar::link {
+
+const char kUsage[] =
+    "NAME\n"
+    "    quintar-link - the station's radio as a local serial port for any CAT program\n"
+    "\n"
+    "SYNOPSIS\n"
+    "    quintar-link --user ID [--password-stdin | --password-file FILE] [--link PATH]\n"
+    "                 [--tcp-port PORT] [--session-clock] [--keep-trying] HOST[:PORT]\n"
+    "    quintar-link --status [--link PATH]\n"
+    "\n"
+    "DESCRIPTION\n"
+    "    Connects to the station at HOST (TCP port 50000 unless given), logs in, and offers the\n"
+    "    station's radio as a pseudo-terminal reached through a stable symlink, so that a program\n"
+    "    that opens a serial port operates the remote radio as if it were attached, for example:\n"
+    "        rigctl -m 2028 -r ~/.local/state/quintar-link/radio f     (identity 20; 2014 for 19)\n"
+    "    The radio's answers pass unchanged; the station's own \"@@\" reports never reach the\n"
+    "    program, and \"@@\" commands from the program are dropped. While the program is quiet the\n"
+    "    link keeps the session alive with \"@@ST;\" (answered by the station, not the radio).\n"
+    "\n"
+    "    When the connection drops the link says why and tries again after 1, 2, 4 ... up to 60 s,\n"
+    "    at least 30 s after the station closed the connection before greeting (another client\n"
+    "    holds it, or its login protection blocks this address). The terminal stays open\n"
+    "    meanwhile; what the program sends then is dropped, unanswered, as a switched-off radio\n"
+    "    would. A refused login (wrong user id or password, disabled user) and the station's\n"
+    "    session limit end the link, since retrying cannot help, unless --keep-trying is given.\n"
+    "\n"
+    "OPTIONS\n"
+    "    -u, --user ID          the user id at the station (1 to 32 characters)\n"
+    "    --password-stdin       read the password from the first line of standard input\n"
+    "    --password-file FILE   read it from the first line of FILE, which must be a regular file\n"
+    "                           of this user with mode 0600 or 0400\n"
+    "                           (default: ask on the terminal without echo; a password is never\n"
+    "                           taken from the command line)\n"
+    "    --link PATH            the symlink to create (default $XDG_STATE_HOME/quintar-link/radio,\n"
+    "                           i.e. ~/.local/state/quintar-link/radio); PATH.status holds the\n"
+    "                           link's status, PATH.lock keeps a second link off the same path\n"
+    "    --tcp-port PORT        instead of the terminal, carry the same raw stream on\n"
+    "                           127.0.0.1:PORT, one program at a time (0: any free port, shown at\n"
+    "                           start), e.g. rigctl -m 2028 -r 127.0.0.1:PORT\n"
+    "    --session-clock        switch on the station's once-a-second session clock reports for\n"
+    "                           the session (they matter only with a session limit); they are\n"
+    "                           switched off again when the link stops\n"
+    "    --keep-trying          also retry after a refused login or the session limit, once a minute\n"
+    "    --status               print the status of the link running on PATH and exit\n"
+    "    -h, --help             this text\n"
+    "    --version              the version\n"
+    "\n"
+    "OUTPUT\n"
+    "    One line per event on standard output (connecting, logged in, session limit, voice on/off,\n"
+    "    why a session ended and when the next attempt is due). On a terminal a status line below\n"
+    "    them shows the user, the session time (of the limit) and the voice report.\n"
+    "\n"
+    "FILES\n"
+    "    PATH          symlink to the pseudo-terminal (removed when the link stops)\n"
+    "    PATH.status   the link's status as key=value lines (state, station, user, port,\n"
+    "                  session-elapsed and session-limit in seconds, voice, last-ending, ...)\n"
+    "    PATH.lock     held while the link runs\n"
+    "\n"
+    "EXIT STATUS\n"
+    "    0  stopped by Ctrl-C, SIGTERM or SIGHUP\n"
+    "    1  could not start (terminal, symlink, port), or the other end is not a station\n"
+    "    2  bad command line or password source\n"
+    "    3  the station refused the login (wrong user id or password, user disabled)\n"
+    "    4  the station's session limit ended the session\n";
+
+namespace {
+
+// "host", "host:port", "[v6 address]" or "[v6 address]:port".
+bool ParseStation(const std::string& text, LinkOptions& o, std::string& error)
+{
+    std::string host = text, port;
+    if (!text.empty() && text.front() == '[') {
+        const std::size_t close = text.find(']');
+        if (close == std::string::npos || (close + 1 < text.size() && text[close + 1] != ':')) {
+            error = "bad station address " + text + " (an IPv6 address goes in brackets: [::1]:50000)";
+            return false;
+        }
+        host = text.substr(1, close - 1);
+        if (close + 1 < text.size())
+            port = text.substr(close + 2);
+    } else if (std::count(text.begin(), text.end(), ':') == 1) {
+        const std::size_t colon = text.find(':');
+        host = text.substr(0, colon);
+        port = text.substr(colon + 1);
+        if (port.empty()) {
+            error = "no port after the ':' in " + text;
+            return false;
+        }
+    }
+    if (host.empty() || std::any_of(host.begin(), host.end(), [](unsigned char c) { return c <= ' ' || c == 0x7F; })) {
+        error = "bad station host \"" + host + "\"";
+        return false;
+    }
+    o.host = host;
+    if (!port.empty()) {
+        if (port.size() > 5 || !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+            std::stoul(port) == 0 || std::stoul(port) > 65535) {
+            error = "bad station port \"" + port + "\" (1 to 65535)";
+            return false;
+        }
+        o.port = static_cast<unsigned>(std::stoul(port));
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<LinkOptions> ParseOptions(const std::vector<std::string>& arguments, std::string& error)
+{
+    LinkOptions o;
+    bool passwordGiven = false;
+    std::vector<std::string> positional;
+    auto value = [&](std::size_t& i, const std::string& name) -> std::optional<std::string> {
+        if (i + 1 >= arguments.size()) {
+            error = name + " needs a value";
+            return std::nullopt;
+        }
+        return arguments[++i];
+    };
+    auto setPassword = [&](PasswordSource source) {
+        if (passwordGiven) {
+            error = "--password-stdin and --password-file exclude each other";
+            return false;
+        }
+        passwordGiven = true;
+        o.password = std::move(source);
+        return true;
+    };
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string a = arguments[i];
+        std::optional<std::string> inlineValue;
+        if (a.rfind("--", 0) == 0 && a.find('=') != std::string::npos) {
+            inlineValue = a.substr(a.find('=') + 1);
+            a = a.substr(0, a.find('='));
+        }
+        auto take = [&](const std::string& name) { return inlineValue ? inlineValue : value(i, name); };
+        // Anything that looks like a password option is refused without being echoed.
+        if (a != "--password-stdin" && a != "--password-file" && (a.rfind("--pass", 0) == 0 || a.rfind("-p", 0) == 0)) {
+            error = "a password is never taken from the command line, where other users can see it; let the link "
+                    "ask for it, or use --password-stdin or --password-file";
+            return std::nullopt;
+        } else if (a == "-h" || a == "--help") {
+            o.action = LinkOptions::Action::Help;
+            return o;
+        } else if (a == "--version") {
+            o.action = LinkOptions::Action::Version;
+            return o;
+        } else if (a == "--status") {
+            o.action = LinkOptions::Action::Status;
+        } else if (a == "-u" || a == "--user") {
+            const auto v = take(a);
+            if (!v)
+                return std::nullopt;
+            o.user = *v;
+        } else if (a == "--password-stdin") {
+            if (!setPassword({PasswordSource::Kind::Stdin, {}}))
+                return std::nullopt;
+        } else if (a == "--password-file") {
+            const auto v = take(a);
+            if (!v || !setPassword({PasswordSource::Kind::File, *v}))
+                return std::nullopt;
+        } else if (a == "--link") {
+            const auto v = take(a);
+            if (!v)
+                return std::nullopt;
+            if (v->empty()) {
+                error = "--link needs a path";
+                return std::nullopt;
+            }
+            o.linkPath = *v;
+        } else if (a == "--tcp-port") {
+            const auto v = take(a);
+            if (!v)
+                return std::nullopt;
+            if (v->empty() || v->size() > 5 ||
+                !std::all_of(v->begin(), v->end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+                std::stoul(*v) > 65535) {
+                error = "bad --tcp-port \"" + *v + "\" (0 to 65535)";
+                return std::nullopt;
+            }
+            o.useTcp = true;
+            o.tcpPort = static_cast<unsigned>(std::stoul(*v));
+        } else if (a == "--session-clock") {
+            o.sessionClock = true;
+        } else if (a == "--keep-trying") {
+            o.keepTrying = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            error = "unknown option " + a;
+            return std::nullopt;
+        } else {
+            positional.push_back(a);
+        }
+    }
+    if (o.action == LinkOptions::Action::Status) {
+        if (!positional.empty()) {
+            error = "--status takes no station";
+            return std::nullopt;
+        }
+        return o;
+    }
+    if (positional.size() != 1) {
+        error = positional.empty() ? "which station? (HOST[:PORT])" : "one station only, not " + positional[1];
+        return std::nullopt;
+    }
+    if (!ParseStation(positional[0], o, error))
+        return std::nullopt;
+    if (o.user.empty()) {
+        error = "--user is missing";
+        return std::nullopt;
+    }
+    if (!LoginDialogue::IsValidLogin(o.user)) {
+        error = "the user id must be 1 to 32 characters from '!' to DEL (0x21..0x7F), without ';'";
+        return std::nullopt;
+    }
+    return o;
+}
+
+}  // namespace quintar::link

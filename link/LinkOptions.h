@@ -1,0 +1,38 @@
+// The command line of quintar-link: its options, the checks on them, and the manual page that
+// --help prints.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Credentials.h"
+
+namespace quintar::link {
+
+struct LinkOptions {
+    enum class Action { Run, Status, Help, Version } action = Action::Run;
+    std::string host;
+    unsigned port = 50000;
+    std::string user;
+    PasswordSource password;
+    std::string linkPath;      // empty: LinkPath::Default()
+    unsigned tcpPort = 0;      // 0: the pseudo-terminal
+    bool useTcp = false;
+    bool sessionClock = false;
+    bool keepTrying = false;
+};
+
+// Exit statuses, one per way the program ends.
+inline constexpr int kExitStopped = 0;       // stopped by Ctrl-C, SIGTERM or SIGHUP
+inline constexpr int kExitFailed = 1;        // could not start, or the other end is not a station
+inline constexpr int kExitUsage = 2;         // bad command line or password source
+inline constexpr int kExitRefused = 3;       // the station refused the login
+inline constexpr int kExitSessionLimit = 4;  // the station's session limit ended the session
+
+// The options, or nothing with `error` saying what is wrong. `arguments` excludes the program name.
+std::optional<LinkOptions> ParseOptions(const std::vector<std::string>& arguments, std::string& error);
+
+extern const char kUsage[];
+
+}  // namespace quintar::link

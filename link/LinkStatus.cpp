@@ -1,0 +1,227 @@
+// The status record's file form and its human forms.
+#include "LinkStatus.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <ctime>
+#include <sstream>
+
+namespace quintar::link {
+
+namespace {
+
+constexpr std::array<std::pair<LinkStatus::State, const char*>, 5> kStateNames = {{
+    {LinkStatus::State::Connecting, "connecting"},
+    {LinkStatus::State::LoggingIn, "logging-in"},
+    {LinkStatus::State::LoggedIn, "logged-in"},
+    {LinkStatus::State::Waiting, "waiting"},
+    {LinkStatus::State::Stopped, "stopped"},
+}};
+
+std::string LocalTime(std::int64_t t)
+{
+    const std::time_t tt = static_cast<std::time_t>(t);
+    std::tm tm{};
+    ::localtime_r(&tt, &tm);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
+    return text;
+}
+
+std::optional<std::int64_t> Integer(const std::string& text)
+{
+    if (text.empty() || text.size() > 18)
+        return std::nullopt;
+    std::int64_t n = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+
+}  // namespace
+
+const char* StateName(LinkStatus::State state)
+{
+    for (const auto& [s, name] : kStateNames)
+        if (s == state)
+            return name;
+    return "?";
+}
+
+std::string Serialize(const LinkStatus& s)
+{
+    std::ostringstream out;
+    out << "state=" << StateName(s.state) << '\n'
+        << "pid=" << s.pid << '\n'
+        << "station=" << s.station << '\n'
+        << "user=" << s.user << '\n'
+        << "port=" << s.port << '\n'
+        << "attempts=" << s.attempts << '\n'
+        << "logged-in-at=" << s.loggedInAt << '\n';
+    if (s.elapsed)
+        out << "session-elapsed=" << *s.elapsed << '\n';
+    if (s.limit)
+        out << "session-limit=" << *s.limit << '\n';
+    out << "session-clock-at=" << s.clockAt << '\n';
+    if (s.voice)
+        out << "voice=" << (*s.voice ? "on" : "off") << '\n';
+    out << "last-ending=" << s.lastEnding << '\n'
+        << "last-ending-at=" << s.lastEndingAt << '\n'
+        << "next-attempt-at=" << s.nextAttemptAt << '\n'
+        << "reports-kept=" << s.reportsKept << '\n'
+        << "commands-dropped=" << s.commandsDropped << '\n';
+    return out.str();
+}
+
+std::optional<LinkStatus> ParseStatus(const std::string& text)
+{
+    LinkStatus s;
+    bool haveState = false;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        const std::size_t eq = line.find('=');
+        if (eq == std::string::npos)
+            continue;
+        const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+        const std::optional<std::int64_t> n = Integer(value);
+        if (key == "state") {
+            for (const auto& [state, name] : kStateNames)
+                if (value == name) {
+                    s.state = state;
+                    haveState = true;
+                }
+        } else if (key == "station") {
+            s.station = value;
+        } else if (key == "user") {
+            s.user = value;
+        } else if (key == "port") {
+            s.port = value;
+        } else if (key == "last-ending") {
+            s.lastEnding = value;
+        } else if (key == "voice") {
+            s.voice = value == "on";
+        } else if (n) {
+            if (key == "pid")
+                s.pid = static_cast<long>(*n);
+            else if (key == "attempts")
+                s.attempts = static_cast<unsigned>(*n);
+            else if (key == "logged-in-at")
+                s.loggedInAt = *n;
+            else if (key == "session-elapsed")
+                s.elapsed = static_cast<unsigned>(*n);
+            else if (key == "session-limit")
+                s.limit = static_cast<unsigned>(*n);
+            else if (key == "session-clock-at")
+                s.clockAt = *n;
+            else if (key == "last-ending-at")
+                s.lastEndingAt = *n;
+            else if (key == "next-attempt-at")
+                s.nextAttemptAt = *n;
+            else if (key == "reports-kept")
+                s.reportsKept = static_cast<std::uint64_t>(*n);
+            else if (key == "commands-dropped")
+                s.commandsDropped = static_cast<std::uint64_t>(*n);
+        }
+    }
+    if (!haveState)
+        return std::nullopt;
+    return s;
+}
+
+std::string Clock(std::int64_t seconds)
+{
+    if (seconds < 0)
+        seconds = 0;
+    char text[32];
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                  static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+    return text;
+}
+
+std::optional<std::int64_t> SessionSeconds(const LinkStatus& s, std::int64_t now)
+{
+    if (s.state != LinkStatus::State::LoggedIn)
+        return std::nullopt;
+    if (s.elapsed && s.clockAt > 0)
+        return *s.elapsed + (now > s.clockAt ? now - s.clockAt : 0);
+    if (s.loggedInAt > 0)
+        return now > s.loggedInAt ? now - s.loggedInAt : 0;
+    return std::nullopt;
+}
+
+std::string StatusLine(const LinkStatus& s, std::int64_t now)
+{
+    std::string line;
+    switch (s.state) {
+    case LinkStatus::State::Connecting:
+        line = "connecting to " + s.station;
+        break;
+    case LinkStatus::State::LoggingIn:
+        line = "logging in to " + s.station;
+        break;
+    case LinkStatus::State::LoggedIn: {
+        line = s.user + "@" + s.station + "  session " + Clock(SessionSeconds(s, now).value_or(0));
+        if (s.limit && *s.limit > 0)
+            line += " of " + Clock(*s.limit);
+        line += "  voice ";
+        line += s.voice ? (*s.voice ? "on" : "off") : "-";
+        break;
+    }
+    case LinkStatus::State::Waiting:
+        line = "next attempt in " + std::to_string(s.nextAttemptAt > now ? s.nextAttemptAt - now : 0) + " s (" +
+               s.lastEnding + ")";
+        break;
+    case LinkStatus::State::Stopped:
+        line = "stopped" + (s.lastEnding.empty() ? std::string() : " (" + s.lastEnding + ")");
+        break;
+    }
+    return line;
+}
+
+std::string Describe(const LinkStatus& s, std::int64_t now)
+{
+    std::ostringstream out;
+    out << "state:    " << StateName(s.state) << " (pid " << s.pid << ")\n"
+        << "station:  " << s.station << " as " << s.user << '\n'
+        << "radio:    " << s.port << '\n';
+    if (s.state == LinkStatus::State::LoggedIn) {
+        out << "session:  " << Clock(SessionSeconds(s, now).value_or(0));
+        if (s.limit && *s.limit > 0)
+            out << " of " << Clock(*s.limit);
+        else if (s.limit)
+            out << " (no limit)";
+        out << ", logged in since " << LocalTime(s.loggedInAt) << '\n';
+        out << "voice:    " << (s.voice ? (*s.voice ? "on" : "off") : "no report") << '\n';
+    }
+    if (s.state == LinkStatus::State::Waiting)
+        out << "next:     attempt in " << (s.nextAttemptAt > now ? s.nextAttemptAt - now : 0) << " s\n";
+    if (!s.lastEnding.empty())
+        out << "last end: " << s.lastEnding << " at " << LocalTime(s.lastEndingAt) << '\n';
+    out << "attempts: " << s.attempts << ", station reports kept from the program: " << s.reportsKept
+        << ", commands dropped: " << s.commandsDropped << '\n';
+    return out.str();
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& text)
+{
+    const std::string fresh = path + ".new";
+    const int fd = ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    ok = ::close(fd) == 0 && ok;
+    if (!ok || ::rename(fresh.c_str(), path.c_str()) != 0) {
+        ::unlink(fresh.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace quintar::link

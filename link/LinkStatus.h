@@ -1,0 +1,50 @@
+// What the link reports about itself: the state of its session, the station's session clock and
+// voice report, and why the last session ended. Kept in a small key=value file beside the link
+// path, so that `quintar-link --status` (or any script) can read it, and shown as one status line.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace quintar::link {
+
+struct LinkStatus {
+    enum class State { Connecting, LoggingIn, LoggedIn, Waiting, Stopped };
+    State state = State::Connecting;
+    long pid = 0;
+    std::string station;  // host:port
+    std::string user;
+    std::string port;     // the program's side: terminal path or 127.0.0.1:port
+    unsigned attempts = 0;
+    // Calendar times in whole seconds (0: none).
+    std::int64_t loggedInAt = 0;
+    // The station's session clock as last reported, and when.
+    std::optional<unsigned> elapsed;
+    std::optional<unsigned> limit;
+    std::int64_t clockAt = 0;
+    std::optional<bool> voice;
+    std::string lastEnding;
+    std::int64_t lastEndingAt = 0;
+    std::int64_t nextAttemptAt = 0;
+    std::uint64_t reportsKept = 0;    // station reports kept from the program
+    std::uint64_t commandsDropped = 0;  // "@@" commands from the program, and commands cut by a drop
+};
+
+const char* StateName(LinkStatus::State state);
+std::string Serialize(const LinkStatus& status);
+std::optional<LinkStatus> ParseStatus(const std::string& text);
+
+// "hh:mm:ss".
+std::string Clock(std::int64_t seconds);
+// The session time now: the station's clock carried forward, or the time since login.
+std::optional<std::int64_t> SessionSeconds(const LinkStatus& status, std::int64_t now);
+// One line for a terminal.
+std::string StatusLine(const LinkStatus& status, std::int64_t now);
+// Several lines for --status.
+std::string Describe(const LinkStatus& status, std::int64_t now);
+
+// Replaces the file whole (a reader never sees half of it); false when it could not.
+bool WriteFileAtomically(const std::string& path, const std::string& text);
+
+}  // namespace quintar::link

@@ -1,0 +1,107 @@
+// Helpers of the tests that run the link against the real station: programs as child processes
+// (the station host, its setup command, the link, rigctl), and a station on the simulated radio
+// with its profile written through `quintar setup` and its access log.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "RadioSim.h"
+#include "TestSupport.h"
+
+namespace linkstationtest {
+
+// A program run as a child in its own session, with its standard streams on pipes. Started with
+// posix_spawn: a fork of this multi-threaded test would not be safe.
+class Child {
+public:
+    Child(std::string program, std::vector<std::string> arguments, std::vector<std::string> environment = {});
+    ~Child();  // kills it if it still runs
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    // Gives the child `terminal` as its standard input and controlling terminal (it leads its own
+    // session, so the first terminal it opens becomes its controlling one).
+    void SetTerminal(std::string terminal) { terminal_ = std::move(terminal); }
+    bool Start();
+    // Runs to its end with `input` on standard input; false on time-out.
+    bool Run(const std::string& input = {}, int timeoutMs = 20000);
+    bool Write(std::string_view text);
+    void CloseInput();
+    // Waits until standard output holds `text` `count` times.
+    bool WaitForOutput(std::string_view text, int timeoutMs, std::size_t count = 1);
+    bool WaitForExit(int timeoutMs);
+    void Signal(int signal);
+    bool Running();
+    int ExitStatus() const { return exitStatus_; }  // -N: ended by signal N
+    const std::string& Out();
+    const std::string& Err();
+
+private:
+    void Collect(int waitMs);
+    bool Reap();
+    std::vector<std::string> argv_;
+    std::vector<std::string> env_;
+    std::string terminal_;
+    int pid_ = -1;
+    int in_ = -1, out_ = -1, err_ = -1;
+    bool exited_ = false;
+    int exitStatus_ = -1;
+    std::string outText_, errText_;
+};
+
+std::size_t Count(std::string_view text, std::string_view what);
+std::string FindOnPath(const std::string& name);
+
+// rigctl in its interactive mode: one command a line, each answered by its output and a prompt.
+class Rigctl {
+public:
+    Rigctl(int model, const std::string& port);
+    bool Open();
+    // The command's output, or nothing when rigctl stalled.
+    std::optional<std::string> Run(const std::string& command);
+    Child& Process() { return process_; }
+
+private:
+    Child process_;
+    std::size_t prompts_ = 0;
+};
+
+// The station: simulated radio, profile, access log, and the host as a process.
+class Station : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Runs `quintar setup --profile <profile> ARGS` with `input` on standard input.
+    void Setup(const std::vector<std::string>& arguments, const std::string& input = {});
+    // Starts the host and waits for its readiness line.
+    void StartHost(std::vector<std::string> options = {});
+    // Stops it with SIGTERM and waits for its end.
+    void StopHost();
+    std::string AccessLog() const;
+
+    // The link with `arguments` (the station's address and the link path are added) and the password
+    // on standard input.
+    std::unique_ptr<Child> StartLink(std::vector<std::string> arguments, const std::string& password = "pw1");
+    std::string LinkPath() const { return (dir.Path() / "state" / "radio").string(); }
+    std::string LinkStatusFile() const { return LinkPath() + ".status"; }
+    // A value of the link's status file.
+    std::string StatusValue(const std::string& key) const;
+    // A number of the link's status file; -1 when it is not there.
+    long StatusNumber(const std::string& key) const;
+
+    testsupport::TempDir dir;
+    std::unique_ptr<radiosim::RadioSim> radio;
+    radiosim::Options radioOptions;
+    unsigned tcpPort = 0;
+    std::unique_ptr<Child> host;
+};
+
+}  // namespace linkstationtest

@@ -1,0 +1,367 @@
+// The link against the real station host and the simulated radio: rigctl operates the radio
+// through the link's terminal (and its TCP port), the station's reports never reach it, refused
+// logins and the session limit end the link with their reason and without knocking again, and the
+// link outlives a restart of the station.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <filesystem>
+#include <functional>
+
+#include "LinkStationSupport.h"
+#include "LinkTestSupport.h"
+#include "SessionClient.h"
+
+namespace linkstationtest {
+namespace {
+
+constexpr int kPatienceMs = 15000;
+using Radio = const radiosim::RadioSim&;
+
+struct Step {
+    const char* command;
+    const char* output;  // what rigctl prints; with `prefix`, how its output begins
+    bool prefix;
+    std::function<bool(Radio)> radioHas;
+};
+
+// Frequency, mode, VFO and the transmitter, each read and set, checked on rigctl's output and on
+// the radio.
+const std::vector<Step>& OperatingSteps()
+{
+    static const std::vector<Step> steps = {
+        {"f", "Frequency: 14074000\n", false, [](Radio r) { return r.FrequencyA() == 14074000u; }},
+        {"F 14250000", "", false, [](Radio r) { return r.FrequencyA() == 14250000u; }},
+        {"f", "Frequency: 14250000\n", false, nullptr},
+        {"m", "Mode: USB\nPassband: ", true, [](Radio r) { return r.Mode() == 2u; }},
+        {"M CW 0", "", false, [](Radio r) { return r.Mode() == 3u; }},
+        {"m", "Mode: CW\nPassband: ", true, nullptr},
+        {"M USB 0", "", false, [](Radio r) { return r.Mode() == 2u; }},
+        {"v", "VFO: VFOA\n", false, [](Radio r) { return r.ReceiveVfo() == 0u; }},
+        {"V VFOB", "", false, [](Radio r) { return r.ReceiveVfo() == 1u && r.TransmitVfo() == 1u; }},
+        {"v", "VFO: VFOB\n", false, nullptr},
+        {"F 7100000", "", false, [](Radio r) { return r.FrequencyB() == 7100000u && r.FrequencyA() == 14250000u; }},
+        {"f", "Frequency: 7100000\n", false, nullptr},
+        {"V VFOA", "", false, [](Radio r) { return r.ReceiveVfo() == 0u && r.TransmitVfo() == 0u; }},
+        {"t", "PTT: 0\n", false, [](Radio r) { return !r.Transmitting(); }},
+        {"T 1", "", false, [](Radio r) { return r.Transmitting(); }},
+        {"t", "PTT: 1\n", false, nullptr},
+        {"T 0", "", false, [](Radio r) { return !r.Transmitting(); }},
+        {"t", "PTT: 0\n", false, nullptr},
+    };
+    return steps;
+}
+
+void RunSteps(Rigctl& cat, const radiosim::RadioSim& radio)
+{
+    for (const Step& step : OperatingSteps()) {
+        SCOPED_TRACE(step.command);
+        const std::optional<std::string> output = cat.Run(step.command);
+        ASSERT_TRUE(output) << "rigctl stalled\n" << cat.Process().Out();
+        if (step.prefix) {
+            EXPECT_EQ(output->substr(0, std::string(step.output).size()), step.output) << *output;
+        } else {
+            EXPECT_EQ(*output, step.output);
+        }
+        if (step.radioHas) {
+            EXPECT_TRUE(testsupport::WaitUntil([&] { return step.radioHas(radio); }, 5000));
+        }
+    }
+}
+
+void Quit(Rigctl& cat)
+{
+    ASSERT_TRUE(cat.Process().Write("q\n"));
+    ASSERT_TRUE(cat.Process().WaitForExit(30000));
+    EXPECT_EQ(cat.Process().ExitStatus(), 0);
+    EXPECT_EQ(cat.Process().Out().find("error"), std::string::npos) << cat.Process().Out();
+}
+
+#define SKIP_WITHOUT_RIGCTL()                                                                   \
+    if (FindOnPath("rigctl").empty())                                                           \
+    GTEST_SKIP() << "rigctl is not installed (Debian package libhamlib-utils)"
+
+struct Model {
+    const char* name;
+    int hamlibModel;
+    unsigned identity;
+    std::vector<std::string> hostOptions;
+};
+
+class RigctlThroughLink : public Station, public ::testing::WithParamInterface<Model> {
+protected:
+    RigctlThroughLink() { radioOptions.id = GetParam().identity; }
+};
+
+TEST_P(RigctlThroughLink, operatesTheRadioAndNeverSeesTheStationsReports)
+{
+    SKIP_WITHOUT_RIGCTL();
+    StartHost(GetParam().hostOptions);
+    auto link = StartLink({"--user", "op1", "--session-clock"});
+    ASSERT_TRUE(link);
+    ASSERT_TRUE(link->WaitForOutput("logged in to 127.0.0.1:" + std::to_string(tcpPort) + " as op1", kPatienceMs))
+        << link->Out() << link->Err();
+    EXPECT_EQ(std::filesystem::read_symlink(LinkPath()).string().rfind("/dev/pts/", 0), 0u);
+
+    radio->ClearSent();
+    Rigctl cat(GetParam().hamlibModel, LinkPath());
+    ASSERT_TRUE(cat.Open()) << cat.Process().Out() << cat.Process().Err();
+    RunSteps(cat, *radio);
+    EXPECT_EQ(radio->Sent().find("?;"), std::string::npos) << "a command the radio did not take:\n"
+                                                            << radio->Received() << "\n" << radio->Sent();
+    Quit(cat);
+    // The link's own "@@ST" and "@@AI" answers arrived, and went no further.
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return StatusNumber("reports-kept") >= 2; }, 5000));
+    EXPECT_EQ(radio->Received().find("@@"), std::string::npos);
+
+    // Ctrl-C: the link hangs up, hands the pushes back switched off and removes its symlink.
+    link->Signal(SIGINT);
+    ASSERT_TRUE(link->WaitForExit(kPatienceMs));
+    EXPECT_EQ(link->ExitStatus(), 0) << link->Err();
+    EXPECT_TRUE(link->WaitForOutput("quintar-link: stopped\n", 0));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(LinkPath())));
+    EXPECT_FALSE(std::filesystem::exists(LinkStatusFile()));
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return AccessLog().find("CLOSE op1 Connection Close") != std::string::npos; },
+                                       5000))
+        << AccessLog();
+    testsupport::SessionClient next;
+    ASSERT_TRUE(next.ConnectAndGreet(tcpPort, kPatienceMs));
+    ASSERT_TRUE(next.Send("UID:op1;PWD:pw1;@@AI;"));
+    EXPECT_NE(next.ReadUntil("@@AI0;", kPatienceMs).find("PWD:OK;>@@UE1;@@AI0;"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, RigctlThroughLink,
+                         ::testing::Values(Model{"identity20", 2028, 20, {}}, Model{"identity19", 2014, 19, {"-EDM"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Station, rigctlReachesTheRadioThroughTheLinksTcpPort)
+{
+    SKIP_WITHOUT_RIGCTL();
+    StartHost();
+    auto link = StartLink({"-u", "op1", "--tcp-port", "0"});
+    ASSERT_TRUE(link);
+    ASSERT_TRUE(link->WaitForOutput("logged in", kPatienceMs)) << link->Out() << link->Err();
+    const std::string out = link->Out();
+    const std::size_t at = out.find("radio at 127.0.0.1:");
+    ASSERT_NE(at, std::string::npos) << out;
+    const std::string address = out.substr(at + 9, out.find('\n', at) - at - 9);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(LinkPath()))) << "a symlink in TCP mode";
+
+    Child cat(FindOnPath("rigctl"), {"-m", "2028", "-r", address, "F", "14100000", "f"});
+    ASSERT_TRUE(cat.Run({}, 30000));
+    EXPECT_EQ(cat.ExitStatus(), 0) << cat.Err();
+    EXPECT_EQ(cat.Out(), "14100000\n");
+    EXPECT_EQ(radio->FrequencyA(), 14100000u);
+    link->Signal(SIGTERM);
+    ASSERT_TRUE(link->WaitForExit(kPatienceMs));
+    EXPECT_EQ(link->ExitStatus(), 0);
+}
+
+TEST_F(Station, asksThePasswordOnTheTerminalWithoutEcho)
+{
+    StartHost();
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    char terminal[128] = {};
+    ASSERT_TRUE(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0 &&
+                ::ptsname_r(master, terminal, sizeof terminal) == 0);
+    Child link(QUINTAR_LINK_PROGRAM, {"--link", LinkPath(), "-u", "op1", "127.0.0.1:" + std::to_string(tcpPort)});
+    link.SetTerminal(terminal);
+    ASSERT_TRUE(link.Start());
+    auto readTerminal = [&](const std::string& until, int timeoutMs) {
+        std::string got;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (got.find(until) == std::string::npos && std::chrono::steady_clock::now() < end) {
+            pollfd p{master, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0)
+                continue;
+            char buffer[256];
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n > 0)
+                got.append(buffer, static_cast<std::size_t>(n));
+        }
+        return got;
+    };
+    const std::string prompt = "Password for op1 at 127.0.0.1:" + std::to_string(tcpPort) + ": ";
+    EXPECT_EQ(readTerminal(prompt, kPatienceMs), prompt);
+    ASSERT_EQ(::write(master, "pw1\n", 4), 4);
+    ASSERT_TRUE(link.WaitForOutput("logged in", kPatienceMs)) << link.Out() << link.Err();
+    // The line end shows, the password does not.
+    const std::string shown = readTerminal("pw1", 300);
+    EXPECT_EQ(shown.find("pw1"), std::string::npos) << shown;
+    EXPECT_NE(shown.find('\n'), std::string::npos) << shown;
+    link.Signal(SIGTERM);
+    ASSERT_TRUE(link.WaitForExit(kPatienceMs));
+    EXPECT_EQ(link.ExitStatus(), 0);
+    ::close(master);
+}
+
+TEST_F(Station, refusesAnOpenPasswordFileAndAMissingTerminalBeforeConnecting)
+{
+    const std::string file = (dir.Path() / "pw").string();
+    {
+        std::ofstream(file) << "pw1\n";
+    }
+    ::chmod(file.c_str(), 0644);
+    Child open(QUINTAR_LINK_PROGRAM, {"--link", LinkPath(), "-u", "op1", "--password-file", file, "127.0.0.1:1"});
+    ASSERT_TRUE(open.Run());
+    EXPECT_EQ(open.ExitStatus(), 2);
+    EXPECT_NE(open.Err().find("its mode is 0644"), std::string::npos) << open.Err();
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(LinkPath())));
+
+    Child noTerminal(QUINTAR_LINK_PROGRAM, {"--link", LinkPath(), "-u", "op1", "127.0.0.1:1"});
+    ASSERT_TRUE(noTerminal.Run());
+    EXPECT_EQ(noTerminal.ExitStatus(), 2);
+    EXPECT_NE(noTerminal.Err().find("no terminal to ask the password on"), std::string::npos) << noTerminal.Err();
+    EXPECT_EQ(noTerminal.Out(), "");
+}
+
+TEST_F(Station, wrongPasswordEndsTheLinkWithItsReasonAndNoSecondAttempt)
+{
+    StartHost();
+    auto link = StartLink({"-u", "op1"}, "not-the-password");
+    ASSERT_TRUE(link);
+    ASSERT_TRUE(link->WaitForExit(kPatienceMs)) << link->Out();
+    EXPECT_EQ(link->ExitStatus(), 3);
+    EXPECT_NE(link->Out().find("quintar-link: login refused: wrong user id or password; not trying again"),
+              std::string::npos)
+        << link->Out();
+    EXPECT_EQ(Count(link->Out(), "connecting to"), 1u);
+    EXPECT_EQ(Count(AccessLog(), "OPEN - Connection Open"), 1u) << AccessLog();
+    EXPECT_EQ(Count(AccessLog(), "LOGIN op1 Password NG.(1)"), 1u) << AccessLog();
+
+    // Told to keep trying, it waits the longest pause; the station sees one attempt in the window.
+    auto persistent = StartLink({"-u", "op1", "--keep-trying"}, "not-the-password");
+    ASSERT_TRUE(persistent);
+    ASSERT_TRUE(persistent->WaitForOutput("wrong user id or password; next attempt in 60 s", kPatienceMs))
+        << persistent->Out();
+    EXPECT_FALSE(persistent->WaitForOutput("(attempt 2)", 3000));
+    EXPECT_EQ(Count(AccessLog(), "OPEN - Connection Open"), 2u) << AccessLog();
+    EXPECT_EQ(Count(AccessLog(), "Login failed"), 0u);
+    persistent->Signal(SIGTERM);
+    ASSERT_TRUE(persistent->WaitForExit(kPatienceMs));
+    EXPECT_EQ(persistent->ExitStatus(), 0);
+}
+
+TEST_F(Station, disabledUserEndsTheLinkWithItsReason)
+{
+    Setup({"user", "add", "op2", "--disabled", "--password-stdin"}, "pw2\n");
+    StartHost();
+    auto link = StartLink({"-u", "op2"}, "pw2");
+    ASSERT_TRUE(link);
+    ASSERT_TRUE(link->WaitForExit(kPatienceMs)) << link->Out();
+    EXPECT_EQ(link->ExitStatus(), 3);
+    EXPECT_NE(link->Out().find("quintar-link: login refused: the user is disabled at the station; not trying again"),
+              std::string::npos)
+        << link->Out();
+    EXPECT_EQ(Count(AccessLog(), "OPEN - Connection Open"), 1u) << AccessLog();
+    EXPECT_EQ(Count(AccessLog(), "LOGIN op2 Password OK.(User Disabled)"), 1u) << AccessLog();
+}
+
+TEST_F(Station, waitsHalfAMinuteWhileAnotherClientHoldsTheStation)
+{
+    StartHost();
+    testsupport::SessionClient other;
+    ASSERT_TRUE(other.ConnectAndGreet(tcpPort, kPatienceMs));
+    ASSERT_TRUE(other.Send("UID:op1;PWD:pw1;"));
+    ASSERT_NE(other.ReadUntil("@@UE1;", kPatienceMs).find("PWD:OK;>@@UE1;"), std::string::npos);
+    const std::string logBefore = AccessLog();
+
+    auto link = StartLink({"-u", "op1"});
+    ASSERT_TRUE(link);
+    EXPECT_TRUE(link->WaitForOutput("the station closed the connection before its greeting (another client is "
+                                    "connected, or this address is blocked after failed logins); next attempt in 30 s",
+                                    kPatienceMs))
+        << link->Out();
+    EXPECT_EQ(AccessLog(), logBefore) << "a turned-away connection is not logged";
+    link->Signal(SIGTERM);
+    ASSERT_TRUE(link->WaitForExit(kPatienceMs));
+    EXPECT_EQ(link->ExitStatus(), 0);
+    EXPECT_EQ(Count(link->Out(), "connecting to"), 1u);
+}
+
+TEST_F(Station, linkSurvivesAStationRestart)
+{
+    SKIP_WITHOUT_RIGCTL();
+    StartHost();
+    auto link = StartLink({"-u", "op1"});
+    ASSERT_TRUE(link);
+    ASSERT_TRUE(link->WaitForOutput("logged in", kPatienceMs)) << link->Out() << link->Err();
+    Child first(FindOnPath("rigctl"), {"-m", "2028", "-r", LinkPath(), "F", "3573000", "f"});
+    ASSERT_TRUE(first.Run({}, 30000));
+    EXPECT_EQ(first.Out(), "3573000\n") << first.Err();
+
+    StopHost();
+    ASSERT_TRUE(link->WaitForOutput("the station closed the connection; next attempt in 1 s", kPatienceMs))
+        << link->Out();
+    // While the station is away the terminal stays where it is.
+    EXPECT_EQ(std::filesystem::read_symlink(LinkPath()).string().rfind("/dev/pts/", 0), 0u);
+    StartHost();
+    ASSERT_TRUE(link->WaitForOutput("logged in", 70000, 2)) << link->Out();
+    // 1, 2, 4 ... seconds apart: a handful of attempts while the host was down and starting.
+    EXPECT_LE(Count(link->Out(), "connecting to"), 6u) << link->Out();
+
+    Child second(FindOnPath("rigctl"), {"-m", "2028", "-r", LinkPath(), "f", "F", "7074000", "f"});
+    ASSERT_TRUE(second.Run({}, 30000));
+    EXPECT_EQ(second.Out(), "3573000\n7074000\n") << second.Err();
+    EXPECT_EQ(radio->FrequencyA(), 7074000u);
+    link->Signal(SIGTERM);
+    ASSERT_TRUE(link->WaitForExit(kPatienceMs));
+    EXPECT_EQ(link->ExitStatus(), 0);
+}
+
+// One minute: the station's shortest session limit. Meanwhile the station pushes its clock every
+// second, the program is quiet for longer than the idle limit, and rigctl still works near the end.
+TEST_F(Station, sessionLimitEndsTheLinkAfterAQuietSessionWithoutReports)
+{
+    SKIP_WITHOUT_RIGCTL();
+    Setup({"set", "session-time", "1"});
+    StartHost();
+    auto link = StartLink({"-u", "op1", "--session-clock"});
+    ASSERT_TRUE(link);
+    ASSERT_TRUE(link->WaitForOutput("session limit 00:01:00", kPatienceMs)) << link->Out() << link->Err();
+
+    // A program reading raw while the pushes come gets nothing but the radio's answers.
+    {
+        linktest::Program program(LinkPath());
+        ASSERT_TRUE(program.Ok());
+        const std::string answer = "FA00014074000;";
+        std::string expected;
+        const long pushesBefore = StatusNumber("reports-kept");
+        while (StatusNumber("session-elapsed") < 4) {
+            ASSERT_TRUE(program.Write("FA;"));
+            expected += answer;
+            ASSERT_EQ(program.ReadUntil(expected, kPatienceMs), expected);
+        }
+        EXPECT_GE(StatusNumber("reports-kept") - pushesBefore, 3) << "the station pushed no clock";
+    }
+
+    // Quiet for longer than the station's idle limit: the link keeps the session.
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return StatusNumber("session-elapsed") >= 40; }, 50000));
+    EXPECT_EQ(StatusValue("state"), "logged-in");
+    Child cat(FindOnPath("rigctl"), {"-m", "2028", "-r", LinkPath(), "f"});
+    ASSERT_TRUE(cat.Run({}, 15000));
+    EXPECT_EQ(cat.Out(), "14074000\n") << cat.Err();
+
+    Child status(QUINTAR_LINK_PROGRAM, {"--status", "--link", LinkPath()});
+    ASSERT_TRUE(status.Run());
+    EXPECT_EQ(status.ExitStatus(), 0) << status.Err();
+    EXPECT_NE(status.Out().find(" of 00:01:00, logged in since "), std::string::npos) << status.Out();
+    EXPECT_NE(status.Out().find("session:  00:00:4"), std::string::npos) << status.Out();
+
+    ASSERT_TRUE(link->WaitForExit(30000)) << link->Out();
+    EXPECT_EQ(link->ExitStatus(), 4);
+    EXPECT_NE(link->Out().find("quintar-link: session limit reached (00:01:00); not trying again"), std::string::npos)
+        << link->Out();
+    const std::string log = AccessLog();
+    EXPECT_EQ(Count(log, "OPEN - Connection Open"), 1u) << log;
+    EXPECT_EQ(Count(log, "SESSION op1 Session timeout."), 1u) << log;
+    EXPECT_EQ(Count(log, "CONN op1 timeout."), 0u) << log;
+}
+
+}  // namespace
+}  // namespace linkstationtest

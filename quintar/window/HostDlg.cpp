@@ -14,8 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QStyleOptionGroupBox>
-#include <QStylePainter>
+#include <QPainter>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -40,7 +39,8 @@ namespace ids = window::ids;
 namespace {
 
 // A group frame that is a CStaticEx, as the panel's frames always were: the static's font and
-// colours, drawn as a titled frame.
+// colours, drawn as a frame whose top line runs through the middle of its title, so that the
+// title takes no room from the controls inside.
 class PanelFrame final : public CStaticEx {
 public:
     PanelFrame(const QString& title, QWidget* parent) : CStaticEx(title, parent)
@@ -52,15 +52,18 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         CtlColor();
-        QStylePainter painter(this);
-        QStyleOptionGroupBox option;
-        option.initFrom(this);
-        option.text = text();
-        option.textColor = ForeColor();
-        option.textAlignment = Qt::AlignLeft | Qt::AlignVCenter;
-        option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
-        option.lineWidth = 1;
-        painter.drawComplexControl(QStyle::CC_GroupBox, option);
+        QPainter painter(this);
+        const QFontMetrics metrics(font());
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(palette().color(QPalette::Mid), 1));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, metrics.height() / 2 + 0.5, -0.5, -0.5), 2, 2);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        constexpr int kIndent = 8;
+        constexpr int kGap = 2;
+        const QRect title(kIndent, 0, metrics.horizontalAdvance(text()) + 2 * kGap, metrics.height());
+        painter.fillRect(title, parentWidget()->palette().brush(QPalette::Window));
+        painter.setPen(ForeColor());
+        painter.drawText(title, Qt::AlignCenter | Qt::TextSingleLine, text());
     }
 };
 
@@ -387,6 +390,9 @@ void CHostDlg::ShowOnAir(bool on)
     s->setText(on ? QStringLiteral("ONAIR") : QString());
     s->SetForeColor(on ? orvelle::Rgb(255, 255, 255) : orvelle::ToColorRef(system.color(QPalette::WindowText)));
     s->SetBackColor(on ? orvelle::Rgb(255, 0, 0) : orvelle::ToColorRef(system.color(QPalette::Button)));
+    // Off, the panel shows through, as the button face it was always drawn in did; a frame
+    // drawn with a tint would otherwise show the box.
+    s->setAutoFillBackground(on);
 }
 
 // ---- Busy state, messages, help, About ----------------------------------------------------------

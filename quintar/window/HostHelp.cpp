@@ -24,13 +24,23 @@ public:
 
     QVariant loadResource(int type, const QUrl& name) override
     {
-        if (name.scheme() == QLatin1String("qthelp"))
-            return engine_.fileData(name);
+        // A page's style sheet and links name their files relative to the page.
+        const QUrl url = name.isRelative() ? page_.resolved(name) : name;
+        if (url.scheme() == QLatin1String("qthelp"))
+            return engine_.fileData(url);
         return QTextBrowser::loadResource(type, name);
+    }
+
+protected:
+    void doSetSource(const QUrl& name, QTextDocument::ResourceType type) override
+    {
+        page_ = name.isRelative() ? page_.resolved(name) : name;
+        QTextBrowser::doSetSource(page_, type);
     }
 
 private:
     QHelpEngine& engine_;
+    QUrl page_;
 };
 
 }  // namespace
@@ -62,10 +72,11 @@ HelpWindow::HelpWindow(QHelpEngine& engine) : QWidget(nullptr, Qt::Window)
     browser_->setObjectName(QStringLiteral("helpBrowser"));
     splitter->addWidget(browser_);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({200, 560});
+    splitter->setSizes({240, 520});
     layout->addWidget(splitter, 1);
 
     connect(tree, &QHelpContentWidget::linkActivated, this, &HelpWindow::ShowPage);
+    connect(engine.contentModel(), &QHelpContentModel::contentsCreated, tree, &QTreeView::expandAll);
     connect(back, &QToolButton::clicked, browser_, &QTextBrowser::backward);
     connect(forward, &QToolButton::clicked, browser_, &QTextBrowser::forward);
     connect(browser_, &QTextBrowser::backwardAvailable, back, &QToolButton::setEnabled);

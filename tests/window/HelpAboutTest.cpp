@@ -1,5 +1,7 @@
 // Help by context number, the missing-help message, the About window and the splash.
 #include <QLabel>
+#include <QTextBlock>
+#include <QTreeView>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -62,7 +64,14 @@ TEST_F(WindowTest, helpTopicsOpensContext2AndEveryContextHasItsPage)
     quintar::HelpWindow* help = window->Help().Window();
     EXPECT_EQ(help->windowTitle(), "Quintar Help");
     EXPECT_TRUE(help->Browser()->toPlainText().contains("What the panel shows"));
-    help->resize(780, 540);
+    auto* tree = help->findChild<QTreeView*>(QStringLiteral("helpTree"));
+    ASSERT_NE(tree, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return tree->model()->rowCount() == 1 && tree->isExpanded(tree->model()->index(0, 0)); }, 5000))
+        << "the contents, opened";
+    EXPECT_EQ(tree->model()->rowCount(tree->model()->index(0, 0)), 8);
+    // The page's style sheet is found beside it: the heading takes its colour.
+    EXPECT_EQ(help->Browser()->document()->begin().text(), "Quintar: the station's window");
+    EXPECT_EQ(help->Browser()->document()->begin().begin().fragment().charFormat().foreground().color(), QColor(0x0f, 0x2a, 0x5c));
     EXPECT_TRUE(SaveScreenshot(*help, "help-topics"));
 
     // The setup dialogs' contexts, and a page's own links.

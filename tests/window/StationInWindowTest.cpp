@@ -96,6 +96,40 @@ TEST_F(WindowTest, powerLampFollowsTheRadioAndPowerOnAsksForDcAndIf)
     EXPECT_TRUE(PumpUntil([&] { return !Lit(1018); }, 5000));
 }
 
+// The desktop's dark theme: the texts take its colours, the lamps bring their own dark plate.
+TEST_F(WindowTest, panelFollowsADarkThemeAndItsLampsStayLegible)
+{
+    const QPalette light = QApplication::palette();
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
+    dark.setColor(QPalette::WindowText, QColor(0xe8, 0xe8, 0xe8));
+    dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+    dark.setColor(QPalette::Text, QColor(0xe8, 0xe8, 0xe8));
+    dark.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::ButtonText, QColor(0xe8, 0xe8, 0xe8));
+    dark.setColor(QPalette::Mid, QColor(0x70, 0x70, 0x70));
+    QApplication::setPalette(dark);
+    struct Restore {
+        QPalette p;
+        ~Restore() { QApplication::setPalette(p); }
+    } restore{light};
+
+    StartRadio();
+    OpenWindow();
+    StartFromMenu();
+    ASSERT_TRUE(PumpUntil([&] { return Lit(1018); }, 5000));
+    EXPECT_EQ(TextColour(Static(1015)), QColor(0xe8, 0xe8, 0xe8));
+    const QImage shot = window->grab().toImage();
+    EXPECT_TRUE(SaveScreenshot(*window, "window-dark-theme"));
+    // The POWER lamp's lit green and the plate's light label against the dark plate.
+    const QPoint button = Button(1018)->mapTo(window.get(), QPoint(0, 0));
+    const qreal r = shot.devicePixelRatio();
+    auto at = [&](QPoint p) { return QColor(shot.pixel(int(p.x() * r), int(p.y() * r))); };
+    const QColor lamp = at(button + QPoint(2 + 65, 1 + 11));  // the lamp's centre (the icon sits 2, 1 in)
+    EXPECT_GT(lamp.green(), 150);
+    EXPECT_LT(lamp.red(), 150);
+}
+
 TEST_F(WindowTest, onAirShowsWhiteOnRedWhileTransmittingAndNothingOtherwise)
 {
     StartRadio();

@@ -98,34 +98,51 @@ QString Latin(const char* text)
 
 }  // namespace
 
-namespace {
-
-// The commands of the menu and the two buttons.
-struct CommandRow {
-    int id;
-    void (*run)(CHostDlg& window);
+// The commands of the menu and the two buttons, by id.
+const CHostDlg::CommandRow CHostDlg::kCommands[] = {
+    {ids::kOn, &CHostDlg::OnStart},
+    {ids::kOff, &CHostDlg::OnStop},
+    {ids::kSetup, &CHostDlg::OnSetup},
+    {ids::kPowerSwitchItem, &CHostDlg::OnPowerSwitch},
+    {ids::kHelpTopics, &CHostDlg::OnHelpTopics},
+    {ids::kAbout, &CHostDlg::ShowAbout},
+    {ids::kPowerSwitch, &CHostDlg::OnPowerSwitch},
+    {ids::kControl, &CHostDlg::OnControl},
 };
 
-const CommandRow kCommands[] = {
-    {ids::kOn, [](CHostDlg& w) { w.Controller().Start(); }},
-    {ids::kOff, [](CHostDlg& w) { w.Controller().Stop(StationController::StopCause::Command); }},
-    {ids::kControl, [](CHostDlg& w) { w.Controller().Control(StationController::StopCause::Command); }},
-    {ids::kPowerSwitch, [](CHostDlg& w) { w.Controller().PowerSwitch(); }},
-    {ids::kPowerSwitchItem, [](CHostDlg& w) { w.Controller().PowerSwitch(); }},
-    {ids::kSetup, [](CHostDlg& w) { w.OnSetup(); }},
-    {ids::kHelpTopics, [](CHostDlg& w) { emit w.HelpRequested(2); }},
-    {ids::kAbout, nullptr},  // the window's own: ShowAbout
-};
-
-void Run(CHostDlg& window, int id)
+void CHostDlg::RunCommand(int id)
 {
     for (const CommandRow& row : kCommands)
-        if (row.id == id && row.run) {
-            row.run(window);
+        if (row.id == id) {
+            (this->*row.run)();
             return;
         }
 }
-}  // namespace
+
+void CHostDlg::OnStart()
+{
+    controller_->Start();
+}
+
+void CHostDlg::OnStop()
+{
+    controller_->Stop(StationController::StopCause::Command);
+}
+
+void CHostDlg::OnControl()
+{
+    controller_->Control(StationController::StopCause::Command);
+}
+
+void CHostDlg::OnPowerSwitch()
+{
+    controller_->PowerSwitch();
+}
+
+void CHostDlg::OnHelpTopics()
+{
+    emit HelpRequested(2);
+}
 
 QFont CHostDlg::PanelFont()
 {
@@ -250,10 +267,7 @@ void CHostDlg::BuildMenu()
         action->setEnabled(entry.initiallyEnabled);
         actions_[entry.id] = action;
         const int id = entry.id;
-        if (id == ids::kAbout)
-            connect(action, &QAction::triggered, this, &CHostDlg::ShowAbout);
-        else
-            connect(action, &QAction::triggered, this, [this, id] { Run(*this, id); });
+        connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
     }
 
     auto* f1 = new QAction(this);
@@ -300,7 +314,7 @@ void CHostDlg::BuildPanel()
             b->setToolTip(text);
             b->setAccessibleName(text);
             const int id = c.id;
-            connect(b, &QPushButton::clicked, this, [this, id] { Run(*this, id); });
+            connect(b, &QPushButton::clicked, this, [this, id] { RunCommand(id); });
             w = b;
             break;
         }

@@ -75,6 +75,18 @@ protected:
     void reject() override {}  // Escape and the like never close the station's window
 
 private:
+    struct CommandRow {
+        int id;
+        void (CHostDlg::*run)();
+    };
+    static const CommandRow kCommands[];
+    void RunCommand(int id);
+    void OnStart();
+    void OnStop();
+    void OnControl();
+    void OnPowerSwitch();
+    void OnHelpTopics();
+
     void BuildPanel();
     void BuildMenu();
     void ConnectController();

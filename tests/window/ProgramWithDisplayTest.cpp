@@ -39,7 +39,7 @@ protected:
     QStringList Environment() const
     {
         return {"DISPLAY=" + display, QString::fromStdString("XDG_RUNTIME_DIR=" + runtime.string()),
-                "QUINTAR_LISTEN_ADDRESS=127.0.0.1"};
+                "QUINTAR_LISTEN_ADDRESS=127.0.0.1", "LSAN_OPTIONS=suppressions=" WINDOW_LSAN_SUPPRESSIONS};
     }
 
     // Runs xdotool with the arguments; its standard output.

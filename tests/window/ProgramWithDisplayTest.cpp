@@ -99,11 +99,20 @@ protected:
         return image.save(QString::fromStdString((ScreenshotDir() / ("program-" + name + ".png")).string()));
     }
 
+    std::size_t VisibleWindowsOfTheProgram()
+    {
+        return stationtest::Count(XDo({"search", "--onlyvisible", "--classname", "quintar"}), "\n");
+    }
+
+    // Opens the menu whose title is at `x` with a click and chooses an item by its mnemonic, once
+    // the menu is up.
     void ClickMenu(const std::string& window, int x, const char* key)
     {
+        const std::size_t before = VisibleWindowsOfTheProgram();
         XDo({"mousemove", "--window", QString::fromStdString(window), QString::number(x), QString::number(kMenuY),
              "click", "1"});
-        XDo({"sleep", "0.3", "key", key});  // the menu opens on the click, then takes the key
+        ASSERT_TRUE(PumpUntil([&] { return VisibleWindowsOfTheProgram() > before; }, 10000)) << "the menu opens";
+        XDo({"key", key});
     }
 
     std::unique_ptr<Program> xvfb;

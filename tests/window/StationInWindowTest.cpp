@@ -214,11 +214,20 @@ TEST_F(WindowTest, limitedSessionShowsElapsedAndLimit)
     window.reset();
 }
 
+// A radio slow to answer keeps the start waiting for the identity long enough to act during it.
+radiosim::Options SlowRadio()
+{
+    radiosim::Options slow;
+    slow.delayMs = 300;
+    return slow;
+}
+
 TEST_F(WindowTest, windowIsDisabledWithTheWaitCursorWhileAStartRunsAndRefusesCommands)
 {
-    StartRadio();
+    StartRadio(SlowRadio());
     OpenWindow();
     struct Seen {
+        bool busy = false;
         bool enabled = true;
         bool waitCursor = false;
         bool controlClickIgnored = false;
@@ -232,6 +241,7 @@ TEST_F(WindowTest, windowIsDisabledWithTheWaitCursorWhileAStartRunsAndRefusesCom
         QMetaObject::invokeMethod(
             &scope,
             [&] {
+                seen.busy = window->Controller().Busy();
                 seen.enabled = window->isEnabled();
                 const QCursor* c = QGuiApplication::overrideCursor();
                 seen.waitCursor = c && c->shape() == Qt::WaitCursor;
@@ -245,6 +255,7 @@ TEST_F(WindowTest, windowIsDisabledWithTheWaitCursorWhileAStartRunsAndRefusesCom
     ASSERT_TRUE(PumpUntil([&] { return window->Controller().Running() && !window->Controller().Busy(); }, 10000));
     PumpFor(50);
     EXPECT_EQ(busyCount, 1);
+    ASSERT_TRUE(seen.busy) << "looked during the start";
     EXPECT_FALSE(seen.enabled);
     EXPECT_TRUE(seen.waitCursor);
     EXPECT_TRUE(seen.controlClickIgnored);
@@ -256,20 +267,27 @@ TEST_F(WindowTest, windowIsDisabledWithTheWaitCursorWhileAStartRunsAndRefusesCom
 
 TEST_F(WindowTest, closeAskedForDuringAStartEndsInACleanStopWithTheEndLine)
 {
-    StartRadio();
+    StartRadio(SlowRadio());
     OpenWindow();
     QSignalSpy closed(window.get(), &CHostDlg::Closed);
     bool asked = false;
+    bool askedWhileBusy = false;
     QObject scope;
     QObject::connect(&window->Controller(), &StationController::BusyChanged, &scope, [&](bool busy) {
         if (busy && !asked) {
             asked = true;
-            QMetaObject::invokeMethod(window.get(), [&] { window->close(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                window.get(),
+                [&] {
+                    askedWhileBusy = window->Controller().Busy();
+                    window->close();
+                },
+                Qt::QueuedConnection);
         }
     });
     Action(32771)->trigger();
     ASSERT_TRUE(PumpUntil([&] { return closed.count() == 1; }, 15000));
-    EXPECT_TRUE(asked);
+    EXPECT_TRUE(askedWhileBusy) << "the close came during the start";
     EXPECT_FALSE(window->isVisible());
     EXPECT_FALSE(window->Controller().Running());
     const std::string log = Log();

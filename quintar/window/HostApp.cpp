@@ -108,7 +108,7 @@ int CHostApp::Main(int& argc, char** argv)
     const QString profileOption = FindProfileOption(arguments, &missing);
     if (missing) {
         std::fputs("quintar: --profile needs a file (try --help)\n", stderr);
-        return kNoDisplay;
+        return kUsage;
     }
     CHostApp app(argc, argv);
     return app.Run(options, profileOption);

@@ -17,6 +17,7 @@ public:
     static constexpr int kClosed = 0;        // closed by the operator or a stop signal; also a second copy
     static constexpr int kUnusable = 1;      // the profile or its lock cannot be used
     static constexpr int kNoDisplay = 2;     // nothing to open the window on
+    static constexpr int kUsage = 2;         // an incomplete argument
 
     // The windowed program: checks for a display first (one line on standard error and kNoDisplay
     // without one), then runs the host. `argv` is the whole command line.

@@ -1,5 +1,5 @@
-// quintar: the station host program. For now it runs headless (`--headless`) or configures the
-// station (`setup`); the window comes later.
+// quintar: the station host program: the window (the default), headless (`--headless`), or the
+// station's configuration (`setup`).
 #include <QCoreApplication>
 #include <QStringList>
 
@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "HeadlessRunner.h"
+#include "HostApp.h"
 #include "HostOptions.h"
 #include "SetupCommand.h"
 
@@ -42,8 +43,7 @@ int main(int argc, char** argv)
                 std::fprintf(stderr, "quintar: unknown option %s (try --help)\n", argv[i]);
                 return 2;
             }
-        std::fputs("quintar: the window is not built yet; run the station with --headless (see --help)\n", stderr);
-        return 2;
+        return quintar::CHostApp::Main(argc, argv);
     }
     QCoreApplication app(argc, argv);
     return quintar::RunHeadless(argc, argv);

@@ -1,0 +1,84 @@
+// The About window and splash.
+#include "AboutDlg.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+
+#include "Artwork.h"
+#include "PanelLayout.h"
+#include "StyledControls.h"
+
+#ifndef QUINTAR_VERSION
+#define QUINTAR_VERSION "unknown"
+#endif
+
+namespace quintar {
+
+namespace {
+constexpr QRect kPanel{15, 15, 564, 195};  // from (15, 15) to (579, 210)
+constexpr QRgb kPanelColour = qRgb(255, 192, 128);
+}  // namespace
+
+QImage CAboutDlg::ComposePicture(qreal devicePixelRatio)
+{
+    const QSize size = window::kBannerSize * devicePixelRatio;
+    QImage picture(size, QImage::Format_RGB32);
+    picture.setDevicePixelRatio(devicePixelRatio);
+    picture.fill(Qt::white);
+    QPainter p(&picture);
+    p.fillRect(kPanel, QColor(kPanelColour));
+    // The banner's white takes the colour beneath it; its dark drawing stays dark.
+    p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+    p.drawImage(QRect(QPoint(0, 0), window::kBannerSize),
+                window::BannerImage(devicePixelRatio, QStringLiteral(QUINTAR_VERSION)));
+    return picture;
+}
+
+CAboutDlg::CAboutDlg(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
+{
+    setObjectName(QStringLiteral("CAboutDlg"));
+    setWindowTitle(QStringLiteral("About Quintar"));
+    pictureStatic_ = new CStaticEx(this);
+    pictureStatic_->setObjectName(window::ObjectNameFor(kPictureId));
+    pictureStatic_->setGeometry(QRect(QPoint(0, 0), window::kBannerSize));
+    picture_ = ComposePicture(devicePixelRatioF());
+    pictureStatic_->setPixmap(QPixmap::fromImage(picture_));
+    // Present for Enter, never shown.
+    ok_ = new QPushButton(QStringLiteral("OK"), this);
+    ok_->setObjectName(window::ObjectNameFor(1));
+    ok_->setDefault(true);
+    ok_->hide();
+    connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+    setFixedSize(window::kBannerSize);
+    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
+        move(screen->geometry().center() - rect().center());
+}
+
+void CAboutDlg::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        accept();
+        return;
+    }
+    QDialog::mouseReleaseEvent(event);
+}
+
+void CAboutDlg::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+}  // namespace quintar

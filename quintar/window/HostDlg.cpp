@@ -1,0 +1,565 @@
+// The main window: start-up with the splash, the panel and menu built from their tables, the
+// controller's state shown as it changes, commands forwarded, help, About, the saved position and
+// the close path.
+#include "HostDlg.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QPainter>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "AboutDlg.h"
+#include "Artwork.h"
+#include "HostHelp.h"
+#include "PanelLayout.h"
+#include "ProfileKeys.h"
+#include "SettingsProfile.h"
+#include "StyledControls.h"
+#include "Utilities.h"
+#include "WindowAlerts.h"
+
+namespace quintar {
+
+using window::PanelKind;
+namespace ids = window::ids;
+
+namespace {
+
+// A group frame that is a CStaticEx, as the panel's frames always were: the static's font and
+// colours, drawn as a frame whose top line runs through the middle of its title, so that the
+// title takes no room from the controls inside.
+class PanelFrame final : public CStaticEx {
+public:
+    PanelFrame(const QString& title, QWidget* parent) : CStaticEx(title, parent)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        CtlColor();
+        QPainter painter(this);
+        const QFontMetrics metrics(font());
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(palette().color(QPalette::Mid), 1));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, metrics.height() / 2 + 0.5, -0.5, -0.5), 2, 2);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        constexpr int kIndent = 8;
+        constexpr int kGap = 2;
+        const QRect title(kIndent, 0, metrics.horizontalAdvance(text()) + 2 * kGap, metrics.height());
+        painter.fillRect(title, parentWidget()->palette().brush(QPalette::Window));
+        painter.setPen(ForeColor());
+        painter.drawText(title, Qt::AlignCenter | Qt::TextSingleLine, text());
+    }
+};
+
+// Faces tried for the panel, narrowest first; the application's own face comes last.
+constexpr const char* kPanelFaces[] = {"DejaVu Sans Condensed", "Liberation Sans Narrow", "Liberation Sans"};
+constexpr int kLargestPanelPixels = 12;
+constexpr int kSmallestPanelPixels = 8;
+
+bool PanelTextsFit(const QFont& font)
+{
+    auto fits = [&](const char* text, const QRect& rect, bool bold) {
+        QFont f = font;
+        f.setBold(bold);
+        const QFontMetrics m(f);
+        return m.horizontalAdvance(QString::fromLatin1(text)) <= rect.width() && m.height() <= rect.height() + 1;
+    };
+    for (const window::PanelControl& c : window::kPanelControls) {
+        if (c.kind == PanelKind::Label || c.kind == PanelKind::Value || c.kind == PanelKind::OnAir)
+            if (!fits(c.text, c.rect, c.kind == PanelKind::OnAir))
+                return false;
+    }
+    for (const window::WidestText& w : window::kWidestTexts)
+        if (!fits(w.text, window::FindPanelControl(w.id)->rect, w.bold))
+            return false;
+    return true;
+}
+
+QString Latin(const char* text)
+{
+    return QString::fromLatin1(text);
+}
+
+}  // namespace
+
+// The commands of the menu and the two buttons, by id.
+const CHostDlg::CommandRow CHostDlg::kCommands[] = {
+    {ids::kOn, &CHostDlg::OnStart},
+    {ids::kOff, &CHostDlg::OnStop},
+    {ids::kSetup, &CHostDlg::OnSetup},
+    {ids::kPowerSwitchItem, &CHostDlg::OnPowerSwitch},
+    {ids::kHelpTopics, &CHostDlg::OnHelpTopics},
+    {ids::kAbout, &CHostDlg::ShowAbout},
+    {ids::kPowerSwitch, &CHostDlg::OnPowerSwitch},
+    {ids::kControl, &CHostDlg::OnControl},
+};
+
+void CHostDlg::RunCommand(int id)
+{
+    for (const CommandRow& row : kCommands)
+        if (row.id == id) {
+            (this->*row.run)();
+            return;
+        }
+}
+
+void CHostDlg::OnStart()
+{
+    controller_->Start();
+}
+
+void CHostDlg::OnStop()
+{
+    controller_->Stop(StationController::StopCause::Command);
+}
+
+void CHostDlg::OnControl()
+{
+    controller_->Control(StationController::StopCause::Command);
+}
+
+void CHostDlg::OnPowerSwitch()
+{
+    controller_->PowerSwitch();
+}
+
+void CHostDlg::OnHelpTopics()
+{
+    emit HelpRequested(2);
+}
+
+QFont CHostDlg::PanelFont()
+{
+    QFont best;
+    int bestPixels = 0;
+    QStringList faces;
+    for (const char* face : kPanelFaces)
+        faces << Latin(face);
+    faces << QApplication::font().family();
+    for (const QString& face : faces) {
+        QFont font(face);
+        if (!font.exactMatch() && face != QApplication::font().family())
+            continue;  // not installed: fontconfig would substitute something else
+        for (int pixels = kLargestPanelPixels; pixels > bestPixels && pixels >= kSmallestPanelPixels; --pixels) {
+            font.setPixelSize(pixels);
+            if (PanelTextsFit(font)) {
+                best = font;
+                bestPixels = pixels;
+                break;
+            }
+        }
+    }
+    if (bestPixels == 0) {
+        best = QFont(QApplication::font().family());
+        best.setPixelSize(kSmallestPanelPixels);
+    }
+    return best;
+}
+
+CHostDlg::CHostDlg(SettingsProfile& profile, HostOptions options, QString helpFile, QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      profile_(profile),
+      options_(options),
+      help_(std::make_unique<HostHelp>(std::move(helpFile), this))
+{
+    setObjectName(QStringLiteral("CHostDlg"));
+    // The controls copy the window's font when they are made.
+    setFont(PanelFont());
+    connect(this, &CHostDlg::HelpRequested, this, &CHostDlg::ShowHelp);
+}
+
+CHostDlg::~CHostDlg()
+{
+    delete splash_;
+    controller_.reset();  // stops a station still running
+    if (alerts_)
+        CBrenlow::SetAlertSink(nullptr);
+    if (busyLook_)
+        QGuiApplication::restoreOverrideCursor();
+}
+
+void CHostDlg::Open(int splashMs)
+{
+    setWindowIcon(window::ApplicationIcon());
+
+    splash_ = new CAboutDlg(this);
+    splash_->setObjectName(QStringLiteral("splash"));
+    connect(splash_, &QDialog::finished, this, &CHostDlg::FinishSplash);
+    splash_->show();
+    DoEvents();
+
+    alerts_ = std::make_unique<WindowAlerts>(this);
+    CBrenlow::SetAlertSink(alerts_.get());
+    controller_ = std::make_unique<StationController>(profile_, options_);
+
+    BuildMenu();
+    BuildPanel();
+    ConnectController();
+    ClearPanelTexts();
+    ShowLamp(powerButton_, powerLamp_, false);
+    ShowLamp(controlButton_, controlLamp_, false);
+    setFixedSize(window::kClientWidth, window::kClientHeight);
+    RestorePosition();
+
+    setWindowTitle(QString::fromStdString(WindowTitle(options_)));
+
+    // Voice: the voice library is loaded here when GetVoiceEnableOS() reports support, before
+    // the splash goes (the voice calls come with their own change).
+
+    if (splashMs <= 0)
+        FinishSplash();
+    else
+        QTimer::singleShot(splashMs, this, &CHostDlg::FinishSplash);
+}
+
+void CHostDlg::FinishSplash()
+{
+    if (!splash_ || isVisible())
+        return;
+    CAboutDlg* splash = splash_;
+    splash_ = nullptr;
+    splash->disconnect(this);
+    splash->hide();
+    splash->deleteLater();
+    if (closing_)
+        return;
+    show();
+    emit Opened();
+}
+
+// ---- Panel and menu ---------------------------------------------------------------------------
+
+void CHostDlg::BuildMenu()
+{
+    menuBar_ = new QMenuBar(this);
+    menuBar_->setObjectName(QStringLiteral("menuBar"));
+    QMenu* menu = nullptr;
+    window::MenuId current{};
+    for (const window::MenuEntry& entry : window::kMenuEntries) {
+        if (!menu || entry.menu != current) {
+            current = entry.menu;
+            menu = menuBar_->addMenu(Latin(window::MenuTitle(current)));
+            menu->setObjectName(Latin(window::MenuObjectName(current)));
+        }
+        if (entry.id == 0) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction* action = menu->addAction(Latin(entry.text));
+        action->setObjectName(window::ObjectNameFor(entry.id));
+        action->setEnabled(entry.initiallyEnabled);
+        actions_[entry.id] = action;
+        const int id = entry.id;
+        connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
+    }
+
+    auto* f1 = new QAction(this);
+    f1->setObjectName(QStringLiteral("helpKey"));
+    f1->setShortcut(QKeySequence(Qt::Key_F1));
+    f1->setShortcutContext(Qt::WindowShortcut);
+    connect(f1, &QAction::triggered, this, [this] { emit HelpRequested(F1Context()); });
+    addAction(f1);
+}
+
+void CHostDlg::BuildPanel()
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setMenuBar(menuBar_);
+    panel_ = new QWidget(this);
+    panel_->setObjectName(QStringLiteral("panel"));
+    layout->addWidget(panel_, 1);
+
+    controlLamp_ = window::ControlLampImages();
+    powerLamp_ = window::PowerLampImages();
+
+    for (const window::PanelControl& c : window::kPanelControls) {
+        QWidget* w = nullptr;
+        const QString text = Latin(c.text);
+        switch (c.kind) {
+        case PanelKind::Frame:
+            w = new PanelFrame(text, panel_);
+            break;
+        case PanelKind::Label:
+        case PanelKind::Value:
+            w = new CStaticEx(text, panel_);
+            break;
+        case PanelKind::OnAir: {
+            auto* s = new CStaticEx(text, panel_);
+            s->setAlignment(Qt::AlignCenter);
+            w = s;
+            break;
+        }
+        case PanelKind::Button: {
+            auto* b = new QPushButton(panel_);
+            b->setAutoDefault(false);  // Enter does nothing in this window
+            b->setToolTip(text);
+            b->setAccessibleName(text);
+            const int id = c.id;
+            connect(b, &QPushButton::clicked, this, [this, id] { RunCommand(id); });
+            w = b;
+            break;
+        }
+        case PanelKind::Description: {
+            auto* d = new QPlainTextEdit(panel_);
+            d->setReadOnly(true);
+            d->setFocusPolicy(Qt::TabFocus);  // never focused by a click
+            d->setFont(font());
+            d->installEventFilter(this);
+            d->viewport()->installEventFilter(this);
+            description_ = d;
+            w = d;
+            break;
+        }
+        }
+        w->setObjectName(window::ObjectNameFor(c.id));
+        w->setGeometry(c.rect);
+        controls_[c.id] = w;
+    }
+    powerButton_ = qobject_cast<QPushButton*>(controls_.at(ids::kPowerSwitch));
+    controlButton_ = qobject_cast<QPushButton*>(controls_.at(ids::kControl));
+    powerButton_->setIconSize(window::kPowerLampSize);
+    controlButton_->setIconSize(window::kControlLampSize);
+}
+
+CStaticEx* CHostDlg::Static(int id) const
+{
+    return qobject_cast<CStaticEx*>(controls_.at(id));
+}
+
+QAction* CHostDlg::Action(int id) const
+{
+    return actions_.at(id);
+}
+
+void CHostDlg::ConnectController()
+{
+    StationController* c = controller_.get();
+    connect(c, &StationController::ModelNameChanged, Static(ids::kModelName), &QLabel::setText);
+    connect(c, &StationController::UserIdChanged, this, [this](const QString& v) {
+        Static(ids::kUserId)->setText(v);
+        Static(ids::kUserId)->setToolTip(v);
+    });
+    connect(c, &StationController::ClientAddressChanged, Static(ids::kAddress), &QLabel::setText);
+    connect(c, &StationController::DescriptionChanged, description_, &QPlainTextEdit::setPlainText);
+    connect(c, &StationController::SessionTimeChanged, Static(ids::kSessionTime), &QLabel::setText);
+    connect(c, &StationController::PowerLampChanged, this, [this](bool lit) { ShowLamp(powerButton_, powerLamp_, lit); });
+    connect(c, &StationController::ControlLampChanged, this,
+            [this](bool lit) { ShowLamp(controlButton_, controlLamp_, lit); });
+    connect(c, &StationController::OnAirChanged, this, &CHostDlg::ShowOnAir);
+    connect(c, &StationController::BusyChanged, this, &CHostDlg::SetBusyLook);
+    connect(c, &StationController::StartedChanged, this, [this](bool started) {
+        Action(ids::kOn)->setEnabled(!started);
+        Action(ids::kOff)->setEnabled(started);
+    });
+    connect(c, &StationController::ControlEnabledChanged, controlButton_, &QWidget::setEnabled);
+    connect(c, &StationController::FocusRequested, this, [this](StationController::FocusTarget target) {
+        (target == StationController::FocusTarget::PowerSwitch ? powerButton_ : controlButton_)->setFocus();
+    });
+    connect(c, &StationController::ErrorMessage, this, &CHostDlg::ShowError);
+    connect(c, &StationController::CloseReady, this, &CHostDlg::FinishClose);
+
+    Action(ids::kOn)->setEnabled(!c->Started());
+    Action(ids::kOff)->setEnabled(c->Started());
+    controlButton_->setEnabled(c->ControlEnabled());
+}
+
+void CHostDlg::ClearPanelTexts()
+{
+    for (int id : {ids::kUserId, ids::kAddress, ids::kSessionTime, ids::kModelName})
+        Static(id)->setText(QString());
+    description_->clear();
+    Static(ids::kOnAir)->SetTextBold(1);
+    ShowOnAir(false);
+}
+
+void CHostDlg::ShowLamp(QPushButton* button, const std::array<QIcon, 2>& images, bool lit)
+{
+    button->setIcon(images[lit ? 1 : 0]);
+    button->setProperty("lit", lit);
+}
+
+void CHostDlg::ShowOnAir(bool on)
+{
+    CStaticEx* s = Static(ids::kOnAir);
+    const QPalette system = QApplication::palette();
+    s->setText(on ? QStringLiteral("ONAIR") : QString());
+    s->SetForeColor(on ? orvelle::Rgb(255, 255, 255) : orvelle::ToColorRef(system.color(QPalette::WindowText)));
+    s->SetBackColor(on ? orvelle::Rgb(255, 0, 0) : orvelle::ToColorRef(system.color(QPalette::Button)));
+    // Off, the panel shows through, as the button face it was always drawn in did; a frame
+    // drawn with a tint would otherwise show the box.
+    s->setAutoFillBackground(on);
+}
+
+// ---- Busy state, messages, help, About ----------------------------------------------------------
+
+void CHostDlg::SetBusyLook(bool busy)
+{
+    if (busy && !busyLook_) {
+        busyLook_ = true;
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        setEnabled(false);
+    } else if (!busy && busyLook_) {
+        busyLook_ = false;
+        setEnabled(true);
+        QGuiApplication::restoreOverrideCursor();
+    }
+    if (!busy && closeWaiting_) {
+        closeWaiting_ = false;
+        // After the command that was busy has returned.
+        QMetaObject::invokeMethod(this, [this] { controller_->RequestClose(); }, Qt::QueuedConnection);
+    }
+}
+
+void CHostDlg::ShowError(const QString& caption, const QString& text)
+{
+    auto* box = new QMessageBox(QMessageBox::Warning, caption, text, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("errorMessage"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+int CHostDlg::F1Context() const
+{
+    if (!controller_->ServerOpen())
+        return 8;
+    return controller_->RadioPowerOn() ? 2 : 26;
+}
+
+void CHostDlg::ShowHelp(int context)
+{
+    help_->Show(context);
+}
+
+void CHostDlg::ShowAbout()
+{
+    auto* about = new CAboutDlg(this);
+    about->setAttribute(Qt::WA_DeleteOnClose);
+    about->open();
+}
+
+void CHostDlg::OnSetup() {}
+
+// ---- Keyboard and mouse ------------------------------------------------------------------------
+
+void CHostDlg::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+// The description can be neither focused nor selected with the mouse while the window is active.
+bool CHostDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (description_ && (watched == description_ || watched == description_->viewport())) {
+        const QEvent::Type type = event->type();
+        if ((type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) && isActiveWindow()) {
+            const auto button = static_cast<QMouseEvent*>(event)->button();
+            if (button == Qt::LeftButton || button == Qt::RightButton)
+                return true;
+        }
+        if (type == QEvent::ContextMenu && isActiveWindow())
+            return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+// ---- Position -----------------------------------------------------------------------------------
+
+// "%05d%05d": top, then left, of the window's frame on the desktop.
+void CHostDlg::RestorePosition()
+{
+    const QString saved = QString::fromStdString(profile_.GetString(keys::kWindowPos, keys::Word(keys::Key::WindowPos), ""));
+    if (saved.size() != 10)
+        return;
+    bool topOk = false, leftOk = false;
+    const int top = saved.left(5).toInt(&topOk);
+    const int left = saved.mid(5, 5).toInt(&leftOk);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!topOk || !leftOk || !screen)
+        return;
+    const QRect desktop = screen->virtualGeometry();
+    if (top > 0 && left > 0 && top < desktop.y() + desktop.height() && left < desktop.x() + desktop.width())
+        move(left, top);
+}
+
+void CHostDlg::SavePosition()
+{
+    const QPoint at = frameGeometry().topLeft();
+    char text[16];
+    std::snprintf(text, sizeof text, "%05d%05d", std::clamp(at.y(), 0, 99999), std::clamp(at.x(), 0, 99999));
+    profile_.WriteString(keys::kWindowPos, keys::Word(keys::Key::WindowPos), text);
+}
+
+// ---- Closing ------------------------------------------------------------------------------------
+
+void CHostDlg::closeEvent(QCloseEvent* event)
+{
+    if (!closeReady_) {
+        inCloseEvent_ = true;
+        BeginClose();
+        inCloseEvent_ = false;
+    }
+    // Closes now when the controller let the window go at once; else FinishClose closes it.
+    event->setAccepted(closeReady_);
+}
+
+void CHostDlg::BeginClose()
+{
+    if (closing_)
+        return;
+    closing_ = true;
+    emit CloseBegun();
+    if (alerts_)
+        alerts_->Dismiss();
+    if (splash_)
+        FinishSplash();
+    if (!controller_) {
+        FinishClose();
+        return;
+    }
+    if (isVisible())
+        SavePosition();
+    // Voice: a voice call still active ends here, before the station stops.
+    if (controller_->Busy())
+        closeWaiting_ = true;
+    else
+        controller_->RequestClose();
+}
+
+void CHostDlg::FinishClose()
+{
+    if (closeReady_)
+        return;
+    closeReady_ = true;
+    if (!inCloseEvent_ && isVisible())
+        close();
+    emit Closed();
+}
+
+}  // namespace quintar

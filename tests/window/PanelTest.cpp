@@ -1,0 +1,229 @@
+// The main window as drawn: every control at its place with its text, the menu, the title, the
+// lamps, the keys it ignores, the description's mouse filter and the saved position.
+#include <QFontMetrics>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QTest>
+
+#include "WindowFixture.h"
+
+namespace windowtest {
+namespace {
+
+struct Expected {
+    int id;
+    QRect rect;
+    const char* text;  // the static's text after start-up
+};
+// The panel's design, in client pixels below the menu bar.
+const Expected kDesign[] = {
+    {1014, {11, 4, 363, 56}, "Radio Status"},
+    {1018, {23, 23, 81, 25}, nullptr},
+    {1026, {113, 23, 50, 25}, nullptr},
+    {1015, {210, 19, 56, 16}, "Model"},
+    {1016, {269, 19, 95, 16}, ""},
+    {1019, {269, 35, 45, 16}, ""},
+    {1028, {11, 60, 363, 98}, "Connection Status"},
+    {1029, {26, 79, 56, 16}, "User Name"},
+    {1030, {86, 79, 95, 16}, ""},
+    {1031, {209, 79, 56, 16}, "IP Address"},
+    {1032, {269, 79, 95, 16}, ""},
+    {1048, {86, 96, 279, 39}, nullptr},
+    {1034, {26, 137, 69, 16}, "Session Time"},
+    {1036, {101, 137, 93, 16}, ""},
+};
+
+TEST_F(WindowTest, panelHasEveryControlAtItsRectangleInA390x214ClientArea)
+{
+    OpenWindow();
+    EXPECT_EQ(window->size(), QSize(390, 214));
+    QWidget* panel = window->findChild<QWidget*>(QStringLiteral("panel"));
+    ASSERT_NE(panel, nullptr);
+    QMenuBar* bar = window->findChild<QMenuBar*>();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(panel->y(), bar->height());
+    EXPECT_GE(panel->height(), 158);  // the lower frame's bottom edge
+    for (const Expected& e : kDesign) {
+        QWidget* w = window->findChild<QWidget*>(QStringLiteral("id%1").arg(e.id));
+        ASSERT_NE(w, nullptr) << e.id;
+        EXPECT_EQ(w->parentWidget(), panel) << e.id;
+        EXPECT_EQ(w->geometry(), e.rect) << e.id;
+        EXPECT_TRUE(w->isVisible()) << e.id;
+        if (e.text) {
+            auto* s = qobject_cast<CStaticEx*>(w);
+            ASSERT_NE(s, nullptr) << e.id << " is a label or frame";
+            EXPECT_EQ(s->text(), QString::fromLatin1(e.text)) << e.id;
+        }
+    }
+    EXPECT_NE(Find<QPlainTextEdit>(1048), nullptr);
+    EXPECT_TRUE(Find<QPlainTextEdit>(1048)->isReadOnly());
+    EXPECT_EQ(Button(1018)->iconSize(), QSize(77, 23));
+    EXPECT_EQ(Button(1026)->iconSize(), QSize(44, 21));
+    EXPECT_FALSE(Lit(1018));
+    EXPECT_FALSE(Lit(1026));
+    EXPECT_TRUE(SaveScreenshot(*window, window->devicePixelRatioF() > 1 ? "window-stopped@2x" : "window-stopped"));
+}
+
+// Each label, and each value at its widest, fits its box in the panel font.
+TEST_F(WindowTest, everyPanelTextFitsItsBox)
+{
+    OpenWindow();
+    window->grab();  // drawn once, with the fonts the controls build when they are drawn
+    const struct {
+        int id;
+        const char* text;
+        bool bold;
+    } texts[] = {
+        {1015, "Model", false},       {1029, "User Name", false}, {1031, "IP Address", false},
+        {1034, "Session Time", false}, {1016, "Dunmore", false},  {1016, "Unknown", false},
+        {1019, "ONAIR", true},        {1032, "255.255.255.255", false}, {1036, "0:00:00 / 0:00:00", false},
+        {1036, "2:00:00 / 2:00:00", false}, {1036, "Unlimited", false},
+    };
+    for (const auto& t : texts) {
+        CStaticEx* s = Static(t.id);
+        QFont f = s->font();
+        if (t.bold) {
+            EXPECT_TRUE(f.bold()) << t.id;
+        }
+        const QFontMetrics m(f);
+        EXPECT_LE(m.horizontalAdvance(QString::fromLatin1(t.text)), s->width()) << t.text;
+        EXPECT_LE(m.height(), s->height() + 1) << t.text;
+    }
+    EXPECT_EQ(Static(1015)->font().pixelSize(), window->font().pixelSize());
+    EXPECT_GE(window->font().pixelSize(), 10) << "legible";
+}
+
+TEST_F(WindowTest, menuHasItsTextsMnemonicsIdsAndStates)
+{
+    OpenWindow();
+    QMenuBar* bar = window->findChild<QMenuBar*>();
+    ASSERT_NE(bar, nullptr);
+    const QList<QAction*> menus = bar->actions();
+    ASSERT_EQ(menus.size(), 3);
+    EXPECT_EQ(menus[0]->text(), "Control (&C)");
+    EXPECT_EQ(menus[1]->text(), "Radio (&R)");
+    EXPECT_EQ(menus[2]->text(), "Help (&H)");
+
+    struct Item {
+        const char* id;  // empty: a separator
+        const char* text;
+        bool enabled;
+    };
+    const std::vector<std::vector<Item>> expected = {
+        {{"id32771", "ON (&N)", true}, {"id32772", "OFF (&F)", false}, {"", "", true}, {"id32773", "Setup (&S)...", true}},
+        {{"id32774", "Power Switch (&W)", true}},
+        {{"id32775", "Help Topics (&H)", true}, {"", "", true}, {"id32776", "About Quintar (&A)...", true}},
+    };
+    for (int m = 0; m < 3; ++m) {
+        const QList<QAction*> items = menus[m]->menu()->actions();
+        ASSERT_EQ(items.size(), static_cast<qsizetype>(expected[m].size())) << m;
+        for (std::size_t i = 0; i < expected[m].size(); ++i) {
+            const Item& e = expected[m][i];
+            QAction* a = items[static_cast<qsizetype>(i)];
+            if (!*e.id) {
+                EXPECT_TRUE(a->isSeparator());
+                continue;
+            }
+            EXPECT_EQ(a->objectName(), e.id);
+            EXPECT_EQ(a->text(), e.text);
+            EXPECT_EQ(a->isEnabled(), e.enabled) << e.id;
+        }
+    }
+    // Setup is present and enabled, and choosing it does nothing yet.
+    Action(32773)->trigger();
+    EXPECT_FALSE(window->Controller().Running());
+}
+
+TEST_F(WindowTest, titleCarriesEachOptionInItsOrder)
+{
+    const struct {
+        quintar::HostOptions options;
+        const char* title;
+    } cases[] = {
+        {{false, false}, "Radio Host Program"},
+        {{true, false}, "Radio Host Program -EDM"},
+        {{false, true}, "Radio Host Program -ELM"},
+        {{true, true}, "Radio Host Program -EDM -ELM"},
+    };
+    for (const auto& c : cases) {
+        OpenWindow(c.options);
+        EXPECT_EQ(window->windowTitle(), c.title);
+        window.reset();
+    }
+}
+
+TEST_F(WindowTest, escapeAndEnterLeaveTheWindowOpen)
+{
+    OpenWindow();
+    window->activateWindow();
+    Button(1026)->setFocus();
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    QTest::keyClick(Button(1026), Qt::Key_Return);
+    QTest::keyClick(Button(1026), Qt::Key_Enter);
+    PumpFor(50);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->Controller().Busy());
+    EXPECT_FALSE(window->Controller().Running()) << "Enter must not press CONTROL";
+}
+
+TEST_F(WindowTest, descriptionIgnoresMouseClicksWhileTheWindowIsActive)
+{
+    OpenWindow();
+    window->activateWindow();
+    ASSERT_TRUE(PumpUntil([&] { return window->isActiveWindow(); }, 2000));
+    auto* d = Find<QPlainTextEdit>(1048);
+    d->setPlainText(QStringLiteral("Night operator, remote site"));
+    Button(1018)->setFocus();
+    QTest::mouseClick(d->viewport(), Qt::LeftButton, {}, QPoint(10, 8));
+    QTest::mouseDClick(d->viewport(), Qt::LeftButton, {}, QPoint(10, 8));
+    QTest::mouseClick(d->viewport(), Qt::RightButton, {}, QPoint(10, 8));
+    EXPECT_FALSE(d->hasFocus());
+    EXPECT_FALSE(d->textCursor().hasSelection());
+    EXPECT_TRUE(Button(1018)->hasFocus());
+}
+
+// "%05d%05d": top, then left.
+TEST_F(WindowTest, savedPositionIsRestoredAndWrittenAtClose)
+{
+    stationtest::WriteSettings(*profile, settings);
+    ASSERT_TRUE(profile->WriteString("WindowPos", "Vexa", "0012300045"));
+    window = std::make_unique<CHostDlg>(*profile, quintar::HostOptions{}, BuiltHelpFile());
+    window->Open(0);
+    ASSERT_TRUE(PumpUntil([&] { return window->isVisible(); }, 5000));
+    EXPECT_EQ(window->frameGeometry().topLeft(), QPoint(45, 123));
+
+    window->move(67, 89);
+    window->close();
+    ASSERT_TRUE(PumpUntil([&] { return !window->isVisible(); }, 5000));
+    EXPECT_EQ(profile->GetString("WindowPos", "Vexa", ""), "0008900067");
+}
+
+TEST_F(WindowTest, positionAtTheCornerOrOfAnotherLengthOrOffTheDesktopIsIgnored)
+{
+    // Where the platform puts a window nobody placed.
+    OpenWindow();
+    const QPoint unplaced = window->frameGeometry().topLeft();
+    window.reset();
+    ASSERT_NE(unplaced, QPoint(0, 0));
+
+    const QRect desktop = QGuiApplication::primaryScreen()->virtualGeometry();
+    char offDesktop[16];
+    std::snprintf(offDesktop, sizeof offDesktop, "%05d%05d", desktop.y() + desktop.height(), 45);
+    const std::vector<std::string> cases = {"0000000000", "0012300000", "00123000450", "001230004", "abcdeabcde",
+                                            offDesktop};
+    for (const std::string& saved : cases) {
+        stationtest::WriteSettings(*profile, settings);
+        ASSERT_TRUE(profile->WriteString("WindowPos", "Vexa", saved));
+        window = std::make_unique<CHostDlg>(*profile, quintar::HostOptions{}, BuiltHelpFile());
+        window->Open(0);
+        ASSERT_TRUE(PumpUntil([&] { return window->isVisible(); }, 5000));
+        EXPECT_EQ(window->frameGeometry().topLeft(), unplaced) << saved;
+        EXPECT_EQ(window->size(), QSize(390, 214)) << saved;
+        window.reset();
+    }
+}
+
+}  // namespace
+}  // namespace windowtest

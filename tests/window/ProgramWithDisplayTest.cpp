@@ -1,0 +1,222 @@
+// The real program with its window on a virtual X display, driven as a user would: the Control
+// menu starts the station, a TCP client logs in, the Help menu opens About and the help, and a
+// stop signal closes it all with the log's END line. Pictures of each go into the build folder.
+#include <QImage>
+
+#include <unistd.h>
+
+#include <csignal>
+#include <fstream>
+
+#include "WindowFixture.h"
+
+namespace windowtest {
+namespace {
+
+using stationtest::Program;
+
+// Menu titles in the window's own coordinates (the menu bar's first line).
+constexpr int kMenuY = 10;
+constexpr int kControlMenuX = 30;
+constexpr int kHelpMenuX = 158;
+
+class ProgramWithDisplay : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        xvfb = std::make_unique<Program>("/usr/bin/Xvfb", QStringList{"-displayfd", "1", "-screen", "0", "1024x768x24",
+                                                                      "-nolisten", "tcp", "-nolisten", "unix"});
+        // Abstract sockets only: nothing left in /tmp/.X11-unix.
+        ASSERT_TRUE(xvfb->Start());
+        ASSERT_TRUE(xvfb->WaitForOutput("\n", 15000)) << "Xvfb did not start: " << xvfb->Err();
+        display = ":" + QString::fromStdString(xvfb->Out()).trimmed();
+        runtime = dir.Path() / "runtime";
+        std::filesystem::create_directories(runtime);
+        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+    }
+
+    QStringList Environment() const
+    {
+        return {"DISPLAY=" + display, QString::fromStdString("XDG_RUNTIME_DIR=" + runtime.string()),
+                "QUINTAR_LISTEN_ADDRESS=127.0.0.1", "LSAN_OPTIONS=suppressions=" WINDOW_LSAN_SUPPRESSIONS};
+    }
+
+    // Runs xdotool with the arguments; its standard output.
+    std::string XDo(QStringList arguments)
+    {
+        Program xdo("/usr/bin/xdotool", arguments, Environment());
+        EXPECT_TRUE(xdo.Run({}, 10000)) << arguments.join(' ').toStdString();
+        return xdo.Out();
+    }
+
+    // The id of the visible window whose title is `title` exactly, once there is one.
+    std::string WaitForWindow(const QString& title, int timeoutMs = 10000)
+    {
+        std::string id;
+        PumpUntil(
+            [&] {
+                id = XDo({"search", "--onlyvisible", "--name", "^" + title + "$"});
+                id = id.substr(0, id.find('\n'));
+                return !id.empty();
+            },
+            timeoutMs);
+        return id;
+    }
+
+    bool WindowGone(const QString& title)
+    {
+        return PumpUntil([&] { return XDo({"search", "--onlyvisible", "--name", "^" + title + "$"}).empty(); }, 10000);
+    }
+
+    QImage Shot(const std::string& window)
+    {
+        const std::string file = (dir.Path() / "shot.png").string();
+        Program shot(XSHOT_PROGRAM, {QString::fromStdString(window), QString::fromStdString(file)}, Environment());
+        EXPECT_TRUE(shot.Run({}, 10000));
+        EXPECT_EQ(shot.ExitStatus(), 0) << shot.Err();
+        return QImage(QString::fromStdString(file));
+    }
+
+    // A picture of the window once it has stopped changing (and, given `before`, differs from it).
+    QImage SettledShot(const std::string& window, const QImage& before = {})
+    {
+        QImage last = Shot(window), now;
+        PumpUntil(
+            [&] {
+                now = Shot(window);
+                const bool settled = now == last && (before.isNull() || now != before);
+                last = now;
+                return settled;
+            },
+            10000);
+        return now;
+    }
+
+    bool Save(const QImage& image, const std::string& name)
+    {
+        std::filesystem::create_directories(ScreenshotDir());
+        return image.save(QString::fromStdString((ScreenshotDir() / ("program-" + name + ".png")).string()));
+    }
+
+    std::size_t VisibleWindowsOfTheProgram()
+    {
+        return stationtest::Count(XDo({"search", "--onlyvisible", "--classname", "quintar"}), "\n");
+    }
+
+    // Opens the menu whose title is at `x` with a click and chooses an item by its mnemonic, once
+    // the menu is up.
+    void ClickMenu(const std::string& window, int x, const char* key)
+    {
+        const std::size_t before = VisibleWindowsOfTheProgram();
+        XDo({"mousemove", "--window", QString::fromStdString(window), QString::number(x), QString::number(kMenuY),
+             "click", "1"});
+        ASSERT_TRUE(PumpUntil([&] { return VisibleWindowsOfTheProgram() > before; }, 10000)) << "the menu opens";
+        XDo({"key", key});
+    }
+
+    std::unique_ptr<Program> xvfb;
+    QString display;
+    std::filesystem::path runtime;
+};
+
+TEST_F(ProgramWithDisplay, startsFromTheControlMenuServesAClientAndEndsCleanlyOnSigterm)
+{
+    settings.users = {{"op1", "Secret!1", "Night operator, remote site", 0}};
+    StartRadio();
+    stationtest::WriteSettings(*profile, settings);
+    Program host({"--profile", QString::fromStdString(profileFile.string())}, Environment());
+    ASSERT_TRUE(host.Start());
+
+    const std::string main = WaitForWindow("Radio Host Program");
+    ASSERT_FALSE(main.empty()) << host.Err();
+    const QImage stopped = SettledShot(main);
+    EXPECT_EQ(stopped.size(), QSize(390, 214));
+    EXPECT_TRUE(Save(stopped, "stopped"));
+
+    ClickMenu(main, kControlMenuX, "n");  // Control > ON
+    const std::string started = "- START - Successful COM1, Socket:" + std::to_string(settings.tcpPort) + ".";
+    ASSERT_TRUE(PumpUntil([&] { return Log().find(started) != std::string::npos; }, 15000)) << Log() << host.Err();
+    ASSERT_TRUE(radio->WaitReceived("AI2;", 5000));
+    const QImage running = SettledShot(main, stopped);
+    EXPECT_NE(running, stopped) << "the lamps and the model show";
+
+    stationtest::Client client;
+    ASSERT_TRUE(client.Connect(static_cast<unsigned>(settings.tcpPort), 5000));
+    ASSERT_TRUE(client.LogIn("op1", "Secret!1", 5000));
+    ASSERT_TRUE(PumpUntil([&] { return Log().find("LOGIN op1 Password OK.") != std::string::npos; }, 5000));
+    const QImage client_in = SettledShot(main, running);
+    EXPECT_TRUE(Save(client_in, "running"));
+
+    ClickMenu(main, kHelpMenuX, "a");  // Help > About Quintar
+    const std::string about = WaitForWindow("About Quintar");
+    ASSERT_FALSE(about.empty());
+    const QImage aboutShot = SettledShot(about);
+    EXPECT_EQ(aboutShot.size(), QSize(594, 225));
+    EXPECT_TRUE(Save(aboutShot, "about"));
+    XDo({"key", "Escape"});
+    ASSERT_TRUE(WindowGone("About Quintar"));
+
+    ClickMenu(main, kHelpMenuX, "h");  // Help > Help Topics
+    const std::string help = WaitForWindow("Quintar Help");
+    ASSERT_FALSE(help.empty()) << host.Err();
+    EXPECT_TRUE(Save(SettledShot(help), "help"));
+
+    host.Signal(SIGTERM);
+    ASSERT_TRUE(host.WaitForExit(15000));
+    EXPECT_TRUE(host.ExitedNormally());
+    EXPECT_EQ(host.ExitStatus(), 0) << host.Err();
+    const std::string log = Log();
+    EXPECT_EQ(stationtest::Count(log, "- END - End VEXA."), 1u) << log;
+    EXPECT_LT(log.find(started), log.find("- END - End VEXA."));
+    client.Close();
+}
+
+TEST_F(ProgramWithDisplay, secondCopyWithTheSameProfileEndsSilentlyWithoutAWindow)
+{
+    stationtest::WriteSettings(*profile, settings);
+    Program first({"--profile", QString::fromStdString(profileFile.string())}, Environment());
+    ASSERT_TRUE(first.Start());
+    ASSERT_FALSE(WaitForWindow("Radio Host Program").empty());
+
+    Program second({"--profile", QString::fromStdString(profileFile.string())}, Environment());
+    ASSERT_TRUE(second.Run({}, 15000));
+    EXPECT_EQ(second.ExitStatus(), 0);
+    EXPECT_EQ(second.Err(), "");
+    EXPECT_EQ(second.Out(), "");
+    EXPECT_EQ(stationtest::Count(XDo({"search", "--onlyvisible", "--name", "^Radio Host Program$"}), "\n"), 1u)
+        << "one main window";
+
+    first.Signal(SIGINT);
+    ASSERT_TRUE(first.WaitForExit(15000));
+    EXPECT_EQ(first.ExitStatus(), 0);
+}
+
+TEST_F(ProgramWithDisplay, profileThatIsNotAProfileIsRefusedWithAMessageAndStatus1)
+{
+    std::filesystem::create_directories(profileFile);  // a folder where the profile should be
+    Program host({"--profile", QString::fromStdString(profileFile.string())}, Environment());
+    ASSERT_TRUE(host.Start());
+    const std::string box = WaitForWindow("Quintar");
+    ASSERT_FALSE(box.empty()) << host.Err();
+    EXPECT_TRUE(Save(SettledShot(box), "profile-refused"));
+    XDo({"key", "Return"});
+    ASSERT_TRUE(host.WaitForExit(10000));
+    EXPECT_EQ(host.ExitStatus(), 1);
+}
+
+TEST(ProgramWithoutDisplay, saysSoSuggestsHeadlessAndExits2)
+{
+    Program host(QStringList{});
+    ASSERT_TRUE(host.Run({}, 10000));
+    EXPECT_EQ(host.ExitStatus(), 2);
+    EXPECT_EQ(host.Err(), "quintar: no display to open the window on; run the station with --headless (see --help)\n");
+
+    Program unreachable(QStringList{}, QStringList{"DISPLAY=:9999"});
+    ASSERT_TRUE(unreachable.Run({}, 10000));
+    EXPECT_EQ(unreachable.ExitStatus(), 2);
+    EXPECT_NE(unreachable.Err().find("--headless"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace windowtest

@@ -1,0 +1,374 @@
+// The panel following the station: a start from the menu, the lamps, ONAIR, a client's
+// connection, login and departure, the busy state, a close during a start, the start failure's
+// message box and the access log's alert.
+#include <fstream>
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "WindowFixture.h"
+
+namespace windowtest {
+namespace {
+
+using StartResult = StationController::StartResult;
+
+QColor TextColour(CStaticEx* s)
+{
+    return s->palette().color(QPalette::Active, QPalette::WindowText);
+}
+QColor BackColour(CStaticEx* s)
+{
+    return s->palette().color(QPalette::Button);
+}
+
+TEST_F(WindowTest, startFromTheMenuShowsModelLitControlLampAndSwapsOnAndOff)
+{
+    StartRadio();
+    OpenWindow();
+    QSignalSpy finished(&window->Controller(), &StationController::StartFinished);
+    StartFromMenu();
+    ASSERT_EQ(finished.count(), 1);
+    EXPECT_EQ(finished.first().first().value<StartResult>(), StartResult::Started);
+    EXPECT_EQ(Static(1016)->text(), "Corrin");
+    EXPECT_TRUE(Lit(1026));
+    EXPECT_FALSE(Action(32771)->isEnabled());
+    EXPECT_TRUE(Action(32772)->isEnabled());
+    EXPECT_TRUE(Action(32773)->isEnabled());
+    EXPECT_TRUE(Action(32774)->isEnabled());
+    EXPECT_TRUE(Button(1026)->isEnabled());
+    EXPECT_TRUE(window->isEnabled());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_NE(Log().find("- START - Successful COM1, Socket:" + std::to_string(settings.tcpPort) + "."), std::string::npos);
+
+    Action(32772)->trigger();
+    ASSERT_TRUE(PumpUntil([&] { return !window->Controller().Running() && !window->Controller().Busy(); }, 10000));
+    EXPECT_FALSE(Lit(1026));
+    EXPECT_FALSE(Lit(1018));
+    EXPECT_EQ(Static(1016)->text(), "");
+    EXPECT_TRUE(Action(32771)->isEnabled());
+    EXPECT_FALSE(Action(32772)->isEnabled());
+    EXPECT_NE(Log().find("- END - End VEXA."), std::string::npos);
+}
+
+TEST_F(WindowTest, controlButtonStartsAStoppedStationAndStopsARunningOne)
+{
+    StartRadio();
+    OpenWindow();
+    QTest::mouseClick(Button(1026), Qt::LeftButton);
+    ASSERT_TRUE(PumpUntil([&] { return window->Controller().Running() && Lit(1026) && !window->Controller().Busy(); }, 10000));
+    QTest::mouseClick(Button(1026), Qt::LeftButton);
+    ASSERT_TRUE(PumpUntil([&] { return !window->Controller().Running() && !window->Controller().Busy(); }, 10000));
+    EXPECT_FALSE(Lit(1026));
+    EXPECT_EQ(stationtest::Count(Log(), "- END - End VEXA."), 1u);
+}
+
+TEST_F(WindowTest, powerLampFollowsTheRadioAndPowerOnAsksForDcAndIf)
+{
+    radiosim::Options dunmore;
+    dunmore.id = 19;  // the model that takes the DC read
+    StartRadio(dunmore);
+    OpenWindow({true, false});
+    StartFromMenu();
+    EXPECT_EQ(Static(1016)->text(), "Dunmore");
+    ASSERT_TRUE(PumpUntil([&] { return Lit(1018); }, 5000)) << "the radio reports itself on";
+    EXPECT_TRUE(radio->WaitReceived("DC;", 5000));
+    EXPECT_TRUE(radio->WaitReceived("IF;", 5000));
+
+    radio->SetPower(0);  // as the radio's own switch would; the next poll reads it
+    ASSERT_TRUE(PumpUntil([&] { return !Lit(1018); }, 5000));
+    EXPECT_FALSE(window->Controller().RadioPowerOn());
+    EXPECT_TRUE(SaveScreenshot(*window, "window-running-radio-off"));
+
+    radio->ClearReceived();
+    QTest::mouseClick(Button(1018), Qt::LeftButton);  // switch on
+    EXPECT_TRUE(radio->WaitReceived("PS1;", 5000));
+    ASSERT_TRUE(PumpUntil([&] { return Lit(1018); }, 5000));
+    EXPECT_TRUE(radio->WaitReceived("DC;", 5000));
+    EXPECT_TRUE(radio->WaitReceived("IF;", 5000));
+
+    radio->ClearReceived();
+    Action(32774)->trigger();  // the menu's Power Switch: off
+    EXPECT_TRUE(radio->WaitReceived("PS0;", 5000));
+    EXPECT_TRUE(PumpUntil([&] { return !Lit(1018); }, 5000));
+}
+
+// The desktop's dark theme: the texts take its colours, the lamps bring their own dark plate.
+TEST_F(WindowTest, panelFollowsADarkThemeAndItsLampsStayLegible)
+{
+    const QPalette light = QApplication::palette();
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
+    dark.setColor(QPalette::WindowText, QColor(0xe8, 0xe8, 0xe8));
+    dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+    dark.setColor(QPalette::Text, QColor(0xe8, 0xe8, 0xe8));
+    dark.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::ButtonText, QColor(0xe8, 0xe8, 0xe8));
+    dark.setColor(QPalette::Mid, QColor(0x70, 0x70, 0x70));
+    QApplication::setPalette(dark);
+    struct Restore {
+        QPalette p;
+        ~Restore() { QApplication::setPalette(p); }
+    } restore{light};
+
+    StartRadio();
+    OpenWindow();
+    StartFromMenu();
+    ASSERT_TRUE(PumpUntil([&] { return Lit(1018); }, 5000));
+    EXPECT_EQ(TextColour(Static(1015)), QColor(0xe8, 0xe8, 0xe8));
+    const QImage shot = window->grab().toImage();
+    EXPECT_TRUE(SaveScreenshot(*window, "window-dark-theme"));
+    // The POWER lamp's lit green and the plate's light label against the dark plate.
+    const QPoint button = Button(1018)->mapTo(window.get(), QPoint(0, 0));
+    const qreal r = shot.devicePixelRatio();
+    auto at = [&](QPoint p) { return QColor(shot.pixel(int(p.x() * r), int(p.y() * r))); };
+    const QColor lamp = at(button + QPoint(2 + 65, 1 + 11));  // the lamp's centre (the icon sits 2, 1 in)
+    EXPECT_GT(lamp.green(), 150);
+    EXPECT_LT(lamp.red(), 150);
+}
+
+TEST_F(WindowTest, onAirShowsWhiteOnRedWhileTransmittingAndNothingOtherwise)
+{
+    StartRadio();
+    OpenWindow();
+    StartFromMenu();
+    CStaticEx* onAir = Static(1019);
+    EXPECT_EQ(onAir->text(), "");
+    EXPECT_TRUE(onAir->font().bold());
+
+    radio->Inject("TX0;");
+    ASSERT_TRUE(PumpUntil([&] { return onAir->text() == "ONAIR"; }, 5000));
+    EXPECT_EQ(TextColour(onAir), QColor(255, 255, 255));
+    EXPECT_EQ(BackColour(onAir), QColor(255, 0, 0));
+    const QImage drawn = onAir->grab().toImage();
+    EXPECT_EQ(QColor(drawn.pixel(1, 1)), QColor(255, 0, 0)) << "the red shows";
+    EXPECT_TRUE(SaveScreenshot(*window, "window-onair"));
+
+    radio->Inject("RX;");
+    ASSERT_TRUE(PumpUntil([&] { return onAir->text().isEmpty(); }, 5000));
+    EXPECT_EQ(TextColour(onAir), QApplication::palette().color(QPalette::WindowText));
+    EXPECT_EQ(BackColour(onAir), QApplication::palette().color(QPalette::Button));
+}
+
+TEST_F(WindowTest, clientConnectingLoggingInAndLeavingFillsAndEmptiesThePanel)
+{
+    settings.users = {{"op1", "Secret!1", "Night operator, remote site", 0}};
+    StartRadio();
+    OpenWindow();
+    StartFromMenu();
+
+    stationtest::Client client;
+    ASSERT_TRUE(client.Connect(static_cast<unsigned>(settings.tcpPort), 5000));
+    ASSERT_TRUE(PumpUntil([&] { return Static(1032)->text() == "127.0.0.1"; }, 5000));
+    EXPECT_EQ(Static(1030)->text(), "");
+
+    ASSERT_TRUE(client.LogIn("op1", "Secret!1", 5000));
+    ASSERT_TRUE(PumpUntil([&] { return Static(1030)->text() == "op1"; }, 5000));
+    EXPECT_EQ(Static(1032)->text(), "127.0.0.1");
+    EXPECT_EQ(Find<QPlainTextEdit>(1048)->toPlainText(), "Night operator, remote site");
+    EXPECT_EQ(Static(1036)->text(), "Unlimited");
+    EXPECT_TRUE(SaveScreenshot(*window, "window-client"));
+
+    client.Close();
+    ASSERT_TRUE(PumpUntil([&] { return Static(1030)->text().isEmpty(); }, 5000));
+    EXPECT_EQ(Static(1032)->text(), "");
+    EXPECT_EQ(Find<QPlainTextEdit>(1048)->toPlainText(), "");
+    EXPECT_EQ(Static(1036)->text(), "");
+}
+
+TEST_F(WindowTest, limitedSessionShowsElapsedAndLimit)
+{
+    testsupport::FakeClock clock;
+    struct ClockGuard {
+        explicit ClockGuard(brenlow::Clock* c) { CBrenlow::SetClock(c); }
+        ~ClockGuard() { CBrenlow::SetClock(nullptr); }
+    } guard(&clock);
+    settings.users = {{"op1", "pw", "", 0}};
+    settings.sessionMinutes = 10;
+    StartRadio();
+    OpenWindow();
+    StartFromMenu();
+    stationtest::Client client;
+    ASSERT_TRUE(client.Connect(static_cast<unsigned>(settings.tcpPort), 5000));
+    ASSERT_TRUE(client.LogIn("op1", "pw", 5000));
+    ASSERT_TRUE(PumpUntil([&] { return Static(1030)->text() == "op1"; }, 5000));
+    EXPECT_EQ(Static(1036)->text(), "") << "nothing while no time has passed";
+
+    // 5 minutes 7 seconds, in steps the idle limit allows, with something sent after each.
+    auto shows = [&](int elapsed) {
+        return QStringLiteral("0:%1:%2 / 0:10:00").arg(elapsed / 60, 2, 10, QLatin1Char('0')).arg(elapsed % 60, 2, 10, QLatin1Char('0'));
+    };
+    for (int step = 1; step <= 12; ++step) {
+        clock.Advance(25000);
+        ASSERT_TRUE(PumpUntil([&] { return Static(1036)->text() == shows(25 * step); }, 5000)) << step;
+        ASSERT_TRUE(client.Send("@@ST;"));
+        ASSERT_TRUE(client.ReadUntil("001000;", 5000));
+    }
+    clock.Advance(7000);
+    EXPECT_TRUE(PumpUntil([&] { return Static(1036)->text() == "0:05:07 / 0:10:00"; }, 5000)) << Static(1036)->text().toStdString();
+    client.Close();
+    ASSERT_TRUE(PumpUntil([&] { return Static(1030)->text().isEmpty(); }, 5000));
+    window.reset();
+}
+
+// A radio slow to answer keeps the start waiting for the identity long enough to act during it.
+radiosim::Options SlowRadio()
+{
+    radiosim::Options slow;
+    slow.delayMs = 300;
+    return slow;
+}
+
+TEST_F(WindowTest, windowIsDisabledWithTheWaitCursorWhileAStartRunsAndRefusesCommands)
+{
+    StartRadio(SlowRadio());
+    OpenWindow();
+    struct Seen {
+        bool busy = false;
+        bool enabled = true;
+        bool waitCursor = false;
+        bool controlClickIgnored = false;
+    } seen;
+    int busyCount = 0;
+    QObject scope;
+    QObject::connect(&window->Controller(), &StationController::BusyChanged, &scope, [&](bool busy) {
+        if (!busy || busyCount++ > 0)
+            return;
+        // Seen by the user at the first moment of the busy state.
+        QMetaObject::invokeMethod(
+            &scope,
+            [&] {
+                seen.busy = window->Controller().Busy();
+                seen.enabled = window->isEnabled();
+                const QCursor* c = QGuiApplication::overrideCursor();
+                seen.waitCursor = c && c->shape() == Qt::WaitCursor;
+                QTest::mouseClick(Button(1026), Qt::LeftButton);
+                Action(32772)->trigger();
+                seen.controlClickIgnored = window->Controller().Busy();
+            },
+            Qt::QueuedConnection);
+    });
+    Action(32771)->trigger();
+    ASSERT_TRUE(PumpUntil([&] { return window->Controller().Running() && !window->Controller().Busy(); }, 10000));
+    PumpFor(50);
+    EXPECT_EQ(busyCount, 1);
+    ASSERT_TRUE(seen.busy) << "looked during the start";
+    EXPECT_FALSE(seen.enabled);
+    EXPECT_TRUE(seen.waitCursor);
+    EXPECT_TRUE(seen.controlClickIgnored);
+    EXPECT_TRUE(window->Controller().Running()) << "the clicks during the start stopped nothing";
+    EXPECT_TRUE(window->isEnabled());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(stationtest::Count(Log(), "- END -"), 0u);
+}
+
+TEST_F(WindowTest, closeAskedForDuringAStartEndsInACleanStopWithTheEndLine)
+{
+    StartRadio(SlowRadio());
+    OpenWindow();
+    QSignalSpy closed(window.get(), &CHostDlg::Closed);
+    bool asked = false;
+    bool askedWhileBusy = false;
+    QObject scope;
+    QObject::connect(&window->Controller(), &StationController::BusyChanged, &scope, [&](bool busy) {
+        if (busy && !asked) {
+            asked = true;
+            QMetaObject::invokeMethod(
+                window.get(),
+                [&] {
+                    askedWhileBusy = window->Controller().Busy();
+                    window->close();
+                },
+                Qt::QueuedConnection);
+        }
+    });
+    Action(32771)->trigger();
+    ASSERT_TRUE(PumpUntil([&] { return closed.count() == 1; }, 15000));
+    EXPECT_TRUE(askedWhileBusy) << "the close came during the start";
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(window->Controller().Running());
+    const std::string log = Log();
+    const std::size_t start = log.find("- START - Successful");
+    const std::size_t end = log.find("- END - End VEXA.");
+    ASSERT_NE(start, std::string::npos) << log;
+    ASSERT_NE(end, std::string::npos) << log;
+    EXPECT_LT(start, end);
+    EXPECT_EQ(stationtest::Count(log, "- END - End VEXA."), 1u);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(WindowTest, closingWhileRunningStopsTheStationOnceAndSavesThePosition)
+{
+    StartRadio();
+    OpenWindow();
+    StartFromMenu();
+    QSignalSpy closed(window.get(), &CHostDlg::Closed);
+    window->close();
+    ASSERT_TRUE(PumpUntil([&] { return closed.count() == 1; }, 10000));
+    EXPECT_EQ(stationtest::Count(Log(), "- END - End VEXA."), 1u);
+    EXPECT_EQ(profile->GetString("WindowPos", "Vexa", "").size(), 10u);
+    window.reset();
+    EXPECT_EQ(stationtest::Count(Log(), "- END - End VEXA."), 1u);
+}
+
+TEST_F(WindowTest, undetectedRadioShowsTheErrorBoxOwnedByTheWindow)
+{
+    radiosim::Options silent;
+    silent.silent = true;
+    StartRadio(silent);
+    OpenWindow();
+    Action(32771)->trigger();
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(PumpUntil([&] { return (box = OpenMessageBox("errorMessage")) != nullptr; }, 10000));
+    EXPECT_EQ(box->windowTitle(), "Error!");
+    EXPECT_EQ(box->icon(), QMessageBox::Warning);
+    EXPECT_EQ(box->parentWidget(), window.get());
+    EXPECT_EQ(box->text(), " An unknown device is connected to COM1, or the Baud rate in this software does not mutch in "
+                           "the Transceiver.\n Check the status of COM1.\n");
+    EXPECT_TRUE(SaveScreenshot(*box, "error-not-detected"));
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_TRUE(PumpUntil([&] { return OpenMessageBox("errorMessage") == nullptr; }, 5000));
+    EXPECT_FALSE(window->Controller().Running());
+    EXPECT_TRUE(Action(32771)->isEnabled());
+}
+
+// The access log's folder is a file: the start's line cannot be written, and neither can the
+// session thread's line for the client; the thread waits in its box until the operator answers.
+TEST_F(WindowTest, accessLogAlertsShowAStopBoxAndHoldTheSessionThreadUntilAnswered)
+{
+    StartRadio();
+    stationtest::WriteSettings(*profile, settings);
+    std::filesystem::remove_all(logFolder);
+    { std::ofstream(logFolder) << "not a folder"; }
+    window = std::make_unique<CHostDlg>(*profile, quintar::HostOptions{}, BuiltHelpFile());
+    window->Open(0);
+    Action(32771)->trigger();
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(PumpUntil([&] { return (box = OpenMessageBox("alertMessage")) != nullptr; }, 10000));
+    EXPECT_EQ(box->icon(), QMessageBox::Critical);
+    EXPECT_TRUE(box->text().startsWith("VEXA Log:File Open Error!!")) << box->text().toStdString();
+    EXPECT_TRUE(box->text().contains(QString::fromStdString(logFolder.string()))) << "the file it tried";
+    EXPECT_TRUE(PumpUntil([&] { return window->Controller().Running() && !window->Controller().Busy(); }, 10000))
+        << "the window goes on while the box is up";
+    EXPECT_TRUE(SaveScreenshot(*box, "alert-log"));
+    box->close();
+    ASSERT_TRUE(PumpUntil([&] { return OpenMessageBox("alertMessage") == nullptr; }, 5000));
+
+    stationtest::Client client;
+    ASSERT_TRUE(client.Connect(static_cast<unsigned>(settings.tcpPort), 5000));
+    ASSERT_TRUE(PumpUntil([&] { return (box = OpenMessageBox("alertMessage")) != nullptr; }, 10000));
+    ASSERT_TRUE(client.Send("UID:x;"));
+    EXPECT_FALSE(client.ReadUntil("UID:", 300)) << "the session thread waits for the operator";
+    box->close();
+    EXPECT_TRUE(client.ReadUntil("UID:OK;", 5000));
+    client.Close();
+    // Closing the host lets a thread still waiting in a box go.
+    window->close();
+    ASSERT_TRUE(PumpUntil([&] { return !window->isVisible(); }, 15000));
+}
+
+}  // namespace
+}  // namespace windowtest

@@ -1,0 +1,93 @@
+// The window tests' fixture and helpers, and their main: one offscreen application per process.
+#include "WindowFixture.h"
+
+#include <QDir>
+
+namespace windowtest {
+
+std::filesystem::path ScreenshotDir()
+{
+    return WINDOW_SCREENSHOT_DIR;
+}
+
+bool SaveScreenshot(QWidget& widget, const std::string& name)
+{
+    std::filesystem::create_directories(ScreenshotDir());
+    const QString file = QString::fromStdString((ScreenshotDir() / (name + ".png")).string());
+    return widget.grab().save(file);
+}
+
+QString BuiltHelpFile()
+{
+    return QStringLiteral(QUINTAR_HELP_FILE);
+}
+
+QMessageBox* OpenMessageBox(const char* objectName)
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible() && box->objectName() == QLatin1String(objectName))
+            return box;
+    return nullptr;
+}
+
+void WindowTest::SetUp()
+{
+    CBrenlow::SetListenAddress("127.0.0.1");
+    profileFile = dir.Path() / "Quintar.ini";
+    logFolder = dir.Path() / "log";
+    profile = std::make_unique<quintar::SettingsProfile>(QString::fromStdString(profileFile.string()));
+    settings.tcpPort = static_cast<int>(stationtest::FreeTcpPort());
+    settings.logFolder = logFolder;
+    settings.device = (dir.Path() / "no-such-tty").string();
+}
+
+void WindowTest::TearDown()
+{
+    window.reset();
+    for (QWidget* w : QApplication::topLevelWidgets())
+        w->deleteLater();
+    PumpFor(10);
+    radio.reset();
+    CBrenlow::SetListenAddress("0.0.0.0");
+    CBrenlow::SetComPortPath(static_cast<unsigned>(settings.comPort),
+                             quintar::keys::DefaultComDevice(settings.comPort).c_str());
+}
+
+radiosim::RadioSim& WindowTest::StartRadio(radiosim::Options options)
+{
+    radio = std::make_unique<radiosim::RadioSim>(options);
+    EXPECT_TRUE(radio->Start());
+    settings.device = radio->SlavePath();
+    return *radio;
+}
+
+CHostDlg& WindowTest::OpenWindow(quintar::HostOptions options, QString helpFile)
+{
+    stationtest::WriteSettings(*profile, settings);
+    window = std::make_unique<CHostDlg>(*profile, options, helpFile);
+    window->Open(0);
+    EXPECT_TRUE(PumpUntil([&] { return window->isVisible(); }, 5000));
+    window->activateWindow();
+    EXPECT_TRUE(PumpUntil([&] { return window->isActiveWindow(); }, 5000));
+    return *window;
+}
+
+void WindowTest::StartFromMenu()
+{
+    Action(32771)->trigger();
+    ASSERT_TRUE(PumpUntil([&] { return window->Controller().Running() && Lit(1026) && !window->Controller().Busy(); }, 10000));
+    ASSERT_TRUE(PumpUntil([&] { return radio->Received().find("AI2;") != std::string::npos; }, 5000));
+    PumpFor(50);
+}
+
+}  // namespace windowtest
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    // Widgets are drawn offscreen unless the caller chose a platform.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}

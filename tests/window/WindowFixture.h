@@ -1,0 +1,87 @@
+// The fixture of the window tests: a real profile file and log folder, the simulated radio on a
+// pseudo-terminal, and the station's main window on the offscreen platform, with its controls
+// found by object name and pictures of it written into the build folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QString>
+
+#include <filesystem>
+#include <ostream>
+#include <memory>
+#include <string>
+
+#include "Brenlow.h"
+#include "HostDlg.h"
+#include "HostHelp.h"
+#include "ProfileKeys.h"
+#include "RadioSim.h"
+#include "SettingsProfile.h"
+#include "StationController.h"
+#include "StationTestSupport.h"
+#include "StyledControls.h"
+#include "TestSupport.h"
+
+// Readable values in the tests' failure messages.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace windowtest {
+
+using quintar::CHostDlg;
+using quintar::StationController;
+using stationtest::PumpFor;
+using stationtest::PumpUntil;
+
+// Where the tests write their pictures.
+std::filesystem::path ScreenshotDir();
+// Writes the widget's picture as <name>.png into the screenshot folder; false if that failed.
+bool SaveScreenshot(QWidget& widget, const std::string& name);
+
+// The compiled help the build made.
+QString BuiltHelpFile();
+
+// The message box of `objectName` that is open now, or null.
+QMessageBox* OpenMessageBox(const char* objectName);
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    radiosim::RadioSim& StartRadio(radiosim::Options options = {});
+    // Writes the settings, makes the window and opens it without holding the splash.
+    CHostDlg& OpenWindow(quintar::HostOptions options = {}, QString helpFile = BuiltHelpFile());
+
+    // Starts the station from the Control menu and waits until the radio's answers to the start's
+    // reads have been shown.
+    void StartFromMenu();
+
+    template <class T>
+    T* Find(int id) const
+    {
+        return window->findChild<T*>(QStringLiteral("id%1").arg(id));
+    }
+    CStaticEx* Static(int id) const { return Find<CStaticEx>(id); }
+    QAction* Action(int id) const { return Find<QAction>(id); }
+    QPushButton* Button(int id) const { return Find<QPushButton>(id); }
+    bool Lit(int buttonId) const { return Button(buttonId)->property("lit").toBool(); }
+    std::string Log() const { return stationtest::ReadLog(logFolder); }
+
+    testsupport::TempDir dir;
+    std::filesystem::path profileFile;
+    std::filesystem::path logFolder;
+    stationtest::StationSettings settings;
+    std::unique_ptr<quintar::SettingsProfile> profile;
+    std::unique_ptr<radiosim::RadioSim> radio;
+    std::unique_ptr<CHostDlg> window;
+};
+
+}  // namespace windowtest

@@ -69,8 +69,10 @@ std::optional<std::string> FromTerminal(const std::string& prompt, std::string& 
     hidden.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     hidden.c_lflag |= ECHONL;
     std::string line;
-    bool ok = ::write(fd, prompt.data(), prompt.size()) == static_cast<ssize_t>(prompt.size()) &&
-              ::tcsetattr(fd, TCSAFLUSH, &hidden) == 0;
+    // Echo goes off before the prompt shows: a password typed the moment it appears must be
+    // neither shown nor flushed away by the change.
+    bool ok = ::tcsetattr(fd, TCSAFLUSH, &hidden) == 0 &&
+              ::write(fd, prompt.data(), prompt.size()) == static_cast<ssize_t>(prompt.size());
     ok = ok && ReadLine(fd, line, false);
     ::tcsetattr(fd, TCSAFLUSH, &g_ttySaved);
     ::signal(SIGINT, previousInt);

@@ -47,11 +47,14 @@ QString ResolveProfileFile(const QString& profileOption, const QString& environm
 
 const char* HostUsage()
 {
-    return "usage: quintar --headless [--profile FILE] [-EDM] [-ELM] [--verbose]\n"
+    return "usage: quintar [--profile FILE] [-EDM] [-ELM]\n"
+           "       quintar --headless [--profile FILE] [-EDM] [-ELM] [--verbose]\n"
            "       quintar setup [--profile FILE] COMMAND ...\n"
            "       quintar --help | --version\n"
            "\n"
            "Modes:\n"
+           "  (none)           the station's window: start and stop it from its Control menu; needs a\n"
+           "                   display (without one: a line on standard error and exit status 2)\n"
            "  --headless       start the station without a window and serve until SIGINT, SIGTERM, SIGHUP\n"
            "                   or SIGQUIT; each stops the station cleanly (the log's END line).\n"
            "                   The line \"- START - Successful COMn, Socket:p.\" on standard output says\n"
@@ -76,6 +79,8 @@ const char* HostUsage()
            "  QUINTAR_DATA_DIR        the station's data folder (the voice engine's files)\n"
            "                          (default: ~/.local/share/Talvern/Quintar)\n"
            "\n"
+           "Exit status (window): 0 closed (also a second copy on the same profile, which ends at once),\n"
+           "  1 the profile is unusable, 2 no display or an unknown option.\n"
            "Exit status (headless):\n"
            "  0  stopped by a signal\n"
            "  1  start failed (serial port, radio, TCP port), the profile is missing or unusable, or\n"

@@ -52,6 +52,8 @@ constexpr Row kRows[] = {
      "file mode: the caller hears this WAV file instead of a sound device; empty: devices"},
     {Id::RecordFile, Host(kVoiceSection, "Record File"), Kind::File, 0, 0, {}, 0, "", "record-file", "WAV",
      "file mode: what the caller says is recorded to this WAV file"},
+    {Id::WindowPosition, Library(Key::WindowPos), Kind::Text, 0, 0, {}, 0, "", nullptr, nullptr,
+     "where the window was last"},
 };
 
 constexpr bool RowsInIdOrder()

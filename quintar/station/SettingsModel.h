@@ -35,6 +35,7 @@ enum class Id {
     PlaybackDevice,
     PlayFile,
     RecordFile,
+    WindowPosition,  // the window's, "%05d%05d" top and left; not the operator's to set
 };
 
 enum class Kind {

@@ -111,12 +111,16 @@ void RestoreEchoAndExit(int signal)
 // One line from the terminal with echo off; nothing when there is no terminal.
 std::optional<std::string> ReadHidden(int fd, const char* prompt)
 {
-    if (::write(fd, prompt, std::strlen(prompt)) < 0)
-        return std::nullopt;
+    // Echo goes off before the prompt shows: a password typed the moment it appears must be
+    // neither shown nor flushed away by the change.
     termios hidden = g_ttySaved;
     hidden.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     hidden.c_lflag |= ECHONL;
     ::tcsetattr(fd, TCSAFLUSH, &hidden);
+    if (::write(fd, prompt, std::strlen(prompt)) < 0) {
+        ::tcsetattr(fd, TCSAFLUSH, &g_ttySaved);
+        return std::nullopt;
+    }
     std::string line;
     char c = 0;
     bool complete = false;

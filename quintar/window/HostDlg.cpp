@@ -25,7 +25,7 @@
 #include "Artwork.h"
 #include "HostHelp.h"
 #include "PanelLayout.h"
-#include "ProfileKeys.h"
+#include "SettingsModel.h"
 #include "SettingsProfile.h"
 #include "StyledControls.h"
 #include "Utilities.h"
@@ -188,6 +188,7 @@ CHostDlg::CHostDlg(SettingsProfile& profile, HostOptions options, QString helpFi
 CHostDlg::~CHostDlg()
 {
     delete splash_;
+    voice_.reset();
     controller_.reset();  // stops a station still running
     if (alerts_)
         CBrenlow::SetAlertSink(nullptr);
@@ -220,8 +221,12 @@ void CHostDlg::Open(int splashMs)
 
     setWindowTitle(QString::fromStdString(WindowTitle(options_)));
 
-    // Voice: the voice library is loaded here when GetVoiceEnableOS() reports support, before
-    // the splash goes (the voice calls come with their own change).
+    // Voice: the library loads with the first question whether voice works here; switched on but
+    // unavailable is said once, and the station runs on without it.
+    voice_ = std::make_unique<VoiceCalls>(*controller_, profile_, StationDataFolder() + QStringLiteral("/voice"));
+    connect(voice_.get(), &VoiceCalls::Notice, this, &CHostDlg::ShowNotice);
+    if (settings::ReadInt(profile_, settings::Id::Voice) != 0 && !GetVoiceEnableOS())
+        ShowNotice(QStringLiteral("Voice calls are switched on but unavailable here: ") + VoiceCalls::UnavailableReason());
 
     if (splashMs <= 0)
         FinishSplash();
@@ -422,11 +427,15 @@ void CHostDlg::SetBusyLook(bool busy)
         setEnabled(true);
         QGuiApplication::restoreOverrideCursor();
     }
-    if (!busy && closeWaiting_) {
-        closeWaiting_ = false;
-        // After the command that was busy has returned.
-        QMetaObject::invokeMethod(this, [this] { controller_->RequestClose(); }, Qt::QueuedConnection);
-    }
+}
+
+// The voice calls' messages: application message boxes with an OK button and no icon.
+void CHostDlg::ShowNotice(const QString& text)
+{
+    auto* box = new QMessageBox(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("voiceMessage"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void CHostDlg::ShowError(const QString& caption, const QString& text)
@@ -494,7 +503,7 @@ bool CHostDlg::eventFilter(QObject* watched, QEvent* event)
 // "%05d%05d": top, then left, of the window's frame on the desktop.
 void CHostDlg::RestorePosition()
 {
-    const QString saved = QString::fromStdString(profile_.GetString(keys::kWindowPos, keys::Word(keys::Key::WindowPos), ""));
+    const QString saved = QString::fromStdString(settings::ReadText(profile_, settings::Id::WindowPosition));
     if (saved.size() != 10)
         return;
     bool topOk = false, leftOk = false;
@@ -513,7 +522,8 @@ void CHostDlg::SavePosition()
     const QPoint at = frameGeometry().topLeft();
     char text[16];
     std::snprintf(text, sizeof text, "%05d%05d", std::clamp(at.y(), 0, 99999), std::clamp(at.x(), 0, 99999));
-    profile_.WriteString(keys::kWindowPos, keys::Word(keys::Key::WindowPos), text);
+    profile_.WriteString(settings::SectionOf(settings::Id::WindowPosition), settings::KeyOf(settings::Id::WindowPosition),
+                         text);
 }
 
 // ---- Closing ------------------------------------------------------------------------------------
@@ -545,11 +555,9 @@ void CHostDlg::BeginClose()
     }
     if (isVisible())
         SavePosition();
-    // Voice: a voice call still active ends here, before the station stops.
-    if (controller_->Busy())
-        closeWaiting_ = true;
-    else
-        controller_->RequestClose();
+    // The controller ends a voice call and the station in the teardown's order, after a start
+    // under way has ended.
+    controller_->RequestClose();
 }
 
 void CHostDlg::FinishClose()

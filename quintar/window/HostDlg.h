@@ -14,6 +14,7 @@
 #include "AboutDlg.h"
 #include "HostOptions.h"
 #include "StationController.h"
+#include "VoiceCalls.h"
 
 class CStaticEx;
 class QAction;
@@ -95,6 +96,7 @@ private:
     void ShowOnAir(bool on);
     void SetBusyLook(bool busy);
     void ShowError(const QString& caption, const QString& text);
+    void ShowNotice(const QString& text);
     void ShowHelp(int context);
     void ShowAbout();
     void FinishSplash();
@@ -110,6 +112,7 @@ private:
     std::unique_ptr<HostHelp> help_;
     std::unique_ptr<WindowAlerts> alerts_;  // the library's alerts, while the window is open
     std::unique_ptr<StationController> controller_;
+    std::unique_ptr<VoiceCalls> voice_;
 
     QMenuBar* menuBar_ = nullptr;
     QWidget* panel_ = nullptr;
@@ -124,7 +127,6 @@ private:
 
     bool busyLook_ = false;
     bool closing_ = false;      // the close path has begun
-    bool closeWaiting_ = false; // a close waits for a start or stop to end
     bool closeReady_ = false;   // the controller let the window go
     bool inCloseEvent_ = false;
 };

@@ -50,7 +50,7 @@ void WindowTest::TearDown()
     radio.reset();
     CBrenlow::SetListenAddress("0.0.0.0");
     CBrenlow::SetComPortPath(static_cast<unsigned>(settings.comPort),
-                             quintar::keys::DefaultComDevice(settings.comPort).c_str());
+                             ("/dev/ttyS" + std::to_string(settings.comPort - 1)).c_str());
 }
 
 radiosim::RadioSim& WindowTest::StartRadio(radiosim::Options options)

@@ -19,7 +19,7 @@
 #include "Brenlow.h"
 #include "HostDlg.h"
 #include "HostHelp.h"
-#include "ProfileKeys.h"
+#include "SettingsModel.h"
 #include "RadioSim.h"
 #include "SettingsProfile.h"
 #include "StationController.h"

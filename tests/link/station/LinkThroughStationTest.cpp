@@ -269,6 +269,10 @@ TEST_F(Station, waitsHalfAMinuteWhileAnotherClientHoldsTheStation)
     ASSERT_TRUE(other.ConnectAndGreet(tcpPort, kPatienceMs));
     ASSERT_TRUE(other.Send("UID:op1;PWD:pw1;"));
     ASSERT_NE(other.ReadUntil("@@UE1;", kPatienceMs).find("PWD:OK;>@@UE1;"), std::string::npos);
+    // The login line may follow the reply to the client by a moment.
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return AccessLog().find("LOGIN op1 Password OK.") != std::string::npos; },
+                                       kPatienceMs))
+        << AccessLog();
     const std::string logBefore = AccessLog();
 
     auto link = StartLink({"-u", "op1"});

@@ -50,6 +50,7 @@ std::vector<KeyRef> AllKeys() {
 
 const std::vector<KeyRef> kAllKeys = AllKeys();
 std::filesystem::path file;
+unsigned long saves = 0;
 
 std::string FileBytes() {
     std::ifstream in(file, std::ios::binary);
@@ -140,7 +141,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         settings.sync();
         qtSaves = settings.status() == QSettings::NoError;
     }
-    const std::vector<std::string> qtAfter = QtReadAll(copy);
+    // Read from a path Qt has not seen: a QSettings of the copy's own path would be answered from
+    // the writer's memory, not from what it wrote.
+    const QString fresh = QString::fromStdString(file.string() + ".qt." + std::to_string(++saves));
+    std::filesystem::rename(copy.toStdString(), fresh.toStdString());
+    const std::vector<std::string> qtAfter = QtReadAll(fresh);
+    std::filesystem::remove(fresh.toStdString());
 
     const bool written = target.isInt ? profile.WriteInt(target.section, target.key, number)
                                       : profile.WriteString(target.section, target.key, value);

@@ -2,6 +2,7 @@
 // file is created, then one "HH:MM:SS text" line per entry, every line ended with CR LF.
 // Each entry opens, appends and closes the file; one lock keeps entries of two threads whole.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -87,15 +88,13 @@ void CBrenlow::VexaLogAdd(const char* text) {
     std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d ", t.tm_hour, t.tm_min, t.tm_sec);
     const std::string line = stamp + Escaped(text) + "\r\n";
 
-    bool opened = false;
-    std::string detail;
+    std::string detail;  // why the entry is lost; empty once it is written
     if (pathLength > 0 && static_cast<std::size_t>(pathLength) < sizeof path) {
         std::lock_guard<std::mutex> g(logLock);
         const bool existed = FileExist(path) != 0;
         // Readable by the owner and the operators' group, not by everyone: it names users and addresses.
         int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0640);
         if (fd >= 0) {
-            opened = true;
             std::string out;
             if (!existed) {
                 char date[48];
@@ -106,7 +105,17 @@ void CBrenlow::VexaLogAdd(const char* text) {
                 out += "#Fields: time c-ip cs-method user log\r\n";
             }
             out += line;
-            WriteAll(fd, out);
+            struct stat before {};
+            const bool sized = ::fstat(fd, &before) == 0;
+            if (!WriteAll(fd, out)) {
+                detail = std::string("cannot write ") + path + ": " + std::strerror(errno);
+                // A full disk (or a size limit) takes part of a line: it is taken back, so the file
+                // keeps whole lines, and a file this entry created goes, so the next one has its header.
+                if (!existed)
+                    ::unlink(path);
+                else if (sized)
+                    static_cast<void>(::ftruncate(fd, before.st_size));
+            }
             ::close(fd);
         } else {
             detail = std::string("cannot open ") + path + ": " + std::strerror(errno);
@@ -115,6 +124,6 @@ void CBrenlow::VexaLogAdd(const char* text) {
         detail = "the log folder's path is too long: " + folder;
     }
     // Outside the lock: the host may hold this thread in its message for as long as it likes.
-    if (!opened)
+    if (!detail.empty())
         if (brenlow::AlertSink* sink = brenlow::State().alert.load()) sink->Alert(kOpenError, detail.c_str());
 }

@@ -121,8 +121,14 @@ Program::Program(const std::string& executable, QStringList arguments, QStringLi
                          [&](std::string_view name) { return entry.substr(0, name.size()) == name; }))
             env_.emplace_back(entry);
     }
-    for (const QString& pair : extraEnvironment)
-        env_.push_back(pair.toStdString());
+    // An extra entry replaces an inherited one of the same name.
+    for (const QString& pair : extraEnvironment) {
+        const std::string entry = pair.toStdString();
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        env_.erase(std::remove_if(env_.begin(), env_.end(), [&](const std::string& e) { return e.rfind(name, 0) == 0; }),
+                   env_.end());
+        env_.push_back(entry);
+    }
 }
 
 void Program::LimitFileSize(long bytes)

@@ -19,6 +19,9 @@
 namespace stationtest {
 namespace {
 
+// Upper bounds only: the voice library starts slowly under the sanitizers.
+constexpr int kPatienceMs = 20000;
+
 #if QUINTAR_VOICE_TESTS
 
 // Whether a SIP listener holds the TCP port on 127.0.0.1 (nothing else of the station uses it).
@@ -65,15 +68,15 @@ protected:
             arguments, QStringList{"QUINTAR_LISTEN_ADDRESS=127.0.0.1",
                                    "QUINTAR_DATA_DIR=" + QString::fromStdString((dir.Path() / "data").string())});
         EXPECT_TRUE(host->Start());
-        EXPECT_TRUE(host->WaitForOutput(ReadyLine(), 15000)) << host->Err();
+        EXPECT_TRUE(host->WaitForOutput(ReadyLine(), kPatienceMs)) << host->Err();
         return host;
     }
 
     std::unique_ptr<Client> LogIn()
     {
         auto client = std::make_unique<Client>();
-        EXPECT_TRUE(client->Connect(static_cast<unsigned>(settings.tcpPort), 5000));
-        EXPECT_TRUE(client->LogIn("op1", "pw1", 5000)) << client->Received();
+        EXPECT_TRUE(client->Connect(static_cast<unsigned>(settings.tcpPort), kPatienceMs));
+        EXPECT_TRUE(client->LogIn("op1", "pw1", kPatienceMs)) << client->Received();
         return client;
     }
 
@@ -97,12 +100,12 @@ TEST_F(VoiceHost, loggedInClientIsToldAndACallIsAnsweredWithAudioBothWays)
     auto host = StartHost(true);
     EXPECT_FALSE(SipListening(sipPort)) << "no call may be answered without a logged-in client";
     auto client = LogIn();
-    EXPECT_TRUE(client->ReadUntil("@@VE1;", 5000)) << client->Received();
-    ASSERT_TRUE(PumpUntil([&] { return SipListening(sipPort); }, 5000));
+    EXPECT_TRUE(client->ReadUntil("@@VE1;", kPatienceMs)) << client->Received();
+    ASSERT_TRUE(PumpUntil([&] { return SipListening(sipPort); }, kPatienceMs));
 
     // sipp sends back what it hears: the station's tone, recorded again, has gone both ways.
     auto first = Call("uac_wait_bye.xml", "first.log");
-    ASSERT_TRUE(PumpUntil([&] { return HeardSeconds() >= 1.5; }, 15000)) << first->Output().toStdString();
+    ASSERT_TRUE(PumpUntil([&] { return HeardSeconds() >= 1.5; }, kPatienceMs)) << first->Output().toStdString();
     EXPECT_NEAR(voicetest::AnalyseWav(QString::fromStdString(recordFile)).hz, 1000, 80);
 
     // A second caller while the first is held is refused as busy.
@@ -113,15 +116,15 @@ TEST_F(VoiceHost, loggedInClientIsToldAndACallIsAnsweredWithAudioBothWays)
     // The client's disconnection drops the call (the caller gets its BYE) and ends voice.
     client->Close();
     EXPECT_EQ(first->Wait(15000), 0) << "the held call was not ended: " << first->Output().toStdString();
-    EXPECT_TRUE(PumpUntil([&] { return !SipListening(sipPort); }, 5000));
+    EXPECT_TRUE(PumpUntil([&] { return !SipListening(sipPort); }, kPatienceMs));
 
     // The next login starts afresh: its first call is answered, not refused as a second one.
     auto again = LogIn();
-    EXPECT_TRUE(again->ReadUntil("@@VE1;", 5000)) << again->Received();
-    ASSERT_TRUE(PumpUntil([&] { return SipListening(sipPort); }, 5000));
+    EXPECT_TRUE(again->ReadUntil("@@VE1;", kPatienceMs)) << again->Received();
+    ASSERT_TRUE(PumpUntil([&] { return SipListening(sipPort); }, kPatienceMs));
     auto third = Call("uac_wait_bye.xml", "third.log");
     const double before = HeardSeconds();
-    EXPECT_TRUE(PumpUntil([&] { return HeardSeconds() > before + 1.0 || third->Finished(); }, 15000));
+    EXPECT_TRUE(PumpUntil([&] { return HeardSeconds() > before + 1.0 || third->Finished(); }, kPatienceMs));
     EXPECT_FALSE(third->Finished()) << "refused: " << third->Output().toStdString();
 
     host->Signal(SIGTERM);
@@ -139,7 +142,7 @@ TEST_F(VoiceHost, voiceOffOffersNothingAndListensNowhere)
     auto host = StartHost(false);
     auto client = LogIn();
     client->Send("@@ST;");
-    ASSERT_TRUE(client->ReadUntil("@@ST", 5000));
+    ASSERT_TRUE(client->ReadUntil("@@ST", kPatienceMs));
     EXPECT_EQ(client->Received().find("@@VE"), std::string::npos) << client->Received();
     EXPECT_FALSE(SipListening(sipPort));
     host->Signal(SIGTERM);
@@ -158,9 +161,9 @@ TEST_F(VoiceHost, sipPortHeldByAnotherProgramIsSaidAndNotOffered)
     auto host = StartHost(true);
     auto client = LogIn();
     client->Send("@@ST;");
-    ASSERT_TRUE(client->ReadUntil("@@ST", 5000));
+    ASSERT_TRUE(client->ReadUntil("@@ST", kPatienceMs));
     EXPECT_EQ(client->Received().find("@@VE1;"), std::string::npos) << "voice offered though it cannot listen";
-    EXPECT_TRUE(PumpUntil([&] { return host->Err().find("another program uses SIP port") != std::string::npos; }, 5000))
+    EXPECT_TRUE(PumpUntil([&] { return host->Err().find("another program uses SIP port") != std::string::npos; }, kPatienceMs))
         << host->Err();
     ::close(holder);
     host->Signal(SIGTERM);

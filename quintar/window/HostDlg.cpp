@@ -28,6 +28,7 @@
 #include "SettingsProfile.h"
 #include "StyledControls.h"
 #include "Utilities.h"
+#include "SetupDlg.h"
 #include "WindowAlerts.h"
 #include "WindowParts.h"
 
@@ -408,7 +409,25 @@ void CHostDlg::ShowAbout()
     about->open();
 }
 
-void CHostDlg::OnSetup() {}
+// The Setup dialog, at any time, also while the station runs: the station reads its serial and
+// TCP settings at the next start, the library the others as it needs them.
+void CHostDlg::OnSetup()
+{
+    if (setup_) {
+        setup_->activateWindow();
+        return;
+    }
+    auto* setup = new CSetupDlg(profile_, this);
+    setup->setAttribute(Qt::WA_DeleteOnClose);
+    connect(setup, &CSetupDlg::HelpRequested, this, &CHostDlg::HelpRequested);
+    setup_ = setup;
+    setup->open();
+}
+
+CSetupDlg* CHostDlg::SetupDialog() const
+{
+    return setup_;
+}
 
 // ---- Keyboard and mouse ------------------------------------------------------------------------
 

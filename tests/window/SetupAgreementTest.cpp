@@ -20,6 +20,7 @@ struct Input {
     bool accepted;     // what both must do
     const char* kept;  // what an accepted input is stored as, when not the text itself
 };
+void PrintTo(const Input& c, std::ostream* os) { *os << c.name; }
 
 const Input kInputs[] = {
     {"tcpPortLowest", Field::TcpPort, "1024", true, nullptr},

@@ -320,6 +320,7 @@ struct OutOfRange {
     const char* shown;  // the list's text or the edit's; "" for no entry
     QVariant saved;
 };
+void PrintTo(const OutOfRange& c, std::ostream* os) { *os << c.name; }
 
 const OutOfRange kOutOfRange[] = {
     {"comPort25", "Setting/COM Port", 25, 1003, "", 1},
@@ -394,6 +395,7 @@ struct PortEdit {
     bool okEnabled;
     const char* afterLeaving;
 };
+void PrintTo(const PortEdit& c, std::ostream* os) { *os << c.name; }
 
 const PortEdit kPortEdits[] = {
     {"below1024", "1023", false, "50000"},  {"lowest", "1024", true, "1024"},

@@ -244,6 +244,7 @@ struct Refusal {
     const char* text;
     int focus;
 };
+void PrintTo(const Refusal& c, std::ostream* os) { *os << c.name; }
 
 const Refusal kRefusals[] = {
     {"idWithBlank", "two words", "Pw!ok", "userIdCheck", "User ID Check", " There are invalid character(s) in User ID.", 1042},

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -440,22 +441,37 @@ int CDrisko::GetLocalIP(char* text)
 {
     if (!text)
         return 0;
-    CopyAddress(text, "127.0.0.1");
     ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0)
+    if (getifaddrs(&list) != 0) {
+        CopyAddress(text, "127.0.0.1");
         return 1;
-    for (ifaddrs* it = list; it; it = it->ifa_next) {
-        if (!it->ifa_addr || it->ifa_addr->sa_family != AF_INET || (it->ifa_flags & IFF_LOOPBACK))
-            continue;
-        char address[INET_ADDRSTRLEN];
-        const auto* in = reinterpret_cast<const sockaddr_in*>(it->ifa_addr);
-        if (inet_ntop(AF_INET, &in->sin_addr, address, sizeof address)) {
-            CopyAddress(text, address);
-            break;
-        }
     }
+    ChooseLocalIP(list, text);
     freeifaddrs(list);
     return 1;
+}
+
+void CDrisko::ChooseLocalIP(const ifaddrs* list, char* text)
+{
+    enum Rank { kUsable, kLinkLocal, kDown, kNone };
+    Rank best = kNone;
+    CopyAddress(text, "127.0.0.1");
+    for (const ifaddrs* it = list; it; it = it->ifa_next) {
+        if (!it->ifa_addr || it->ifa_addr->sa_family != AF_INET || (it->ifa_flags & IFF_LOOPBACK))
+            continue;
+        const in_addr address = reinterpret_cast<const sockaddr_in*>(it->ifa_addr)->sin_addr;
+        const std::uint32_t host = ntohl(address.s_addr);
+        if ((host >> 24) == 127 || host == 0)
+            continue;  // a loopback address on another interface is no better than 127.0.0.1
+        const Rank rank = !(it->ifa_flags & IFF_UP) ? kDown : (host >> 16) == 0xA9FE ? kLinkLocal : kUsable;
+        if (rank >= best)
+            continue;
+        char dotted[INET_ADDRSTRLEN];
+        if (inet_ntop(AF_INET, &address, dotted, sizeof dotted)) {
+            CopyAddress(text, dotted);
+            best = rank;
+        }
+    }
 }
 
 bool CDrisko::WaitEvent(int timeoutMs)

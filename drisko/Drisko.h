@@ -4,6 +4,8 @@
 // and never waits for the client: what the client has not taken yet waits in a bounded queue.
 #pragma once
 
+struct ifaddrs;
+
 class CDrisko {
 public:
     CDrisko();
@@ -34,6 +36,11 @@ public:
     int GetClientExist();                // non-zero while a client is connected
     int GetClientIP(char* text);         // dotted address, at most 24 characters and a NUL
     int GetLocalIP(char* text);          // this computer's address, at most 24 characters and a NUL
+    // The address GetLocalIP shows, from the interface list getifaddrs gives: the one a remote
+    // client would most likely use. The first IPv4 address of an interface that is up, neither a
+    // loopback nor link-local (169.254.0.0/16); failing that the first link-local one, then the
+    // first of an interface that is down; "127.0.0.1" only when there is no other.
+    static void ChooseLocalIP(const ifaddrs* list, char* text);
 
     // The system's error number of the last Listen that failed (0 if none).
     int LastError() const;

@@ -3,7 +3,7 @@
 # screens). Run after changing an SVG; needs rsvg-convert (Debian package librsvg2-bin).
 set -euo pipefail
 cd "$(dirname "$0")"
-for lamp in lamp-con-off lamp-con-on lamp-power-off lamp-power-on; do
+for lamp in lamp-con-off lamp-con-on lamp-power-off lamp-power-on user-disabled; do
   rsvg-convert -z 1 -o "$lamp.png" "$lamp.svg"
   rsvg-convert -z 2 -o "$lamp@2x.png" "$lamp.svg"
 done

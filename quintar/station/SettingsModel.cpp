@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 namespace quintar::settings {
 
@@ -286,6 +288,12 @@ Refusal CheckUserId(std::string_view id)
     return CheckCredential(id, "user id", kMaxUserIdLength);
 }
 
+bool HasInvalidCredentialCharacter(std::string_view text)
+{
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return !brenlow::server::IsCredentialCharacter(static_cast<unsigned char>(c)); });
+}
+
 Refusal CheckPassword(std::string_view password)
 {
     return CheckCredential(password, "password", kMaxPasswordLength);
@@ -324,6 +332,167 @@ std::string SetCommandHelp()
             line("set com-device N PATH", "serial device of port N (default /dev/ttyS<N-1>)");
     }
     return help;
+}
+
+// ---- The Setup dialog ----------------------------------------------------------------------------
+
+namespace {
+
+// How the dialog's drop-down lists show their values; `zero` shows the value 0.
+struct ListFormat {
+    Id id;
+    const char* format;
+    const char* zero;
+};
+constexpr ListFormat kListFormats[] = {
+    {Id::ComPort, "    COM%d", nullptr},
+    {Id::ComBaud, "%8dbps", nullptr},
+    {Id::SessionTime, "%6d", "   Unlimited"},
+};
+
+const ListFormat& ListFormatOf(Id id)
+{
+    for (const ListFormat& f : kListFormats)
+        if (f.id == id)
+            return f;
+    return kListFormats[0];
+}
+
+std::vector<int> ListValues(Id id)
+{
+    const Row& row = RowOf(id);
+    if (row.kind == Kind::Choice)
+        return {row.choices.begin(), row.choices.end()};
+    std::vector<int> values;
+    for (int v = row.min; v <= row.max; ++v)
+        values.push_back(v);
+    return values;
+}
+
+}  // namespace
+
+int Normalized(Id id, int value)
+{
+    const Row& row = RowOf(id);
+    switch (row.kind) {
+    case Kind::Range:
+        return value >= row.min && value <= row.max ? value : row.intDefault;
+    case Kind::Choice:
+        return std::find(row.choices.begin(), row.choices.end(), value) != row.choices.end() ? value : row.intDefault;
+    case Kind::Switch:
+        return value != 0 ? 1 : 0;
+    default:
+        return value;
+    }
+}
+
+std::vector<std::string> ListItems(Id id)
+{
+    const ListFormat& f = ListFormatOf(id);
+    std::vector<std::string> items;
+    for (int value : ListValues(id)) {
+        if (value == 0 && f.zero) {
+            items.emplace_back(f.zero);
+            continue;
+        }
+        char text[32];
+        std::snprintf(text, sizeof text, f.format, value);
+        items.emplace_back(text);
+    }
+    return items;
+}
+
+std::optional<int> ListIndexOf(Id id, int value)
+{
+    const std::vector<int> values = ListValues(id);
+    auto at = std::find(values.begin(), values.end(), value);
+    if (at == values.end()) {
+        if (RowOf(id).kind == Kind::Range)
+            return std::nullopt;
+        at = std::find(values.begin(), values.end(), RowOf(id).intDefault);
+    }
+    return static_cast<int>(at - values.begin());
+}
+
+int ListValueAt(Id id, std::optional<int> index)
+{
+    const std::vector<int> values = ListValues(id);
+    if (!index || *index < 0 || *index >= static_cast<int>(values.size()))
+        return RowOf(id).intDefault;
+    return values[static_cast<std::size_t>(*index)];
+}
+
+std::vector<std::string> PresentSerialDevices(const std::string& devRoot)
+{
+    namespace fs = std::filesystem;
+    struct Group {
+        const char* folder;
+        const char* prefix;
+    };
+    static constexpr Group kGroups[] = {{"", "ttyS"}, {"", "ttyUSB"}, {"", "ttyACM"}, {"serial/by-id", ""}};
+    std::vector<std::string> devices;
+    for (const Group& g : kGroups) {
+        const fs::path folder = g.folder[0] ? fs::path(devRoot) / g.folder : fs::path(devRoot);
+        std::vector<std::pair<std::string, long>> found;  // name, number after the prefix (-1: none)
+        std::error_code ec;
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            const std::string_view prefix = g.prefix;
+            if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
+                continue;
+            const std::string rest = name.substr(prefix.size());
+            long number = -1;
+            if (!prefix.empty()) {
+                if (!IsDecimal(rest))
+                    continue;  // ttyS0 but not ttyStuff
+                number = std::stol(rest);
+            }
+            found.emplace_back(name, number);
+        }
+        std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+            return a.second != b.second ? a.second < b.second : a.first < b.first;
+        });
+        for (const auto& [name, number] : found)
+            devices.push_back((folder / name).string());
+    }
+    return devices;
+}
+
+SetupValues LoadSetup(brenlow::Profile& profile)
+{
+    SetupValues v;
+    v.comPort = ReadInt(profile, Id::ComPort);
+    v.baud = ReadInt(profile, Id::ComBaud);
+    v.tcpPort = ReadInt(profile, Id::TcpPort);
+    v.voice = ReadInt(profile, Id::Voice);
+    v.sessionMinutes = ReadInt(profile, Id::SessionTime);
+    v.log = ReadInt(profile, Id::Log);
+    v.logFolder = ReadText(profile, Id::LogFolder);
+    for (auto& user : LoadUsers(profile))
+        if (user)
+            v.users.insert(v.users.begin(), std::move(*user));
+    return v;
+}
+
+Entries SetupEntries(const SetupValues& v)
+{
+    Entries entries;
+    entries.push_back(MakeEntry(Id::Log, Normalized(Id::Log, v.log)));
+    entries.push_back(MakeEntry(Id::LogFolder, v.logFolder));
+    entries.push_back(MakeEntry(Id::ComPort, Normalized(Id::ComPort, v.comPort)));
+    entries.push_back(MakeEntry(Id::ComBaud, Normalized(Id::ComBaud, v.baud)));
+    entries.push_back(MakeEntry(Id::TcpPort, Normalized(Id::TcpPort, v.tcpPort)));
+    entries.push_back(MakeEntry(Id::Voice, Normalized(Id::Voice, v.voice)));
+    entries.push_back(MakeEntry(Id::SessionTime, Normalized(Id::SessionTime, v.sessionMinutes)));
+    for (int slot = 0; slot < kUserSlots; ++slot) {
+        const auto i = static_cast<std::size_t>(slot);
+        UserRecord user = i < v.users.size() ? v.users[i] : UserRecord{};
+        user.disabled = user.disabled > 0 ? 1 : 0;
+        StoreUser(entries, slot, user);
+    }
+    for (const auto& [port, device] : v.comDevices)
+        entries.push_back({kPortsSection, ComDeviceKey(port), device});
+    return entries;
 }
 
 }  // namespace quintar::settings

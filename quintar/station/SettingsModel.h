@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -123,11 +124,54 @@ UserTable LoadUsers(brenlow::Profile& profile);  // empty ids are free slots; di
 void StoreUser(Entries& entries, int slot, const UserRecord& user);  // an empty record frees the slot
 
 Refusal CheckUserId(std::string_view id);
+// Whether a text holds a character that no user id or password may hold (an empty one does not).
+bool HasInvalidCredentialCharacter(std::string_view text);
 Refusal CheckPassword(std::string_view password);
 Refusal CheckDescription(std::string_view description);
 bool SameUserId(std::string_view a, std::string_view b);  // letter case ignored, as the dialog compares
 
 // The lines of `quintar setup --help` that list the settings, from the rows.
 std::string SetCommandHelp();
+
+// ---- The Setup dialog ----------------------------------------------------------------------------
+
+// A value as it is saved: out of its range or set, the row's default; a switch is 0 or 1.
+int Normalized(Id id, int value);
+
+// The texts of the dialog's drop-down list of a Range or Choice row, one per value, leading
+// blanks included ("    COM1", "  115200bps", "   Unlimited", "     5").
+std::vector<std::string> ListItems(Id id);
+// The entry that shows a stored value. A serial port outside 1..20 shows none; any other value
+// outside the list shows the default's entry.
+std::optional<int> ListIndexOf(Id id, int value);
+// The value an entry stands for; no entry, or one beyond the list, gives the default.
+int ListValueAt(Id id, std::optional<int> index);
+
+// The serial devices present under `devRoot`: ttyS*, ttyUSB*, ttyACM* and serial/by-id/*, in
+// that order, each group sorted by name with numbers in numeric order.
+std::vector<std::string> PresentSerialDevices(const std::string& devRoot = "/dev");
+
+// Everything the Setup dialog shows and saves.
+struct SetupValues {
+    int comPort = 1;
+    int baud = 9600;
+    int tcpPort = 50000;
+    int voice = 0;
+    int sessionMinutes = 0;
+    int log = 0;
+    std::string logFolder;
+    // Top of the dialog's list first. Loading puts the used slots in reverse order (each one goes
+    // on top) and saving writes the top user to slot 000, so each save reverses the stored order;
+    // stored profiles and their operators rely on that.
+    std::vector<UserRecord> users;
+    std::map<int, std::string> comDevices;  // serial device by port number, only those to store
+};
+
+// The values as stored, unchecked: the dialog shows them by its own rules.
+SetupValues LoadSetup(brenlow::Profile& profile);
+// The whole save in the dialog's order: the log, the serial and TCP settings, voice and session
+// time, then all ten user slots (those beyond the users empty), then the serial devices. Values
+// out of range are saved as their defaults; users beyond ten are dropped.
+Entries SetupEntries(const SetupValues& values);
 
 }  // namespace quintar::settings

@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -42,6 +43,33 @@ std::optional<QString> ReadText(const QString& file, const QString& key)
     if (value.typeId() == QMetaType::QStringList)
         return value.toStringList().join(QLatin1Char(','));
     return value.toString();
+}
+
+QString Comparable(const QVariant& value)
+{
+    return value.typeId() == QMetaType::QStringList ? value.toStringList().join(QLatin1Char(',')) : value.toString();
+}
+
+// Whether the file `written` holds every key and value of `intended`, read back under another
+// name. QSettings reports success for a file its last write cut short (a full disk, a file-size
+// limit), and a reader of the same name would be served its own cache, not the file.
+bool HoldsAllOf(const QSettings& intended, const QByteArray& written)
+{
+    const QByteArray check = written + ".check";
+    if (::link(written.constData(), check.constData()) != 0 &&
+        !QFile::copy(QFile::decodeName(written), QFile::decodeName(check)))
+        return false;
+    bool same = false;
+    {
+        QSettings reread(QFile::decodeName(check), QSettings::IniFormat);
+        const QStringList keys = intended.allKeys();
+        same = reread.status() == QSettings::NoError && reread.allKeys() == keys &&
+               std::all_of(keys.begin(), keys.end(), [&](const QString& key) {
+                   return Comparable(reread.value(key)) == Comparable(intended.value(key));
+               });
+    }
+    ::unlink(check.constData());
+    return same;
 }
 
 }  // namespace
@@ -183,7 +211,7 @@ bool SettingsProfile::SaveLocked(const std::vector<Entry>& entries)
                 settings.setValue(key, QString::fromStdString(std::get<std::string>(e.value)));
         }
         settings.sync();
-        if (settings.status() != QSettings::NoError)
+        if (settings.status() != QSettings::NoError || !HoldsAllOf(settings, temp))
             return fail(QStringLiteral("cannot write %1 (disk full or not writable?)").arg(folder));
     }
     const int syncFd = ::open(temp.constData(), O_RDONLY | O_CLOEXEC);

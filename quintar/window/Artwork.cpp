@@ -3,6 +3,7 @@
 
 #include <QFont>
 #include <QPainter>
+#include <QPixmap>
 
 namespace quintar::window {
 
@@ -32,6 +33,13 @@ std::array<QIcon, 2> ControlLampImages()
 std::array<QIcon, 2> PowerLampImages()
 {
     return LampPair("power");
+}
+
+std::array<QIcon, 2> UserMarks()
+{
+    QPixmap blank(kUserMarkSize);
+    blank.fill(Qt::transparent);
+    return {QIcon(blank), QIcon(QStringLiteral(":/quintar/user-disabled.png"))};
 }
 
 QImage BannerImage(qreal devicePixelRatio, const QString& version)

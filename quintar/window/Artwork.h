@@ -1,5 +1,5 @@
 // The program's own pictures, embedded as Qt resources: the application icon, the two lamp image
-// lists and the About banner (each PNG also in a 2x size for high-DPI screens).
+// lists, the user list's marks and the About banner (each PNG also in a 2x size for high-DPI screens).
 #pragma once
 
 #include <QIcon>
@@ -19,6 +19,10 @@ QIcon ApplicationIcon();
 // Index 0 unlit, index 1 lit.
 std::array<QIcon, 2> ControlLampImages();  // "CON" beside a dark or a yellow lamp
 std::array<QIcon, 2> PowerLampImages();    // "POWER" beside a dark or a green lamp
+
+// The user list's marks, by the disabled flag: index 0 blank, index 1 a red disc with a white cross.
+inline constexpr QSize kUserMarkSize{16, 16};
+std::array<QIcon, 2> UserMarks();
 
 // The banner drawing with the version line drawn in, dark on white, at `devicePixelRatio`.
 QImage BannerImage(qreal devicePixelRatio, const QString& version);

@@ -14,7 +14,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QPainter>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -29,7 +28,9 @@
 #include "SettingsProfile.h"
 #include "StyledControls.h"
 #include "Utilities.h"
+#include "SetupDlg.h"
 #include "WindowAlerts.h"
+#include "WindowParts.h"
 
 namespace quintar {
 
@@ -37,40 +38,6 @@ using window::PanelKind;
 namespace ids = window::ids;
 
 namespace {
-
-// A group frame that is a CStaticEx, as the panel's frames always were: the static's font and
-// colours, drawn as a frame whose top line runs through the middle of its title, so that the
-// title takes no room from the controls inside.
-class PanelFrame final : public CStaticEx {
-public:
-    PanelFrame(const QString& title, QWidget* parent) : CStaticEx(title, parent)
-    {
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        CtlColor();
-        QPainter painter(this);
-        const QFontMetrics metrics(font());
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(palette().color(QPalette::Mid), 1));
-        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, metrics.height() / 2 + 0.5, -0.5, -0.5), 2, 2);
-        painter.setRenderHint(QPainter::Antialiasing, false);
-        constexpr int kIndent = 8;
-        constexpr int kGap = 2;
-        const QRect title(kIndent, 0, metrics.horizontalAdvance(text()) + 2 * kGap, metrics.height());
-        painter.fillRect(title, parentWidget()->palette().brush(QPalette::Window));
-        painter.setPen(ForeColor());
-        painter.drawText(title, Qt::AlignCenter | Qt::TextSingleLine, text());
-    }
-};
-
-// Faces tried for the panel, narrowest first; the application's own face comes last.
-constexpr const char* kPanelFaces[] = {"DejaVu Sans Condensed", "Liberation Sans Narrow", "Liberation Sans"};
-constexpr int kLargestPanelPixels = 12;
-constexpr int kSmallestPanelPixels = 8;
 
 bool PanelTextsFit(const QFont& font)
 {
@@ -146,30 +113,7 @@ void CHostDlg::OnHelpTopics()
 
 QFont CHostDlg::PanelFont()
 {
-    QFont best;
-    int bestPixels = 0;
-    QStringList faces;
-    for (const char* face : kPanelFaces)
-        faces << Latin(face);
-    faces << QApplication::font().family();
-    for (const QString& face : faces) {
-        QFont font(face);
-        if (!font.exactMatch() && face != QApplication::font().family())
-            continue;  // not installed: fontconfig would substitute something else
-        for (int pixels = kLargestPanelPixels; pixels > bestPixels && pixels >= kSmallestPanelPixels; --pixels) {
-            font.setPixelSize(pixels);
-            if (PanelTextsFit(font)) {
-                best = font;
-                bestPixels = pixels;
-                break;
-            }
-        }
-    }
-    if (bestPixels == 0) {
-        best = QFont(QApplication::font().family());
-        best.setPixelSize(kSmallestPanelPixels);
-    }
-    return best;
+    return window::FittingFont(PanelTextsFit);
 }
 
 CHostDlg::CHostDlg(SettingsProfile& profile, HostOptions options, QString helpFile, QWidget* parent)
@@ -301,7 +245,7 @@ void CHostDlg::BuildPanel()
         const QString text = Latin(c.text);
         switch (c.kind) {
         case PanelKind::Frame:
-            w = new PanelFrame(text, panel_);
+            w = new window::GroupFrame(text, panel_);
             break;
         case PanelKind::Label:
         case PanelKind::Value:
@@ -465,7 +409,25 @@ void CHostDlg::ShowAbout()
     about->open();
 }
 
-void CHostDlg::OnSetup() {}
+// The Setup dialog, at any time, also while the station runs: the station reads its serial and
+// TCP settings at the next start, the library the others as it needs them.
+void CHostDlg::OnSetup()
+{
+    if (setup_) {
+        setup_->activateWindow();
+        return;
+    }
+    auto* setup = new CSetupDlg(profile_, this);
+    setup->setAttribute(Qt::WA_DeleteOnClose);
+    connect(setup, &CSetupDlg::HelpRequested, this, &CHostDlg::HelpRequested);
+    setup_ = setup;
+    setup->open();
+}
+
+CSetupDlg* CHostDlg::SetupDialog() const
+{
+    return setup_;
+}
 
 // ---- Keyboard and mouse ------------------------------------------------------------------------
 

@@ -25,6 +25,7 @@ class QPushButton;
 namespace quintar {
 
 class SettingsProfile;
+class CSetupDlg;
 class HostHelp;
 class WindowAlerts;
 
@@ -46,6 +47,8 @@ public:
     HostHelp& Help() { return *help_; }
     // The splash while it is up, else null.
     CAboutDlg* Splash() const { return splash_; }
+    // The Setup dialog while it is open, else null.
+    CSetupDlg* SetupDialog() const;
     // The context number of the topic F1 opens now.
     int F1Context() const;
 
@@ -124,6 +127,7 @@ private:
     std::array<QIcon, 2> controlLamp_;  // unlit, lit
     std::array<QIcon, 2> powerLamp_;
     QPointer<CAboutDlg> splash_;
+    QPointer<CSetupDlg> setup_;
 
     bool busyLook_ = false;
     bool closing_ = false;      // the close path has begun

@@ -1,5 +1,5 @@
 // The profile file (keys, values, mode 0600, whole saves, several threads), the command-line
-// options, the single-instance lock and the message pump.
+// options, the single-instance lock, the message pump and the serial devices offered.
 #include <QObject>
 #include <QSettings>
 #include <QThread>
@@ -11,6 +11,7 @@
 
 #include "HostOptions.h"
 #include "InstanceLock.h"
+#include "SettingsModel.h"
 #include "StationFixture.h"
 #include "Utilities.h"
 
@@ -240,6 +241,21 @@ TEST_F(ProfileFile, lockLivesBesideTheProfileNotOnQSettingsOwnLockName)
 }
 
 // ---- Message pump --------------------------------------------------------------------------------
+
+// The serial devices a port can be given: the four families in their order, numbers in numeric
+// order, look-alikes and other devices left out.
+TEST_F(ProfileFile, serialDevicesPresentAreOfferedByFamilyInNumericOrder)
+{
+    std::filesystem::create_directories(dir.Path() / "serial" / "by-id");
+    for (const char* name : {"ttyS10", "ttyS2", "ttyS0", "ttyStuff", "ttyS", "ttyACM1", "ttyUSB0", "tty1", "null",
+                             "serial/by-id/usb-B", "serial/by-id/usb-A"})
+        std::ofstream(dir.Path() / name).put('\n');
+    const std::string root = dir.Path().string();
+    EXPECT_EQ(quintar::settings::PresentSerialDevices(root),
+              (std::vector<std::string>{root + "/ttyS0", root + "/ttyS2", root + "/ttyS10", root + "/ttyUSB0",
+                                        root + "/ttyACM1", root + "/serial/by-id/usb-A", root + "/serial/by-id/usb-B"}));
+    EXPECT_TRUE(quintar::settings::PresentSerialDevices((dir.Path() / "none").string()).empty());
+}
 
 TEST(DoEventsPump, deliversEventsPostedBeforeTheCallAndReturnsZero)
 {

@@ -246,6 +246,28 @@ TEST_F(Setup, saveThatFailsSaysWhyAndLeavesTheProfileAsItWas)
     EXPECT_EQ(beside, std::vector<std::string>{profileFile.filename().string()});
 }
 
+// The old profile fits under the limit but the grown one does not: the write is cut short part
+// way, which the save must notice rather than put the cut file in the profile's place.
+TEST_F(Setup, saveCutShortPartWayIsRefusedAndLeavesTheProfileWhole)
+{
+    WriteStartingProfile();
+    const auto before = FileBytes(profileFile);
+    ASSERT_TRUE(before);
+    QStringList args{"setup", "--profile", QString::fromStdString(profileFile.string()),
+                     "user", "add", "carol", "--description", QString(120, 'd'), "--password-stdin"};
+    Program limited(args);
+    limited.LimitFileSize(static_cast<long>(before->size()));
+    ASSERT_TRUE(limited.Run("Pw!carol\n"));
+    EXPECT_EQ(limited.ExitStatus(), 1) << limited.Err();
+    EXPECT_NE(limited.Err().find("cannot save the profile"), std::string::npos) << limited.Err();
+    EXPECT_EQ(FileBytes(profileFile), before);
+    std::vector<std::string> beside;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+        if (e.path().filename().string().starts_with(profileFile.filename().string()))
+            beside.push_back(e.path().filename().string());
+    EXPECT_EQ(beside, std::vector<std::string>{profileFile.filename().string()});
+}
+
 TEST_F(Setup, profileFromTheEnvironmentWhenNoOptionIsGiven)
 {
     Program setup({"setup", "set", "baud", "38400"}, {"QUINTAR_PROFILE=" + QString::fromStdString(profileFile.string())});

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -15,6 +17,7 @@
 #include <chrono>
 #include <cstring>
 #include <future>
+#include <deque>
 #include <map>
 #include <string>
 #include <thread>
@@ -508,6 +511,90 @@ TEST(DriskoAddress, LocalAddressIsShortDottedIPv4)
     ASSERT_LE(std::strlen(text), 24u);
     in_addr parsed{};
     EXPECT_EQ(inet_pton(AF_INET, text, &parsed), 1) << text;
+}
+
+// An interface list as getifaddrs gives it, built from rows: interface, flags, address.
+struct InterfaceRow {
+    const char* name;
+    unsigned flags;
+    int family;           // AF_INET or AF_INET6
+    const char* address;  // dotted IPv4, or null for no address
+};
+
+class InterfaceList {
+public:
+    explicit InterfaceList(const std::vector<InterfaceRow>& rows)
+    {
+        for (const InterfaceRow& row : rows) {
+            ifaddrs& node = nodes_.emplace_back();
+            node.ifa_name = const_cast<char*>(row.name);
+            node.ifa_flags = row.flags;
+            if (row.family == AF_INET6) {
+                sockaddr_in6& a = v6_.emplace_back();
+                a.sin6_family = AF_INET6;
+                a.sin6_addr = in6addr_loopback;
+                node.ifa_addr = reinterpret_cast<sockaddr*>(&a);
+            } else if (row.address) {
+                sockaddr_in& a = v4_.emplace_back();
+                a.sin_family = AF_INET;
+                inet_pton(AF_INET, row.address, &a.sin_addr);
+                node.ifa_addr = reinterpret_cast<sockaddr*>(&a);
+            }
+        }
+        for (std::size_t i = 0; i + 1 < nodes_.size(); ++i)
+            nodes_[i].ifa_next = &nodes_[i + 1];
+    }
+    InterfaceList(const InterfaceList&) = delete;  // the nodes point into the list's own storage
+    InterfaceList& operator=(const InterfaceList&) = delete;
+    const ifaddrs* Head() const { return nodes_.empty() ? nullptr : &nodes_.front(); }
+
+private:
+    std::deque<ifaddrs> nodes_;  // deques keep their elements in place as they grow
+    std::deque<sockaddr_in> v4_;
+    std::deque<sockaddr_in6> v6_;
+};
+
+constexpr unsigned kUp = IFF_UP | IFF_RUNNING;
+constexpr unsigned kLoop = IFF_UP | IFF_RUNNING | IFF_LOOPBACK;
+
+struct ChoiceCase {
+    const char* name;
+    std::vector<InterfaceRow> rows;
+    const char* shown;
+};
+
+TEST(DriskoAddress, LocalAddressIsTheOneARemoteClientWouldUse)
+{
+    const ChoiceCase cases[] = {
+        {"onlyLoopback", {{"lo", kLoop, AF_INET, "127.0.0.1"}}, "127.0.0.1"},
+        {"nothingAtAll", {}, "127.0.0.1"},
+        {"loopbackListedFirst", {{"lo", kLoop, AF_INET, "127.0.0.1"}, {"eth0", kUp, AF_INET, "192.0.2.2"}}, "192.0.2.2"},
+        {"firstOfSeveral",
+         {{"lo", kLoop, AF_INET, "127.0.0.1"}, {"eth0", kUp, AF_INET, "192.0.2.2"}, {"wlan0", kUp, AF_INET, "198.51.100.9"}},
+         "192.0.2.2"},
+        {"ipv6AndNoAddressSkipped",
+         {{"eth0", kUp, AF_INET6, nullptr}, {"tun0", kUp, AF_INET, nullptr}, {"eth1", kUp, AF_INET, "10.1.2.3"}},
+         "10.1.2.3"},
+        {"downInterfaceAfterAnUpOne",
+         {{"eth0", IFF_BROADCAST, AF_INET, "192.0.2.2"}, {"eth1", kUp, AF_INET, "198.51.100.9"}}, "198.51.100.9"},
+        {"downInterfaceRatherThanLoopback", {{"lo", kLoop, AF_INET, "127.0.0.1"}, {"eth0", 0, AF_INET, "192.0.2.2"}},
+         "192.0.2.2"},
+        {"linkLocalOnlyWithoutBetter",
+         {{"eth0", kUp, AF_INET, "169.254.10.20"}, {"eth1", kUp, AF_INET, "203.0.113.5"}}, "203.0.113.5"},
+        {"linkLocalRatherThanLoopback", {{"lo", kLoop, AF_INET, "127.0.0.1"}, {"eth0", kUp, AF_INET, "169.254.10.20"}},
+         "169.254.10.20"},
+        {"loopbackNetOnAnotherInterface", {{"dummy0", kUp, AF_INET, "127.0.1.1"}, {"eth0", 0, AF_INET, "192.0.2.2"}},
+         "192.0.2.2"},
+        {"longestAddressWhole", {{"eth0", kUp, AF_INET, "255.255.255.254"}}, "255.255.255.254"},
+    };
+    for (const ChoiceCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const InterfaceList list(c.rows);
+        char text[64];
+        std::memset(text, 'x', sizeof text);
+        CDrisko::ChooseLocalIP(list.Head(), text);
+        EXPECT_STREQ(text, c.shown);
+    }
 }
 
 }  // namespace

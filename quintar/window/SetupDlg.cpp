@@ -1,0 +1,624 @@
+// The Setup dialog laid out from its table: loading the profile by the settings model's rules, the
+// TCP port and log rules, the serial device of the chosen port, the user list with its commands
+// and context menu, and the one save on OK.
+#include "SetupDlg.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTreeView>
+
+#include <algorithm>
+
+#include "Artwork.h"
+#include "Brenlow.h"
+#include "PanelLayout.h"
+#include "SettingsProfile.h"
+#include "SetupUserDlg.h"
+#include "Utilities.h"
+#include "WindowParts.h"
+
+namespace quintar {
+
+using settings::Id;
+using settings::UserRecord;
+
+namespace {
+
+enum class Part { Frame, Label, Address, List, PortEdit, Check, FolderEdit, Button, Users, DeviceLabel, Device };
+
+struct Control {
+    int id;  // 0: a control of our own, known by `name`
+    Part part;
+    const char* text;
+    QRect rect;
+    const char* name = nullptr;
+};
+
+namespace ids {
+constexpr int kComPort = 1003;
+constexpr int kBaud = 1006;
+constexpr int kAddress = 1013;
+constexpr int kTcpPort = 1011;
+constexpr int kVoice = 1034;
+constexpr int kSession = 1005;
+constexpr int kLog = 1041;
+constexpr int kFolder = 1043;
+constexpr int kBrowse = 1044;
+constexpr int kUsers = 1038;
+constexpr int kAdd = 1025;
+constexpr int kDelete = 1039;
+constexpr int kEdit = 1027;
+constexpr int kOk = 1;
+constexpr int kCancel = 2;
+constexpr int kMenuAdd = 32777;
+constexpr int kMenuEdit = 32778;
+constexpr int kMenuDelete = 32779;
+constexpr int kMenuEnableDisable = 32780;
+}  // namespace ids
+
+// In tab order. The serial device of the chosen port sits left of OK, the one free place of the
+// dialog's design.
+const Control kControls[] = {
+    {1000, Part::Frame, "Com Port", {11, 12, 179, 74}},
+    {1002, Part::Label, "Port No.", {26, 35, 57, 16}},
+    {ids::kComPort, Part::List, nullptr, {86, 30, 95, 22}},
+    {1004, Part::Label, "Baud.", {26, 60, 59, 16}},
+    {ids::kBaud, Part::List, nullptr, {86, 56, 95, 22}},
+    {1010, Part::Frame, "TCP/IP", {195, 12, 179, 75}},
+    {1012, Part::Label, "IP Address", {210, 32, 56, 16}},
+    {ids::kAddress, Part::Address, "", {269, 32, 95, 16}},
+    {1009, Part::Label, "Port No.", {210, 58, 56, 16}},
+    {ids::kTcpPort, Part::PortEdit, nullptr, {267, 54, 96, 23}},
+    {1033, Part::Frame, "Option", {11, 89, 363, 72}},
+    {ids::kVoice, Part::Check, "&Voice", {24, 109, 60, 16}},
+    {1035, Part::Label, "Session Time", {114, 109, 71, 16}},
+    {ids::kSession, Part::List, nullptr, {188, 105, 95, 22}},
+    {1036, Part::Label, "min", {288, 109, 30, 16}},
+    {ids::kLog, Part::Check, "&Log", {24, 135, 60, 16}},
+    {ids::kFolder, Part::FolderEdit, nullptr, {87, 133, 251, 21}},
+    {ids::kBrowse, Part::Button, "...", {344, 133, 20, 19}},
+    {1037, Part::Frame, "Users", {11, 163, 363, 172}},
+    {ids::kUsers, Part::Users, nullptr, {23, 184, 339, 116}},
+    {ids::kAdd, Part::Button, "Add...", {207, 306, 48, 21}},
+    {ids::kDelete, Part::Button, "Del", {261, 306, 48, 21}},
+    {ids::kEdit, Part::Button, "Edit...", {315, 306, 48, 21}},
+    {0, Part::DeviceLabel, "Port device", {11, 347, 72, 16}, "comDeviceLabel"},
+    {0, Part::Device, nullptr, {84, 343, 127, 23}, "comDevice"},
+    {ids::kOk, Part::Button, "OK", {218, 343, 75, 23}},
+    {ids::kCancel, Part::Button, "Cancel", {299, 343, 75, 23}},
+};
+
+// The drop-down lists and the setting each one shows.
+struct ListRow {
+    int id;
+    Id setting;
+};
+constexpr ListRow kLists[] = {{ids::kComPort, Id::ComPort}, {ids::kBaud, Id::ComBaud}, {ids::kSession, Id::SessionTime}};
+
+// The user list's context menu (resource 135); 0 is the separator.
+struct MenuRow {
+    int id;
+    const char* text;
+    void (CSetupDlg::*run)();
+};
+const MenuRow kMenu[] = {
+    {ids::kMenuAdd, "Add (&A)...", &CSetupDlg::OnAdd},
+    {ids::kMenuEdit, "Edit (&E)...", &CSetupDlg::OnEdit},
+    {ids::kMenuDelete, "Delete (&D)", &CSetupDlg::OnDelete},
+    {0, nullptr, nullptr},
+    {ids::kMenuEnableDisable, "Enable/Disable (&B)", &CSetupDlg::OnEnableDisable},
+};
+
+constexpr int kUserNameWidth = 100;
+constexpr int kDescriptionWidth = 260;
+constexpr int kEditFontPixels = 13;  // the operator's texts in 21-pixel edits and the list
+constexpr char kFolderTitle[] = "Select log file folder.";
+constexpr char kWidestDeviceLabel[] = "COM20 device";
+
+QString Text(const std::string& bytes)
+{
+    return QString::fromStdString(bytes);
+}
+
+std::string Bytes(const QString& text)
+{
+    return text.toStdString();
+}
+
+std::optional<QString> BrowseFolder(QWidget* owner, const QString& title, const QString& start)
+{
+    const QString chosen = QFileDialog::getExistingDirectory(owner, title, start, QFileDialog::ShowDirsOnly);
+    if (chosen.isEmpty())
+        return std::nullopt;
+    return chosen;
+}
+
+}  // namespace
+
+// ---- The user list's model ------------------------------------------------------------------------
+
+UserListModel::UserListModel(QObject* parent) : QAbstractTableModel(parent), marks_(window::UserMarks()) {}
+
+void UserListModel::SetUsers(std::vector<UserRecord> users)
+{
+    beginResetModel();
+    users_ = std::move(users);
+    endResetModel();
+}
+
+void UserListModel::InsertTop(UserRecord user)
+{
+    beginInsertRows({}, 0, 0);
+    users_.insert(users_.begin(), std::move(user));
+    endInsertRows();
+}
+
+void UserListModel::Replace(int row, UserRecord user)
+{
+    users_[static_cast<std::size_t>(row)] = std::move(user);
+    emit dataChanged(index(row, 0), index(row, kColumns - 1));
+}
+
+void UserListModel::Remove(int row)
+{
+    beginRemoveRows({}, row, row);
+    users_.erase(users_.begin() + row);
+    endRemoveRows();
+}
+
+std::optional<int> UserListModel::RowOf(const std::string& id) const
+{
+    for (std::size_t i = 0; i < users_.size(); ++i)
+        if (settings::SameUserId(users_[i].id, id))
+            return static_cast<int>(i);
+    return std::nullopt;
+}
+
+int UserListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(users_.size());
+}
+
+int UserListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : kColumns;
+}
+
+QVariant UserListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    const UserRecord& user = users_[static_cast<std::size_t>(index.row())];
+    if (role == Qt::DisplayRole)
+        return Text(index.column() == kUserName ? user.id : user.description);
+    if (role == Qt::DecorationRole && index.column() == kUserName)
+        return marks_[user.disabled ? 1 : 0];
+    return {};
+}
+
+QVariant UserListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    return section == kUserName ? QStringLiteral("User Name") : QStringLiteral("Description");
+}
+
+// ---- The dialog -------------------------------------------------------------------------------------
+
+CSetupDlg::CSetupDlg(SettingsProfile& profile, QWidget* parent, FolderChooser chooseFolder, DeviceLister listDevices)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
+      profile_(profile),
+      chooseFolder_(chooseFolder ? std::move(chooseFolder) : FolderChooser(BrowseFolder)),
+      listDevices_(listDevices ? std::move(listDevices) : DeviceLister([] { return settings::PresentSerialDevices(); }))
+{
+    setObjectName(QStringLiteral("CSetupDlg"));
+    setWindowTitle(QStringLiteral("Setup"));
+    Build();
+    Load();
+    ChooseFont();
+    setFixedSize(kSize);
+}
+
+CSetupDlg::~CSetupDlg() = default;
+
+void CSetupDlg::Build()
+{
+    const QFont editFont = window::GuiFont(kEditFontPixels);
+    for (const Control& c : kControls) {
+        const QString text = c.text ? QString::fromLatin1(c.text) : QString();
+        QWidget* w = nullptr;
+        switch (c.part) {
+        case Part::Frame:
+            w = new window::GroupFrame(text, this);
+            break;
+        case Part::Label:
+            w = new QLabel(text, this);
+            break;
+        case Part::Address:
+            address_ = new QLabel(this);
+            w = address_;
+            break;
+        case Part::List: {
+            auto* list = new QComboBox(this);
+            for (const ListRow& l : kLists)
+                if (l.id == c.id)
+                    for (const std::string& item : settings::ListItems(l.setting))
+                        list->addItem(QString::fromLatin1(item.c_str()));
+            (c.id == ids::kComPort ? comPort_ : c.id == ids::kBaud ? baud_ : session_) = list;
+            w = list;
+            break;
+        }
+        case Part::PortEdit:
+            tcpPort_ = new QLineEdit(this);
+            tcpPort_->setMaxLength(5);
+            tcpPort_->setAttribute(Qt::WA_InputMethodEnabled, false);
+            tcpPort_->installEventFilter(this);
+            w = tcpPort_;
+            break;
+        case Part::Check:
+            (c.id == ids::kVoice ? voice_ : log_) = new QCheckBox(text, this);
+            w = c.id == ids::kVoice ? voice_ : log_;
+            break;
+        case Part::FolderEdit:
+            folder_ = new QLineEdit(this);
+            folder_->setReadOnly(true);
+            folder_->setFont(editFont);
+            w = folder_;
+            break;
+        case Part::Button: {
+            auto* button = new QPushButton(text, this);
+            button->setAutoDefault(false);
+            w = button;
+            break;
+        }
+        case Part::Users:
+            userList_ = new QTreeView(this);
+            userList_->setFont(editFont);
+            w = userList_;
+            break;
+        case Part::DeviceLabel:
+            deviceLabel_ = new QLabel(text, this);
+            w = deviceLabel_;
+            break;
+        case Part::Device:
+            device_ = new QComboBox(this);
+            device_->setEditable(true);
+            device_->setInsertPolicy(QComboBox::NoInsert);
+            device_->lineEdit()->setAttribute(Qt::WA_InputMethodEnabled, false);
+            device_->setFont(editFont);
+            w = device_;
+            break;
+        }
+        w->setObjectName(c.id ? window::ObjectNameFor(c.id) : QLatin1String(c.name));
+        w->setGeometry(c.rect);
+        if (c.id)
+            controls_[c.id] = w;
+    }
+
+    ok_ = qobject_cast<QPushButton*>(controls_.at(ids::kOk));
+    ok_->setDefault(true);
+    ok_->setAutoDefault(true);
+    connect(ok_, &QPushButton::clicked, this, &CSetupDlg::accept);
+    connect(qobject_cast<QPushButton*>(controls_.at(ids::kCancel)), &QPushButton::clicked, this, &CSetupDlg::reject);
+    connect(qobject_cast<QPushButton*>(controls_.at(ids::kAdd)), &QPushButton::clicked, this, &CSetupDlg::OnAdd);
+    connect(qobject_cast<QPushButton*>(controls_.at(ids::kDelete)), &QPushButton::clicked, this, &CSetupDlg::OnDelete);
+    connect(qobject_cast<QPushButton*>(controls_.at(ids::kEdit)), &QPushButton::clicked, this, &CSetupDlg::OnEdit);
+    connect(qobject_cast<QPushButton*>(controls_.at(ids::kBrowse)), &QPushButton::clicked, this, &CSetupDlg::OnBrowse);
+    connect(tcpPort_, &QLineEdit::textChanged, this, &CSetupDlg::OnPortEdited);
+    connect(log_, &QCheckBox::clicked, this, &CSetupDlg::OnLogClicked);
+    connect(comPort_, &QComboBox::currentIndexChanged, this, &CSetupDlg::OnPortSelected);
+    connect(device_, &QComboBox::editTextChanged, device_, &QWidget::setToolTip);
+
+    BuildUserList();
+    BuildMenu();
+
+    // This computer's address as a client would reach it.
+    address_->clear();
+    CBrenlow library;
+    char local[25] = {};
+    library.GetLocalIP(local);
+    address_->setText(QString::fromLatin1(local));
+    voice_->setEnabled(GetVoiceEnableOS() != 0);
+
+    auto* help = new QAction(this);
+    help->setObjectName(QStringLiteral("helpKey"));
+    help->setShortcut(QKeySequence(Qt::Key_F1));
+    help->setShortcutContext(Qt::WindowShortcut);
+    connect(help, &QAction::triggered, this, [this] { emit HelpRequested(kHelpContext); });
+    addAction(help);
+}
+
+void CSetupDlg::BuildUserList()
+{
+    users_ = new UserListModel(this);
+    userList_->setModel(users_);
+    userList_->setRootIsDecorated(false);
+    userList_->setItemsExpandable(false);
+    userList_->setUniformRowHeights(true);
+    userList_->setAllColumnsShowFocus(true);
+    userList_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    userList_->setSelectionMode(QAbstractItemView::SingleSelection);
+    userList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    userList_->setIconSize(window::kUserMarkSize);
+    userList_->header()->setStretchLastSection(false);
+    userList_->header()->setSectionsMovable(false);
+    userList_->header()->resizeSection(UserListModel::kUserName, kUserNameWidth);
+    userList_->header()->resizeSection(UserListModel::kDescription, kDescriptionWidth);
+    userList_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(userList_, &QWidget::customContextMenuRequested, this, &CSetupDlg::ShowUserMenu);
+    userList_->viewport()->installEventFilter(this);
+}
+
+void CSetupDlg::BuildMenu()
+{
+    userMenu_ = new QMenu(this);
+    userMenu_->setObjectName(QStringLiteral("menuUsers"));
+    for (const MenuRow& row : kMenu) {
+        if (row.id == 0) {
+            userMenu_->addSeparator();
+            continue;
+        }
+        QAction* action = userMenu_->addAction(QString::fromLatin1(row.text));
+        action->setObjectName(window::ObjectNameFor(row.id));
+        connect(action, &QAction::triggered, this, row.run);
+        menuActions_[row.id] = action;
+    }
+}
+
+// The dialog's font: the face and size at which every fixed text fits its box, the widest device
+// label included.
+void CSetupDlg::ChooseFont()
+{
+    std::vector<QWidget*> fitted;
+    for (const auto& [id, w] : controls_)
+        if (w != userList_ && w != folder_ && w != tcpPort_ && w != address_)
+            fitted.push_back(w);
+    fitted.push_back(deviceLabel_);
+    const QString deviceLabel = deviceLabel_->text();
+    deviceLabel_->setText(QString::fromLatin1(kWidestDeviceLabel));
+    setFont(window::FittingFont([&](const QFont& font) {
+        return std::all_of(fitted.begin(), fitted.end(), [&](QWidget* w) { return window::TextFits(*w, font); });
+    }));
+    deviceLabel_->setText(deviceLabel);
+}
+
+void CSetupDlg::Load()
+{
+    const settings::SetupValues v = settings::LoadSetup(profile_);
+    comPort_->setCurrentIndex(settings::ListIndexOf(Id::ComPort, v.comPort).value_or(-1));
+    baud_->setCurrentIndex(settings::ListIndexOf(Id::ComBaud, v.baud).value_or(-1));
+    tcpPort_->setText(QString::number(settings::Normalized(Id::TcpPort, v.tcpPort)));
+    voice_->setChecked(v.voice != 0);
+    log_->setChecked(v.log != 0);
+    session_->setCurrentIndex(settings::ListIndexOf(Id::SessionTime, v.sessionMinutes).value_or(-1));
+    folder_->setText(Text(v.logFolder));
+    users_->SetUsers(v.users);
+    OnPortSelected();
+}
+
+settings::SetupValues CSetupDlg::Values() const
+{
+    auto entry = [](const QComboBox* list) {
+        return list->currentIndex() >= 0 ? std::optional<int>(list->currentIndex()) : std::nullopt;
+    };
+    settings::SetupValues v;
+    v.comPort = settings::ListValueAt(Id::ComPort, entry(comPort_));
+    v.baud = settings::ListValueAt(Id::ComBaud, entry(baud_));
+    v.tcpPort = settings::Parse(Id::TcpPort, Bytes(tcpPort_->text())).number.value_or(settings::RowOf(Id::TcpPort).intDefault);
+    v.voice = voice_->isChecked() ? 1 : 0;
+    v.sessionMinutes = settings::ListValueAt(Id::SessionTime, entry(session_));
+    v.log = log_->isChecked() ? 1 : 0;
+    v.logFolder = Bytes(folder_->text());
+    v.users = users_->Users();
+    std::map<int, std::string> devices = devices_;
+    if (devicePort_)
+        devices[*devicePort_] = Bytes(device_->currentText());
+    for (const auto& [port, device] : devices)
+        if (device != storedDevices_.at(port))
+            v.comDevices[port] = device;
+    return v;
+}
+
+void CSetupDlg::accept()
+{
+    const settings::SetupValues v = Values();
+    for (const auto& [port, device] : v.comDevices) {
+        if (settings::Refusal why = settings::CheckComDevice(device)) {
+            comPort_->setCurrentIndex(*settings::ListIndexOf(Id::ComPort, port));
+            Tell("deviceMessage", windowTitle(), QStringLiteral("COM%1: %2.").arg(port).arg(Text(*why)), device_);
+            return;
+        }
+    }
+    if (!profile_.Write(settings::SetupEntries(v))) {
+        Tell("saveFailedMessage", QStringLiteral("Error!"),
+             QStringLiteral("The settings could not be saved in %1:\n%2\n\nThe profile is as it was; the dialog keeps "
+                            "your changes.")
+                 .arg(profile_.File(), profile_.LastError()));
+        return;
+    }
+    QDialog::accept();
+}
+
+// ---- TCP port, log, serial device ---------------------------------------------------------------
+
+void CSetupDlg::OnPortEdited()
+{
+    ok_->setEnabled(settings::Parse(Id::TcpPort, Bytes(tcpPort_->text())).number.has_value());
+}
+
+void CSetupDlg::FixPortText()
+{
+    const std::optional<int> port = settings::Parse(Id::TcpPort, Bytes(tcpPort_->text())).number;
+    tcpPort_->setText(QString::number(port.value_or(settings::RowOf(Id::TcpPort).intDefault)));
+}
+
+void CSetupDlg::OnLogClicked()
+{
+    if (folder_->text().isEmpty())
+        log_->setChecked(false);
+}
+
+void CSetupDlg::OnBrowse()
+{
+    const std::optional<QString> chosen = chooseFolder_(this, QString::fromLatin1(kFolderTitle), folder_->text());
+    if (!chosen)
+        return;
+    const settings::Parsed folder = settings::Parse(Id::LogFolder, Bytes(*chosen));
+    if (folder.refusal) {
+        Tell("folderMessage", windowTitle(), Text(*folder.refusal) + QLatin1Char('.'));
+        return;
+    }
+    folder_->setText(Text(*folder.text));
+}
+
+void CSetupDlg::OnPortSelected()
+{
+    KeepDeviceText();
+    ShowDevice(comPort_->currentIndex() >= 0 ? std::optional<int>(settings::ListValueAt(Id::ComPort, comPort_->currentIndex()))
+                                             : std::nullopt);
+}
+
+void CSetupDlg::KeepDeviceText()
+{
+    if (devicePort_)
+        devices_[*devicePort_] = Bytes(device_->currentText());
+}
+
+void CSetupDlg::ShowDevice(std::optional<int> port)
+{
+    devicePort_ = port;
+    device_->clear();
+    device_->setEnabled(port.has_value());
+    if (!port) {
+        deviceLabel_->setText(QStringLiteral("Port device"));
+        return;
+    }
+    deviceLabel_->setText(QStringLiteral("COM%1 device").arg(*port));
+    if (!devices_.count(*port))
+        storedDevices_[*port] = devices_[*port] = settings::ReadComDevice(profile_, *port);
+    const std::string& shown = devices_.at(*port);
+    std::vector<std::string> offered = listDevices_();
+    if (std::find(offered.begin(), offered.end(), shown) == offered.end())
+        offered.insert(offered.begin(), shown);
+    int widest = 0;
+    for (const std::string& device : offered) {
+        device_->addItem(Text(device));
+        widest = std::max(widest, device_->fontMetrics().horizontalAdvance(Text(device)));
+    }
+    device_->view()->setMinimumWidth(widest + 24);
+    device_->setCurrentIndex(device_->findText(Text(shown)));
+    device_->setEditText(Text(shown));
+}
+
+// ---- Users ----------------------------------------------------------------------------------------
+
+std::optional<int> CSetupDlg::SelectedRow() const
+{
+    const QModelIndexList rows = userList_->selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        return std::nullopt;
+    return rows.first().row();
+}
+
+void CSetupDlg::SelectRow(int row)
+{
+    userList_->selectionModel()->setCurrentIndex(users_->index(row, 0),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+CSetupUserDlg* CSetupDlg::OpenEditor(int mode, UserRecord record)
+{
+    auto* editor = new CSetupUserDlg(static_cast<CSetupUserDlg::Mode>(mode), std::move(record), this);
+    editor->setAttribute(Qt::WA_DeleteOnClose);
+    connect(editor, &CSetupUserDlg::HelpRequested, this, &CSetupDlg::HelpRequested);
+    userEditor_ = editor;
+    editor->open();
+    return editor;
+}
+
+void CSetupDlg::OnAdd()
+{
+    if (users_->rowCount() >= settings::kUserSlots || userEditor_)
+        return;
+    CSetupUserDlg* editor = OpenEditor(static_cast<int>(CSetupUserDlg::Mode::Add), {});
+    connect(editor, &QDialog::accepted, this, [this, editor] {
+        const UserRecord user = editor->Record();
+        if (users_->RowOf(user.id)) {
+            Tell("sameUserIdMessage", QGuiApplication::applicationDisplayName(), QStringLiteral("There are same User ID."));
+            return;
+        }
+        users_->InsertTop(user);
+        SelectRow(0);
+    });
+}
+
+void CSetupDlg::OnEdit()
+{
+    const std::optional<int> row = SelectedRow();
+    if (!row || userEditor_)
+        return;
+    const UserRecord before = users_->Users()[static_cast<std::size_t>(*row)];
+    CSetupUserDlg* editor = OpenEditor(static_cast<int>(CSetupUserDlg::Mode::Edit), before);
+    connect(editor, &QDialog::accepted, this, [this, editor, row = *row, id = before.id] {
+        if (row >= users_->rowCount() || users_->Users()[static_cast<std::size_t>(row)].id != id)
+            return;
+        UserRecord user = editor->Record();
+        user.id = id;
+        users_->Replace(row, std::move(user));
+    });
+}
+
+void CSetupDlg::OnDelete()
+{
+    const std::optional<int> row = SelectedRow();
+    if (!row)
+        return;
+    users_->Remove(*row);
+    userList_->selectionModel()->clearSelection();
+}
+
+void CSetupDlg::OnEnableDisable()
+{
+    const std::optional<int> row = SelectedRow();
+    if (!row)
+        return;
+    UserRecord user = users_->Users()[static_cast<std::size_t>(*row)];
+    user.disabled = user.disabled ? 0 : 1;
+    users_->Replace(*row, std::move(user));
+}
+
+void CSetupDlg::ShowUserMenu(const QPoint& at)
+{
+    const bool any = users_->rowCount() > 0;
+    for (int id : {ids::kMenuEdit, ids::kMenuDelete, ids::kMenuEnableDisable})
+        menuActions_.at(id)->setEnabled(any);
+    userMenu_->popup(userList_->viewport()->mapToGlobal(at));
+}
+
+// ---- Messages and events --------------------------------------------------------------------------
+
+void CSetupDlg::Tell(const char* objectName, const QString& caption, const QString& text, QWidget* focus)
+{
+    window::Warn(this, objectName, caption, text, focus);
+}
+
+bool CSetupDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == tcpPort_ && event->type() == QEvent::FocusOut)
+        FixPortText();
+    if (watched == userList_->viewport() && event->type() == QEvent::MouseButtonDblClick)
+        OnEdit();
+    return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace quintar

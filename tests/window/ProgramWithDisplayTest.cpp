@@ -16,6 +16,8 @@ namespace {
 using stationtest::Program;
 
 // Menu titles in the window's own coordinates (the menu bar's first line).
+// Upper bounds only: the sanitizer builds on a loaded machine start the program slowly.
+constexpr int kPatienceMs = 30000;
 constexpr int kMenuY = 10;
 constexpr int kControlMenuX = 30;
 constexpr int kHelpMenuX = 158;
@@ -29,7 +31,7 @@ protected:
                                                                       "-nolisten", "tcp", "-nolisten", "unix"});
         // Abstract sockets only: nothing left in /tmp/.X11-unix.
         ASSERT_TRUE(xvfb->Start());
-        ASSERT_TRUE(xvfb->WaitForOutput("\n", 15000)) << "Xvfb did not start: " << xvfb->Err();
+        ASSERT_TRUE(xvfb->WaitForOutput("\n", kPatienceMs)) << "Xvfb did not start: " << xvfb->Err();
         display = ":" + QString::fromStdString(xvfb->Out()).trimmed();
         runtime = dir.Path() / "runtime";
         std::filesystem::create_directories(runtime);
@@ -46,12 +48,12 @@ protected:
     std::string XDo(QStringList arguments)
     {
         Program xdo("/usr/bin/xdotool", arguments, Environment());
-        EXPECT_TRUE(xdo.Run({}, 10000)) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(xdo.Run({}, kPatienceMs)) << arguments.join(' ').toStdString();
         return xdo.Out();
     }
 
     // The id of the visible window whose title is `title` exactly, once there is one.
-    std::string WaitForWindow(const QString& title, int timeoutMs = 10000)
+    std::string WaitForWindow(const QString& title, int timeoutMs = kPatienceMs)
     {
         std::string id;
         PumpUntil(
@@ -66,14 +68,14 @@ protected:
 
     bool WindowGone(const QString& title)
     {
-        return PumpUntil([&] { return XDo({"search", "--onlyvisible", "--name", "^" + title + "$"}).empty(); }, 10000);
+        return PumpUntil([&] { return XDo({"search", "--onlyvisible", "--name", "^" + title + "$"}).empty(); }, kPatienceMs);
     }
 
     QImage Shot(const std::string& window)
     {
         const std::string file = (dir.Path() / "shot.png").string();
         Program shot(XSHOT_PROGRAM, {QString::fromStdString(window), QString::fromStdString(file)}, Environment());
-        EXPECT_TRUE(shot.Run({}, 10000));
+        EXPECT_TRUE(shot.Run({}, kPatienceMs));
         EXPECT_EQ(shot.ExitStatus(), 0) << shot.Err();
         return QImage(QString::fromStdString(file));
     }
@@ -111,7 +113,7 @@ protected:
         const std::size_t before = VisibleWindowsOfTheProgram();
         XDo({"mousemove", "--window", QString::fromStdString(window), QString::number(x), QString::number(kMenuY),
              "click", "1"});
-        ASSERT_TRUE(PumpUntil([&] { return VisibleWindowsOfTheProgram() > before; }, 10000)) << "the menu opens";
+        ASSERT_TRUE(PumpUntil([&] { return VisibleWindowsOfTheProgram() > before; }, kPatienceMs)) << "the menu opens";
         XDo({"key", key});
     }
 
@@ -136,15 +138,15 @@ TEST_F(ProgramWithDisplay, startsFromTheControlMenuServesAClientAndEndsCleanlyOn
 
     ClickMenu(main, kControlMenuX, "n");  // Control > ON
     const std::string started = "- START - Successful COM1, Socket:" + std::to_string(settings.tcpPort) + ".";
-    ASSERT_TRUE(PumpUntil([&] { return Log().find(started) != std::string::npos; }, 15000)) << Log() << host.Err();
-    ASSERT_TRUE(radio->WaitReceived("AI2;", 5000));
+    ASSERT_TRUE(PumpUntil([&] { return Log().find(started) != std::string::npos; }, kPatienceMs)) << Log() << host.Err();
+    ASSERT_TRUE(radio->WaitReceived("AI2;", kPatienceMs));
     const QImage running = SettledShot(main, stopped);
     EXPECT_NE(running, stopped) << "the lamps and the model show";
 
     stationtest::Client client;
-    ASSERT_TRUE(client.Connect(static_cast<unsigned>(settings.tcpPort), 5000));
-    ASSERT_TRUE(client.LogIn("op1", "Secret!1", 5000));
-    ASSERT_TRUE(PumpUntil([&] { return Log().find("LOGIN op1 Password OK.") != std::string::npos; }, 5000));
+    ASSERT_TRUE(client.Connect(static_cast<unsigned>(settings.tcpPort), kPatienceMs));
+    ASSERT_TRUE(client.LogIn("op1", "Secret!1", kPatienceMs));
+    ASSERT_TRUE(PumpUntil([&] { return Log().find("LOGIN op1 Password OK.") != std::string::npos; }, kPatienceMs));
     const QImage client_in = SettledShot(main, running);
     EXPECT_TRUE(Save(client_in, "running"));
 
@@ -180,7 +182,7 @@ TEST_F(ProgramWithDisplay, secondCopyWithTheSameProfileEndsSilentlyWithoutAWindo
     ASSERT_FALSE(WaitForWindow("Radio Host Program").empty());
 
     Program second({"--profile", QString::fromStdString(profileFile.string())}, Environment());
-    ASSERT_TRUE(second.Run({}, 15000));
+    ASSERT_TRUE(second.Run({}, kPatienceMs));
     EXPECT_EQ(second.ExitStatus(), 0);
     EXPECT_EQ(second.Err(), "");
     EXPECT_EQ(second.Out(), "");
@@ -208,12 +210,12 @@ TEST_F(ProgramWithDisplay, profileThatIsNotAProfileIsRefusedWithAMessageAndStatu
 TEST(ProgramWithoutDisplay, saysSoSuggestsHeadlessAndExits2)
 {
     Program host(QStringList{});
-    ASSERT_TRUE(host.Run({}, 10000));
+    ASSERT_TRUE(host.Run({}, kPatienceMs));
     EXPECT_EQ(host.ExitStatus(), 2);
     EXPECT_EQ(host.Err(), "quintar: no display to open the window on; run the station with --headless (see --help)\n");
 
     Program unreachable(QStringList{}, QStringList{"DISPLAY=:9999"});
-    ASSERT_TRUE(unreachable.Run({}, 10000));
+    ASSERT_TRUE(unreachable.Run({}, kPatienceMs));
     EXPECT_EQ(unreachable.ExitStatus(), 2);
     EXPECT_NE(unreachable.Err().find("--headless"), std::string::npos);
 }

@@ -2,17 +2,18 @@
 #include "AmbrelLoader.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QLibrary>
 
 QStringList AmbrelCandidates()
 {
     QStringList candidates;
-    if (QCoreApplication::instance())
-        candidates << QCoreApplication::applicationDirPath() + "/libAmbrel.so";
-#ifdef AMBREL_BUILD_DIR
-    candidates << QStringLiteral(AMBREL_BUILD_DIR "/libAmbrel.so");
-#endif
+    if (QCoreApplication::instance()) {
+        const QString folder = QCoreApplication::applicationDirPath();
+        candidates << folder + QStringLiteral("/libAmbrel.so")
+                   << QDir::cleanPath(folder + QStringLiteral("/" AMBREL_PRIVATE_DIR "/libAmbrel.so"));
+    }
     candidates << QStringLiteral("Ambrel");
     return candidates;
 }

@@ -14,8 +14,9 @@ struct AmbrelModule {
     explicit operator bool() const { return create != nullptr; }
 };
 
-// The places looked at, in order: the running program's folder, the build tree's library folder
-// (builds only), then the bare name, which the system's library search resolves.
+// The places looked at, in order: the running program's folder, the station's private library
+// folder found from it (bin/../lib/<arch>/quintar when installed; the build tree keeps the same
+// layout), then the bare name, which the system's library search resolves.
 QStringList AmbrelCandidates();
 
 // Tries the candidates in order (a file path that does not exist is skipped); the first that loads

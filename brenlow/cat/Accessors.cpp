@@ -1,9 +1,11 @@
 // The answer accessors: one row per RcvData member saying which cache entry it reads, for which
 // identities, and which stored value or text goes to each output in order. One routine serves all
 // rows under the cache lock; the members are entry points that name their row.
+#include <algorithm>
 #include <cstring>
 #include <type_traits>
 
+#include "Brenlow.h"
 #include "EncoderTable.h"  // MemberName
 #include "RadioState.h"
 
@@ -233,6 +235,22 @@ constexpr std::size_t RowOf(std::string_view name) {
     return kRowCount;
 }
 
+// Each row belongs to a member of the member list (each member's entry point finds its row).
+constexpr std::string_view kAccessorMembers[] = {
+#define BRENLOW_ACCESSOR_NAME(name, how, parameters, arguments) #name,
+    BRENLOW_ACCESSORS(BRENLOW_ACCESSOR_NAME)
+#undef BRENLOW_ACCESSOR_NAME
+};
+
+constexpr bool EveryRowHasItsMember() {
+    for (const AccessorRow& r : kAccessors)
+        if (std::find(std::begin(kAccessorMembers), std::end(kAccessorMembers), std::string_view(r.name)) ==
+            std::end(kAccessorMembers))
+            return false;
+    return true;
+}
+static_assert(EveryRowHasItsMember(), "accessor table: a row that no member of BRENLOW_ACCESSORS uses");
+
 // One output of the caller.
 struct Sink {
     unsigned* number = nullptr;
@@ -401,137 +419,15 @@ int Read(Sinks... sinks) {
 
 using brenlow::Read;
 using brenlow::ReadAt;
-using U = unsigned*;
-using Text = unsigned char*;
 
-#define BRENLOW_ONE(C) \
-    int CBrenlow::RcvData##C(U p1) { return Read<#C>(p1); }
-#define BRENLOW_TWO(C) \
-    int CBrenlow::RcvData##C(U p1, U p2) { return Read<#C>(p1, p2); }
-#define BRENLOW_THREE(C) \
-    int CBrenlow::RcvData##C(U p1, U p2, U p3) { return Read<#C>(p1, p2, p3); }
-
-BRENLOW_THREE(AC)
-int CBrenlow::RcvDataAG(unsigned index, U p1) { return ReadAt<"AG">(index, 0, p1); }
-BRENLOW_ONE(AI)
-BRENLOW_ONE(AL)
-BRENLOW_ONE(AM)
-BRENLOW_ONE(AN)
-int CBrenlow::RcvDataAR(unsigned index, U p1, U p2) { return ReadAt<"AR">(index, 0, p1, p2); }
-int CBrenlow::RcvDataAS(U p1, U p2, Text freq, U p4) { return Read<"AS">(p1, p2, freq, p4); }
-BRENLOW_ONE(BC)
-BRENLOW_ONE(BP)
-BRENLOW_TWO(BY)
-BRENLOW_ONE(CA)
-BRENLOW_ONE(CG)
-BRENLOW_ONE(CM)
-BRENLOW_ONE(CN)
-BRENLOW_THREE(CR)
-BRENLOW_ONE(CT)
-BRENLOW_TWO(DC)
-BRENLOW_TWO(DL)
-BRENLOW_ONE(DQ)
-int CBrenlow::RcvDataEX(U p1, U p2, U p3, U p4, Text text) { return Read<"EX">(p1, p2, p3, p4, text); }
-int CBrenlow::RcvDataFA(Text freq) { return Read<"FA">(freq); }
-int CBrenlow::RcvDataFB(Text freq) { return Read<"FB">(freq); }
-int CBrenlow::RcvDataFC(Text freq) { return Read<"FC">(freq); }
-int CBrenlow::RcvDataFD(Text text) { return Read<"FD">(text); }
-BRENLOW_ONE(FR)
-BRENLOW_ONE(FS)
-BRENLOW_ONE(FT)
-BRENLOW_ONE(FW)
-BRENLOW_ONE(GT)
-int CBrenlow::RcvDataIF(Text freq, U p1, U p2, U p3, U p4, U p5, U p6, U p7, U p8, U p9, U p10, U p11, U p12, U p13,
-                        U p14) {
-    return Read<"IF">(freq, p1, p2, p3, p4, p5, p6, p7, p8, p9, p10, p11, p12, p13, p14);
-}
-int CBrenlow::RcvDataIS(Text sign, U p1) { return Read<"IS">(sign, p1); }
-BRENLOW_ONE(KS)
-BRENLOW_ONE(KY)
-BRENLOW_TWO(LK)
-BRENLOW_ONE(LM)
-BRENLOW_THREE(LM2)
-BRENLOW_ONE(LT)
-BRENLOW_TWO(MC)
-BRENLOW_ONE(MD)
-BRENLOW_THREE(ME)
-BRENLOW_ONE(MF)
-BRENLOW_ONE(MG)
-BRENLOW_ONE(ML)
-BRENLOW_ONE(MO)
-int CBrenlow::RcvDataMR(unsigned slot, U p1, U p2, Text freq, U p4, U p5, U p6, U p7, U p8, U p9, U p10, U p11,
-                        U p12, U p13, U p14, Text name) {
-    return ReadAt<"MR">(slot, 0, p1, p2, freq, p4, p5, p6, p7, p8, p9, p10, p11, p12, p13, p14, name);
-}
-int CBrenlow::RcvDataMU(U p1, U p2, U p3, U p4, U p5, U p6, U p7, U p8, U p9, U p10) {
-    return Read<"MU">(p1, p2, p3, p4, p5, p6, p7, p8, p9, p10);
-}
-BRENLOW_ONE(NB)
-BRENLOW_ONE(NL)
-BRENLOW_ONE(NR)
-BRENLOW_ONE(NT)
-BRENLOW_ONE(OF)
-int CBrenlow::RcvDataOI(Text freq, U p1, U p2, U p3, U p4, U p5, U p6, U p7, U p8, U p9, U p10, U p11, U p12, U p13,
-                        U p14) {
-    return Read<"OI">(freq, p1, p2, p3, p4, p5, p6, p7, p8, p9, p10, p11, p12, p13, p14);
-}
-BRENLOW_THREE(OP)
-BRENLOW_ONE(OS)
-BRENLOW_TWO(PA)
-BRENLOW_ONE(PB)
-BRENLOW_THREE(PB2)
-BRENLOW_ONE(PC)
-int CBrenlow::RcvDataPK(Text t1, Text t2, Text t3, Text t4) { return Read<"PK">(t1, t2, t3, t4); }
-BRENLOW_TWO(PL)
-BRENLOW_ONE(PM)
-BRENLOW_ONE(PR)
-BRENLOW_ONE(PS)
-BRENLOW_ONE(QC)
-BRENLOW_TWO(QR)
-BRENLOW_TWO(RA)
-BRENLOW_ONE(RD)
-BRENLOW_ONE(RG)
-BRENLOW_ONE(RL)
-BRENLOW_TWO(RM)
-int CBrenlow::RcvDataRM2(unsigned index, U p1) { return ReadAt<"RM2">(index, 0, p1); }
-BRENLOW_ONE(RS)
-BRENLOW_ONE(RT)
-BRENLOW_ONE(RU)
-BRENLOW_ONE(RX)
-int CBrenlow::RcvDataSA(U p1, U p2, U p3, U p4, U p5, U p6, U p7, Text text) {
-    return Read<"SA">(p1, p2, p3, p4, p5, p6, p7, text);
-}
-BRENLOW_ONE(SB)
-BRENLOW_ONE(SC)
-BRENLOW_TWO(SC2)
-BRENLOW_ONE(SD)
-BRENLOW_ONE(SH)
-BRENLOW_ONE(SL)
-int CBrenlow::RcvDataSM(unsigned index, U p1) { return ReadAt<"SM">(index, 0, p1); }
-int CBrenlow::RcvDataSQ(unsigned index, U p1) { return ReadAt<"SQ">(index, 0, p1); }
-BRENLOW_ONE(SS)
-int CBrenlow::RcvDataSS2(unsigned first, unsigned second, Text text) { return ReadAt<"SS2">(first, second, text); }
-BRENLOW_ONE(ST)
-int CBrenlow::RcvDataSU(U p1, U p2, U p3, U p4, U p5, U p6, U p7, U p8, U p9, U p10, U p11) {
-    return Read<"SU">(p1, p2, p3, p4, p5, p6, p7, p8, p9, p10, p11);
-}
-BRENLOW_TWO(TC)
-BRENLOW_THREE(TI)
-BRENLOW_ONE(TN)
-BRENLOW_ONE(TO)
-BRENLOW_ONE(TS)
-BRENLOW_ONE(TX)
-int CBrenlow::RcvDataTY(U b0, U b1, U b2, U b3, U b4, U b5, U b6, U b7, U p9) {
-    return Read<"TY">(b0, b1, b2, b3, b4, b5, b6, b7, p9);
-}
-BRENLOW_ONE(UL)
-BRENLOW_ONE(VD)
-BRENLOW_ONE(VG)
-BRENLOW_ONE(VX)
-int CBrenlow::RcvDataXI(Text freq, U p1, U p2) { return Read<"XI">(freq, p1, p2); }
-int CBrenlow::RcvDataXO(U p1, Text freq) { return Read<"XO">(p1, freq); }
-BRENLOW_ONE(XT)
-
-#undef BRENLOW_ONE
-#undef BRENLOW_TWO
-#undef BRENLOW_THREE
+#define BRENLOW_ACCESSOR_Entry(name, parameters, arguments) \
+    int CBrenlow::RcvData##name parameters { return Read<#name>(BRENLOW_UNPACK arguments); }
+#define BRENLOW_ACCESSOR_Slot(name, parameters, arguments) \
+    int CBrenlow::RcvData##name parameters { return ReadAt<#name>(BRENLOW_UNPACK arguments); }
+#define BRENLOW_ACCESSOR_Own(name, parameters, arguments)
+#define BRENLOW_DEFINE_ACCESSOR(name, how, parameters, arguments) BRENLOW_ACCESSOR_##how(name, parameters, arguments)
+BRENLOW_ACCESSORS(BRENLOW_DEFINE_ACCESSOR)
+#undef BRENLOW_DEFINE_ACCESSOR
+#undef BRENLOW_ACCESSOR_Own
+#undef BRENLOW_ACCESSOR_Slot
+#undef BRENLOW_ACCESSOR_Entry

@@ -10,7 +10,6 @@
 #include <string_view>
 
 #include "AnswerCache.h"
-#include "Brenlow.h"
 #include "Models.h"
 
 namespace brenlow {
@@ -183,14 +182,6 @@ struct MemberName {
         for (std::size_t i = 0; i < N; ++i) text[i] = s[i];
     }
     constexpr std::string_view View() const { return {text, N - 1}; }
-};
-
-// The encoders write through the library frame's WriteCom, which CBrenlow keeps protected.
-struct SerialLine : CBrenlow {
-    static int Write(CBrenlow& radio, std::string_view bytes) {
-        return (radio.*&SerialLine::WriteCom)(reinterpret_cast<const unsigned char*>(bytes.data()),
-                                               static_cast<unsigned long>(bytes.size()));
-    }
 };
 
 }  // namespace brenlow

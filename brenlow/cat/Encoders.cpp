@@ -9,6 +9,7 @@
 #include <thread>
 #include <type_traits>
 
+#include "Brenlow.h"
 #include "EncoderTable.h"
 #include "RadioState.h"
 
@@ -254,6 +255,22 @@ constexpr std::size_t RowOf(std::string_view name) {
     return kRowCount;
 }
 
+// Each row belongs to a member of the member list (each member's entry point finds its row).
+constexpr std::string_view kEncoderMembers[] = {
+#define BRENLOW_ENCODER_NAME(name, how, parameters, arguments) #name,
+    BRENLOW_ENCODERS(BRENLOW_ENCODER_NAME)
+#undef BRENLOW_ENCODER_NAME
+};
+
+constexpr bool EveryRowHasItsMember() {
+    for (const EncoderRow& r : kEncoders)
+        if (std::find(std::begin(kEncoderMembers), std::end(kEncoderMembers), std::string_view(r.name)) ==
+            std::end(kEncoderMembers))
+            return false;
+    return true;
+}
+static_assert(EveryRowHasItsMember(), "encoder table: a row that no member of BRENLOW_ENCODERS uses");
+
 // One member argument as the member received it.
 struct Arg {
     unsigned number = 0;
@@ -390,10 +407,10 @@ bool Empty(const Clears& clears, const Value* values, RadioState& s) {
 
 bool IsReadMode(const char* mode) { return std::strcmp(mode, "R") == 0; }
 
-int Run(CBrenlow& radio, const EncoderRow& row, const char* mode, const Arg* args);
+int Run(const EncoderRow& row, const char* mode, const Arg* args);
 
 // After a set: read the new value back into the cache, at once or after the radio's 10 ms.
-void FollowUp(CBrenlow& radio, const EncoderRow& row, const char* mode, const Arg* args) {
+void FollowUp(const EncoderRow& row, const char* mode, const Arg* args) {
     switch (row.after) {
     case After::None: return;
     case After::ReadBackIfSc: {
@@ -408,10 +425,10 @@ void FollowUp(CBrenlow& radio, const EncoderRow& row, const char* mode, const Ar
         if (std::strcmp(mode, "W") != 0) return;
         break;
     }
-    Run(radio, row, "R", args);
+    Run(row, "R", args);
 }
 
-int Run(CBrenlow& radio, const EncoderRow& row, const char* mode, const Arg* args) {
+int Run(const EncoderRow& row, const char* mode, const Arg* args) {
     RadioState& s = State();
     if (!s.comPortOpen.load() || s.terminalMode.load()) return 0;
     Value values[kMaxParams];
@@ -435,8 +452,8 @@ int Run(CBrenlow& radio, const EncoderRow& row, const char* mode, const Arg* arg
         command = std::string{row.name[0], row.name[1], ';'};
     else
         command = Render(row.set, row, values);
-    const int result = SerialLine::Write(radio, command);
-    if (!read) FollowUp(radio, row, mode, args);
+    const int result = WriteRadio(s, command);
+    if (!read) FollowUp(row, mode, args);
     return result;
 }
 
@@ -450,12 +467,12 @@ constexpr bool ArgumentsFit(const EncoderRow& r) {
 }
 
 template <MemberName name, class... Args>
-int Encode(CBrenlow& radio, const char* mode, Args... args) {
+int Encode(const char* mode, Args... args) {
     constexpr std::size_t row = RowOf(name.View());
     static_assert(row < kRowCount, "no encoder row of this name");
     static_assert(ArgumentsFit<Args...>(kEncoders[row]), "the member's arguments do not fit its row");
     const Arg list[sizeof...(Args) + 1] = {Arg(args)..., Arg(0u)};
-    return Run(radio, kEncoders[row], mode, list);
+    return Run(kEncoders[row], mode, list);
 }
 
 constexpr const EncoderRow& kTransceiver = kEncoders[RowOf("TC")];
@@ -468,108 +485,14 @@ constexpr std::string_view kTransceiverSet[] = {"\rTC 0;", "\x03;\rTC 1;\r"};
 
 using brenlow::Encode;
 
-#define BRENLOW_ONE_NUMBER(C) \
-    int CBrenlow::Conn##C(const char* mode, unsigned p1) { return Encode<#C>(*this, mode, p1); }
-BRENLOW_ONE_NUMBER(AI)
-BRENLOW_ONE_NUMBER(AL)
-BRENLOW_ONE_NUMBER(AM)
-BRENLOW_ONE_NUMBER(AN)
-BRENLOW_ONE_NUMBER(BC)
-BRENLOW_ONE_NUMBER(BP)
-BRENLOW_ONE_NUMBER(CA)
-BRENLOW_ONE_NUMBER(CG)
-BRENLOW_ONE_NUMBER(CM)
-BRENLOW_ONE_NUMBER(CN)
-BRENLOW_ONE_NUMBER(CT)
-BRENLOW_ONE_NUMBER(DQ)
-BRENLOW_ONE_NUMBER(FR)
-BRENLOW_ONE_NUMBER(FS)
-BRENLOW_ONE_NUMBER(FT)
-BRENLOW_ONE_NUMBER(FW)
-BRENLOW_ONE_NUMBER(GT)
-BRENLOW_ONE_NUMBER(KS)
-BRENLOW_ONE_NUMBER(LM)
-BRENLOW_ONE_NUMBER(LT)
-BRENLOW_ONE_NUMBER(MD)
-BRENLOW_ONE_NUMBER(MF)
-BRENLOW_ONE_NUMBER(MG)
-BRENLOW_ONE_NUMBER(ML)
-BRENLOW_ONE_NUMBER(MO)
-BRENLOW_ONE_NUMBER(NB)
-BRENLOW_ONE_NUMBER(NL)
-BRENLOW_ONE_NUMBER(NR)
-BRENLOW_ONE_NUMBER(NT)
-BRENLOW_ONE_NUMBER(OF)
-BRENLOW_ONE_NUMBER(OS)
-BRENLOW_ONE_NUMBER(PA)
-BRENLOW_ONE_NUMBER(PB)
-BRENLOW_ONE_NUMBER(PC)
-BRENLOW_ONE_NUMBER(PM)
-BRENLOW_ONE_NUMBER(PR)
-BRENLOW_ONE_NUMBER(PS)
-BRENLOW_ONE_NUMBER(QC)
-BRENLOW_ONE_NUMBER(RA)
-BRENLOW_ONE_NUMBER(RD)
-BRENLOW_ONE_NUMBER(RG)
-BRENLOW_ONE_NUMBER(RL)
-BRENLOW_ONE_NUMBER(RM)
-BRENLOW_ONE_NUMBER(RT)
-BRENLOW_ONE_NUMBER(RU)
-BRENLOW_ONE_NUMBER(SB)
-BRENLOW_ONE_NUMBER(SC)
-BRENLOW_ONE_NUMBER(SD)
-BRENLOW_ONE_NUMBER(SH)
-BRENLOW_ONE_NUMBER(SL)
-BRENLOW_ONE_NUMBER(SS)
-BRENLOW_ONE_NUMBER(ST)
-BRENLOW_ONE_NUMBER(TN)
-BRENLOW_ONE_NUMBER(TO)
-BRENLOW_ONE_NUMBER(TS)
-BRENLOW_ONE_NUMBER(VD)
-BRENLOW_ONE_NUMBER(VG)
-BRENLOW_ONE_NUMBER(VX)
-BRENLOW_ONE_NUMBER(XT)
-#undef BRENLOW_ONE_NUMBER
-
-using Text = const unsigned char*;
-
-int CBrenlow::ConnAC(const char* mode, unsigned p1, unsigned p2, unsigned p3) { return Encode<"AC">(*this, mode, p1, p2, p3); }
-int CBrenlow::ConnAG(const char* mode, unsigned p1, unsigned p2) { return Encode<"AG">(*this, mode, p1, p2); }
-int CBrenlow::ConnAR(const char* mode, unsigned p1, unsigned p2, unsigned p3) { return Encode<"AR">(*this, mode, p1, p2, p3); }
-int CBrenlow::ConnAS(const char* mode, unsigned p1, unsigned p2, Text freq, unsigned p4) {
-    return Encode<"AS">(*this, mode, p1, p2, freq, p4);
-}
-int CBrenlow::ConnCR(const char* mode, unsigned p1, unsigned p2) { return Encode<"CR">(*this, mode, p1, p2); }
-int CBrenlow::ConnDC(const char* mode, unsigned p1, unsigned p2) { return Encode<"DC">(*this, mode, p1, p2); }
-int CBrenlow::ConnDL(const char* mode, unsigned p1, unsigned p2) { return Encode<"DL">(*this, mode, p1, p2); }
-int CBrenlow::ConnEX(const char* mode, unsigned p1, unsigned p2, unsigned p3, unsigned p4, Text text) {
-    return Encode<"EX">(*this, mode, p1, p2, p3, p4, text);
-}
-int CBrenlow::ConnFA(const char* mode, Text freq) { return Encode<"FA">(*this, mode, freq); }
-int CBrenlow::ConnFB(const char* mode, Text freq) { return Encode<"FB">(*this, mode, freq); }
-int CBrenlow::ConnFC(const char* mode, Text freq) { return Encode<"FC">(*this, mode, freq); }
-int CBrenlow::ConnIS(const char* mode, Text sign, unsigned p2) { return Encode<"IS">(*this, mode, sign, p2); }
-int CBrenlow::ConnKY(const char* mode, Text text) { return Encode<"KY">(*this, mode, text); }
-int CBrenlow::ConnLK(const char* mode, unsigned p1, unsigned p2) { return Encode<"LK">(*this, mode, p1, p2); }
-int CBrenlow::ConnLM2(const char* mode, unsigned p1, unsigned p2) { return Encode<"LM2">(*this, mode, p1, p2); }
-int CBrenlow::ConnMC(const char* mode, unsigned p1, unsigned p2) { return Encode<"MC">(*this, mode, p1, p2); }
-int CBrenlow::ConnMU(const char* mode, unsigned p1, unsigned p2, unsigned p3, unsigned p4, unsigned p5, unsigned p6,
-                     unsigned p7, unsigned p8, unsigned p9, unsigned p10) {
-    return Encode<"MU">(*this, mode, p1, p2, p3, p4, p5, p6, p7, p8, p9, p10);
-}
-int CBrenlow::ConnPL(const char* mode, unsigned p1, unsigned p2) { return Encode<"PL">(*this, mode, p1, p2); }
-int CBrenlow::ConnQR(const char* mode, unsigned p1, unsigned p2) { return Encode<"QR">(*this, mode, p1, p2); }
-int CBrenlow::ConnSA(const char* mode, unsigned p1, unsigned p2, unsigned p3, unsigned p4, unsigned p5, unsigned p6,
-                     unsigned p7, Text text) {
-    return Encode<"SA">(*this, mode, p1, p2, p3, p4, p5, p6, p7, text);
-}
-int CBrenlow::ConnSQ(const char* mode, unsigned p1, unsigned p2) { return Encode<"SQ">(*this, mode, p1, p2); }
-int CBrenlow::ConnSS2(const char* mode, unsigned p1, unsigned p2, Text freq) { return Encode<"SS2">(*this, mode, p1, p2, freq); }
-int CBrenlow::ConnSU(const char* mode, unsigned p1, unsigned p2, unsigned p3, unsigned p4, unsigned p5, unsigned p6,
-                     unsigned p7, unsigned p8, unsigned p9, unsigned p10, unsigned p11) {
-    return Encode<"SU">(*this, mode, p1, p2, p3, p4, p5, p6, p7, p8, p9, p10, p11);
-}
-int CBrenlow::ConnXO(const char* mode, unsigned p1, Text freq) { return Encode<"XO">(*this, mode, p1, freq); }
+#define BRENLOW_ENCODER_Table(name, parameters, arguments) \
+    int CBrenlow::Conn##name parameters { return Encode<#name>(BRENLOW_UNPACK arguments); }
+#define BRENLOW_ENCODER_Own(name, parameters, arguments)
+#define BRENLOW_DEFINE_ENCODER(name, how, parameters, arguments) BRENLOW_ENCODER_##how(name, parameters, arguments)
+BRENLOW_ENCODERS(BRENLOW_DEFINE_ENCODER)
+#undef BRENLOW_DEFINE_ENCODER
+#undef BRENLOW_ENCODER_Own
+#undef BRENLOW_ENCODER_Table
 
 // TC is how the host takes the radio's line out of terminal mode, so it alone is sent while that
 // mode is on, and its "TC 1" form ends the mode here before the radio has answered.
@@ -581,52 +504,10 @@ int CBrenlow::ConnTC(const char* mode, unsigned p1, unsigned p2) {
     if (!Serves(kTransceiver.models, modelId)) return 0;
     if (IsReadMode(mode)) {
         Empty(kTransceiver.clears, nullptr, s);
-        return SerialLine::Write(*this, kTransceiver.read);
+        return WriteRadio(s, kTransceiver.read);
     }
     const Value values[] = {{p1, nullptr}, {p2, nullptr}};
     if (Judge(kTransceiver, values, modelId) != Verdict::Send) return 0;
     if (p2 == 1) s.terminalMode = 0;
-    return SerialLine::Write(*this, kTransceiverSet[p2]);
+    return WriteRadio(s, kTransceiverSet[p2]);
 }
-
-int CBrenlow::ConnCH(unsigned p1) { return Encode<"CH">(*this, nullptr, p1); }
-int CBrenlow::ConnDN(unsigned p1) { return Encode<"DN">(*this, nullptr, p1); }
-int CBrenlow::ConnMR(unsigned p1, unsigned p2, unsigned p3) { return Encode<"MR">(*this, nullptr, p1, p2, p3); }
-int CBrenlow::ConnMW(unsigned p1, unsigned p2, unsigned p3, Text freq, unsigned p5, unsigned p6, unsigned p7,
-                     unsigned p8, unsigned p9, unsigned p10, unsigned p11, unsigned p12, unsigned p13, unsigned p14,
-                     unsigned p15, Text name) {
-    return Encode<"MW">(*this, nullptr, p1, p2, p3, freq, p5, p6, p7, p8, p9, p10, p11, p12, p13, p14, p15, name);
-}
-int CBrenlow::ConnPI(unsigned p1) { return Encode<"PI">(*this, nullptr, p1); }
-int CBrenlow::ConnSI(unsigned p1, Text text) { return Encode<"SI">(*this, nullptr, p1, text); }
-int CBrenlow::ConnSM(unsigned p1) { return Encode<"SM">(*this, nullptr, p1); }
-int CBrenlow::ConnSR(unsigned p1) { return Encode<"SR">(*this, nullptr, p1); }
-int CBrenlow::ConnTD(unsigned p1) { return Encode<"TD">(*this, nullptr, p1); }
-int CBrenlow::ConnTX2(unsigned p1) { return Encode<"TX2">(*this, nullptr, p1); }
-int CBrenlow::ConnUP(unsigned p1) { return Encode<"UP">(*this, nullptr, p1); }
-int CBrenlow::ConnUR(Text text) { return Encode<"UR">(*this, nullptr, text); }
-int CBrenlow::ConnUT(Text text) { return Encode<"UT">(*this, nullptr, text); }
-int CBrenlow::ConnVR(unsigned p1) { return Encode<"VR">(*this, nullptr, p1); }
-
-#define BRENLOW_NO_PARAMETER(C) \
-    int CBrenlow::Conn##C() { return Encode<#C>(*this, nullptr); }
-BRENLOW_NO_PARAMETER(BD)
-BRENLOW_NO_PARAMETER(BU)
-BRENLOW_NO_PARAMETER(BY)
-BRENLOW_NO_PARAMETER(CI)
-BRENLOW_NO_PARAMETER(FD)
-BRENLOW_NO_PARAMETER(IF)
-BRENLOW_NO_PARAMETER(ME)
-BRENLOW_NO_PARAMETER(OI)
-BRENLOW_NO_PARAMETER(OP)
-BRENLOW_NO_PARAMETER(QI)
-BRENLOW_NO_PARAMETER(RC)
-BRENLOW_NO_PARAMETER(RS)
-BRENLOW_NO_PARAMETER(RX)
-BRENLOW_NO_PARAMETER(SV)
-BRENLOW_NO_PARAMETER(TI)
-BRENLOW_NO_PARAMETER(TX)
-BRENLOW_NO_PARAMETER(TY)
-BRENLOW_NO_PARAMETER(VV)
-BRENLOW_NO_PARAMETER(XI)
-#undef BRENLOW_NO_PARAMETER

@@ -3,7 +3,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "EncoderTable.h"
+#include "Brenlow.h"
+#include "Models.h"
 #include "RadioState.h"
 
 namespace {
@@ -36,7 +37,7 @@ int CBrenlow::ConnID() {
         s.cache[brenlow::Answer::ID].valid = 0;
         s.modelId = 0;
     }
-    return brenlow::SerialLine::Write(*this, "ID;");
+    return brenlow::WriteRadio(s, "ID;");
 }
 
 int CBrenlow::RcvDataID(unsigned* id) {

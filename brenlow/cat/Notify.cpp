@@ -260,27 +260,9 @@ long NotifyAnswer(const unsigned char* answer, void* state) {
 
 }  // namespace brenlow
 
-#define BRENLOW_NOTIFIER(L) \
-    long CBrenlow::WinMsgSendEx##L(const unsigned char* answer, void* state) { return brenlow::NotifyAnswer(answer, state); }
-BRENLOW_NOTIFIER(A)
-BRENLOW_NOTIFIER(B)
-BRENLOW_NOTIFIER(C)
-BRENLOW_NOTIFIER(D)
-BRENLOW_NOTIFIER(E)
-BRENLOW_NOTIFIER(F)
-BRENLOW_NOTIFIER(G)
-BRENLOW_NOTIFIER(I)
-BRENLOW_NOTIFIER(K)
-BRENLOW_NOTIFIER(L)
-BRENLOW_NOTIFIER(M)
-BRENLOW_NOTIFIER(N)
-BRENLOW_NOTIFIER(O)
-BRENLOW_NOTIFIER(P)
-BRENLOW_NOTIFIER(Q)
-BRENLOW_NOTIFIER(R)
-BRENLOW_NOTIFIER(S)
-BRENLOW_NOTIFIER(T)
-BRENLOW_NOTIFIER(U)
-BRENLOW_NOTIFIER(V)
-BRENLOW_NOTIFIER(X)
+#define BRENLOW_NOTIFIER(letter)                                                        \
+    long CBrenlow::WinMsgSendEx##letter(const unsigned char* answer, void* state) { \
+        return brenlow::NotifyAnswer(answer, state);                                \
+    }
+BRENLOW_ANSWER_LETTERS(BRENLOW_NOTIFIER)
 #undef BRENLOW_NOTIFIER

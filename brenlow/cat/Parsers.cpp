@@ -283,29 +283,11 @@ void ParseAnswer(const unsigned char* answer, void* state, Notifier notify) {
 
 }  // namespace
 
-#define BRENLOW_PARSER(L) \
-    void CBrenlow::ConstituteData##L(const unsigned char* answer, void* state) { ParseAnswer(answer, state, WinMsgSendEx##L); }
-BRENLOW_PARSER(A)
-BRENLOW_PARSER(B)
-BRENLOW_PARSER(C)
-BRENLOW_PARSER(D)
-BRENLOW_PARSER(E)
-BRENLOW_PARSER(F)
-BRENLOW_PARSER(G)
-BRENLOW_PARSER(I)
-BRENLOW_PARSER(K)
-BRENLOW_PARSER(L)
-BRENLOW_PARSER(M)
-BRENLOW_PARSER(N)
-BRENLOW_PARSER(O)
-BRENLOW_PARSER(P)
-BRENLOW_PARSER(Q)
-BRENLOW_PARSER(R)
-BRENLOW_PARSER(S)
-BRENLOW_PARSER(T)
-BRENLOW_PARSER(U)
-BRENLOW_PARSER(V)
-BRENLOW_PARSER(X)
+#define BRENLOW_PARSER(letter)                                                            \
+    void CBrenlow::ConstituteData##letter(const unsigned char* answer, void* state) { \
+        ParseAnswer(answer, state, WinMsgSendEx##letter);                             \
+    }
+BRENLOW_ANSWER_LETTERS(BRENLOW_PARSER)
 #undef BRENLOW_PARSER
 
 char* CBrenlow::Hex2BinayChar(char* hex, char* out) { return brenlow::HexToBits(hex, out); }

@@ -1,10 +1,13 @@
-// The radio reader thread: cuts the serial byte stream into answers at the last ";", routes each
-// answer to the parser of its first letter, and relays the same bytes to a logged-in client.
-// In terminal pass-through mode it parses nothing and relays raw bytes.
+// The serial link and its reader thread: opening and closing the link, and the reader, which cuts
+// the serial byte stream into answers at the last ";", routes each answer to the parser of its first
+// letter, and relays the same bytes to a logged-in client. In terminal pass-through mode it parses
+// nothing and relays raw bytes.
 #include <string.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <mutex>
 
 #include "Brenlow.h"
 #include "RadioState.h"
@@ -18,6 +21,39 @@ constexpr std::size_t kAnswerSize = 256;
 constexpr int kNoLimit = -1;  // data, or Wake() from the close, ends the wait
 
 }  // namespace
+
+int CBrenlow::RadioConnectionOpen(unsigned modelId, unsigned port, unsigned baud, int reset) {
+    RadioState& s = brenlow::State();
+    // A second open on a running link would start a second reader on the same record.
+    if (s.comThreadAlive.load() || s.comPortOpen.load()) return 0;
+    if (s.comThread.joinable()) s.comThread.join();
+    unsigned stopBits = baud == 4800 ? 2 : 1;
+    if (!s.serialPort.OpenComPort(port, baud, 0, 8, stopBits, reset)) return 0;
+    s.comPortOpen = 1;
+    s.terminalMode = 0;
+    s.clientKeyedTransmitter = 0;
+    if (reset) {
+        std::scoped_lock g(s.cacheLock);
+        s.cache.Clear();
+        s.modelId = modelId;
+    }
+    s.comThreadRun = 1;
+    s.comThreadAlive = 1;  // set before the start so that a close right after open waits for it
+    s.comThread = std::thread([&s] { ThreadCom(&s); });
+    comThread = &s.comThread;
+    return 1;
+}
+
+void CBrenlow::RadioConnectionClose() {
+    RadioState& s = brenlow::State();
+    if (!s.comThreadAlive.load()) return;
+    s.comThreadRun = 0;
+    s.serialPort.Wake();
+    brenlow::StopWorker(s.comThreadAlive, s.comThread, 100, 10);
+    brenlow::SleepMs(100);
+    s.comPortOpen = 0;
+    s.serialPort.CloseComPort();
+}
 
 unsigned CBrenlow::ThreadCom(void* state) {
     RadioState& s = *static_cast<RadioState*>(state);
@@ -79,14 +115,14 @@ unsigned CBrenlow::ThreadCom(void* state) {
 
 void CBrenlow::ConstituteData(const unsigned char* text, void* state) {
     using Parser = void (*)(const unsigned char*, void*);
-    // Parsers by first letter, A to X; H, J and W have none.
-    static constexpr Parser kParsers[] = {
-        ConstituteDataA, ConstituteDataB, ConstituteDataC, ConstituteDataD, ConstituteDataE, ConstituteDataF,
-        ConstituteDataG, nullptr,         ConstituteDataI, nullptr,         ConstituteDataK, ConstituteDataL,
-        ConstituteDataM, ConstituteDataN, ConstituteDataO, ConstituteDataP, ConstituteDataQ, ConstituteDataR,
-        ConstituteDataS, ConstituteDataT, ConstituteDataU, ConstituteDataV, nullptr,         ConstituteDataX,
-    };
-    static_assert(sizeof kParsers / sizeof kParsers[0] == 'X' - 'A' + 1);
+    // Parsers by first letter, A to X; letters without answers have none.
+    static constexpr std::array<Parser, 'X' - 'A' + 1> kParsers = [] {
+        std::array<Parser, 'X' - 'A' + 1> parsers{};
+#define BRENLOW_ROUTE(letter) parsers[#letter[0] - 'A'] = ConstituteData##letter;
+        BRENLOW_ANSWER_LETTERS(BRENLOW_ROUTE)
+#undef BRENLOW_ROUTE
+        return parsers;
+    }();
 
     unsigned char answer[kAnswerSize];
     const unsigned char* pos = text;

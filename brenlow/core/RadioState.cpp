@@ -1,4 +1,5 @@
-// The one radio state block of the process, and its orderly end when the library unloads.
+// The one radio state block of the process, its orderly end when the library unloads, and the
+// helpers every layer shares: the write to the radio, the post to the host, the worker stop.
 #include "RadioState.h"
 
 #include <chrono>
@@ -52,6 +53,17 @@ bool PostToHost(RadioState& s, unsigned long code, long lParam) {
     if (!w) return false;
     w->Post(kNotifyMessage, code, lParam);
     return true;
+}
+
+int WriteRadio(RadioState& s, const unsigned char* data, std::size_t length) {
+    return s.serialPort.Write(data, static_cast<unsigned long>(length));
+}
+
+void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+void StopWorker(std::atomic<std::uint32_t>& alive, std::thread& thread, int tries, int stepMs) {
+    for (int i = 0; i < tries && alive.load(); ++i) SleepMs(stepMs);
+    if (thread.joinable() && !alive.load()) thread.join();
 }
 
 }  // namespace brenlow

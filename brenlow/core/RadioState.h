@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <string_view>
 #include <thread>
 
 #include "AnswerCache.h"
@@ -112,5 +113,19 @@ RadioState& State();
 
 // Posts the library notification message (kNotifyMessage) to the registered host window, if any.
 bool PostToHost(RadioState& s, unsigned long code, long lParam);
+
+// The one way bytes reach the radio: the encoders, ConnDirect (through WriteCom), the client command
+// filter and the session server all write here. Returns the serial component's result.
+int WriteRadio(RadioState& s, const unsigned char* data, std::size_t length);
+inline int WriteRadio(RadioState& s, std::string_view text) {
+    return WriteRadio(s, reinterpret_cast<const unsigned char*>(text.data()), text.size());
+}
+
+// Stops a worker cooperatively: waits for it to leave its loop, at most `tries` x `stepMs`, then joins
+// it if it did. One still busy beyond the bounded wait is never detached: it stays joinable, and the
+// next open or the state block's end waits for it, so the ports it uses outlive it.
+void StopWorker(std::atomic<std::uint32_t>& alive, std::thread& thread, int tries, int stepMs);
+
+void SleepMs(int ms);
 
 }  // namespace brenlow

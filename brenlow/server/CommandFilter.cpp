@@ -158,7 +158,7 @@ void CBrenlow::CmdSetCodeCheck(unsigned char* batch, void* state) {
                 for (const ModelRow& m : kModels) {
                     if (m.id != model || !m.rules(judged, state)) continue;
                     command[length] = ';';
-                    s.serialPort.Write(command, length + 1);
+                    brenlow::WriteRadio(s, command, length + 1);
                     if (judged[0] == 'T' && judged[1] == 'X') s.clientKeyedTransmitter = 1;
                     if (judged[0] == 'R' && judged[1] == 'X') s.clientKeyedTransmitter = 0;
                 }

@@ -1,7 +1,8 @@
-// The session server thread: one TCP client at a time, greeting, login dialogue, command batches to
-// the interpreter, the login, idle and session time limits on the monotonic clock, and the close
-// sequence that hands the radio back to the station. It blocks in the socket component between
-// events and wakes for data, a new client, a hang-up, its next deadline or a stop request.
+// The network server and its session thread: opening and closing the server, and the thread, which
+// serves one TCP client at a time: greeting, login dialogue, command batches to the interpreter, the
+// login, idle and session time limits on the monotonic clock, and the close sequence that hands the
+// radio back to the station. It blocks in the socket component between events and wakes for data, a
+// new client, a hang-up, its next deadline or a stop request.
 #include <string.h>
 
 #include <algorithm>
@@ -55,10 +56,6 @@ struct SessionClock {
     std::int64_t lastElapsed = 0;  // the last elapsed second the bookkeeping processed
 };
 
-void WriteRadio(RadioState& s, const char* text, std::size_t length) {
-    s.serialPort.Write(reinterpret_cast<const unsigned char*>(text), length);
-}
-
 // Reads the session limit from the profile into the record; returns it in seconds.
 std::int64_t ReadSessionLimit(RadioState& s) {
     const int minutes = ReadInt(Key::SessionTime);
@@ -102,6 +99,33 @@ int WaitBudgetMs(RadioState& s, std::int64_t now, const SessionClock& c) {
 }
 
 }  // namespace
+
+int CBrenlow::SocketServerOpen(unsigned port) {
+    RadioState& s = brenlow::State();
+    if (s.sockThreadAlive.load()) return 0;
+    if (s.sockThread.joinable()) s.sockThread.join();
+    if (!s.socketServer.Listen(port)) return 0;
+    s.ipPort = port;
+    s.sockThreadRun = 1;
+    s.sockThreadAlive = 1;
+    s.sockThread = std::thread([&s] { ThreadSock(&s); });
+    sockThread = &s.sockThread;
+    return 1;
+}
+
+void CBrenlow::SocketServerClose() {
+    RadioState& s = brenlow::State();
+    if (!s.sockThreadAlive.load()) return;
+    s.sockThreadRun = 0;
+    s.socketServer.Wake();
+    {
+        std::lock_guard<std::mutex> l(s.statusLock);  // a session ending just now waits no longer
+    }
+    s.statusArrived.notify_all();
+    brenlow::StopWorker(s.sockThreadAlive, s.sockThread, 100, 100);
+    brenlow::SleepMs(100);
+    s.socketServer.DisConnect();
+}
 
 unsigned CBrenlow::ThreadSock(void* state) {
     RadioState& s = *static_cast<RadioState*>(state);
@@ -159,7 +183,7 @@ unsigned CBrenlow::ThreadSock(void* state) {
         const std::size_t received = std::strlen(reinterpret_cast<char*>(b.receive));
 
         if (s.terminalMode.load() && s.session.loggedIn.load()) {
-            s.serialPort.Write(b.receive, received);
+            brenlow::WriteRadio(s, b.receive, received);
             return;
         }
         // The text is taken in pieces that fit: complete commands go to the interpreter as soon as
@@ -284,8 +308,8 @@ void CBrenlow::OnSocketClose() {
         LogFormat("%s CLOSE - Connection Close", t.address);
 
     switch (s.modelId.load()) {
-    case brenlow::kDunmore: WriteRadio(s, kDunmoreRelease, sizeof kDunmoreRelease - 1); break;
-    case brenlow::kCorrin: WriteRadio(s, kCorrinKeyerClear, sizeof kCorrinKeyerClear - 1); break;
+    case brenlow::kDunmore: brenlow::WriteRadio(s, {kDunmoreRelease, sizeof kDunmoreRelease - 1}); break;
+    case brenlow::kCorrin: brenlow::WriteRadio(s, {kCorrinKeyerClear, sizeof kCorrinKeyerClear - 1}); break;
     default: break;
     }
 
@@ -295,7 +319,7 @@ void CBrenlow::OnSocketClose() {
         s.cache[brenlow::Answer::ID].valid = 0;
     }
     const std::uint32_t statusBefore = s.statusAnswers.load();
-    WriteRadio(s, kRadioReset, sizeof kRadioReset - 1);
+    brenlow::WriteRadio(s, {kRadioReset, sizeof kRadioReset - 1});
     s.clientKeyedTransmitter = 0;
 
     if (!s.sockThreadRun.load()) return;

@@ -3,44 +3,24 @@
 #include <algorithm>
 #include <set>
 
+#include "BrenlowMembers.h"
 #include "EncoderHarness.h"
 
 using namespace cmdtest;
 
 namespace {
 
-// Members with a mode string, then set-only members, then members without parameters.
+// Every encoder and accessor member, from the library's one member list.
 const std::vector<std::string> kEncoders = {
-    "ConnAI", "ConnAL", "ConnAM", "ConnAN", "ConnBC", "ConnBP", "ConnCA", "ConnCG", "ConnCM", "ConnCN", "ConnCT",
-    "ConnDQ", "ConnFR", "ConnFS", "ConnFT", "ConnFW", "ConnGT", "ConnKS", "ConnLM", "ConnLT", "ConnMD", "ConnMF",
-    "ConnMG", "ConnML", "ConnMO", "ConnNB", "ConnNL", "ConnNR", "ConnNT", "ConnOF", "ConnOS", "ConnPA", "ConnPB",
-    "ConnPC", "ConnPM", "ConnPR", "ConnPS", "ConnQC", "ConnRA", "ConnRD", "ConnRG", "ConnRL", "ConnRM", "ConnRT",
-    "ConnRU", "ConnSB", "ConnSC", "ConnSD", "ConnSH", "ConnSL", "ConnSS", "ConnST", "ConnTN", "ConnTO", "ConnTS",
-    "ConnVD", "ConnVG", "ConnVX", "ConnXT",
-    "ConnAC", "ConnAG", "ConnAR", "ConnAS", "ConnCR", "ConnDC", "ConnDL", "ConnEX", "ConnFA", "ConnFB", "ConnFC",
-    "ConnIS", "ConnKY", "ConnLK", "ConnLM2", "ConnMC", "ConnMU", "ConnPL", "ConnQR", "ConnSA", "ConnSQ", "ConnSS2",
-    "ConnSU", "ConnTC", "ConnXO",
-    "ConnCH", "ConnDN", "ConnMR", "ConnMW", "ConnPI", "ConnSI", "ConnSM", "ConnSR", "ConnTD", "ConnTX2", "ConnUP",
-    "ConnUR", "ConnUT", "ConnVR",
-    "ConnBD", "ConnBU", "ConnBY", "ConnCI", "ConnFD", "ConnID", "ConnIF", "ConnME", "ConnOI", "ConnOP", "ConnQI",
-    "ConnRC", "ConnRS", "ConnRX", "ConnSV", "ConnTI", "ConnTX", "ConnTY", "ConnVV", "ConnXI",
+#define ENCODER_NAME(name, how, parameters, arguments) "Conn" #name,
+    BRENLOW_ENCODERS(ENCODER_NAME)
+#undef ENCODER_NAME
 };
 
 const std::vector<std::string> kAccessors = {
-    "RcvDataAC", "RcvDataAG", "RcvDataAI", "RcvDataAL", "RcvDataAM", "RcvDataAN", "RcvDataAR", "RcvDataAS",
-    "RcvDataBC", "RcvDataBP", "RcvDataBY", "RcvDataCA", "RcvDataCG", "RcvDataCM", "RcvDataCN", "RcvDataCR",
-    "RcvDataCT", "RcvDataDC", "RcvDataDL", "RcvDataDQ", "RcvDataEX", "RcvDataFA", "RcvDataFB", "RcvDataFC",
-    "RcvDataFD", "RcvDataFR", "RcvDataFS", "RcvDataFT", "RcvDataFW", "RcvDataGT", "RcvDataID", "RcvDataIF",
-    "RcvDataIS", "RcvDataVEXA_ST", "RcvDataKS", "RcvDataKY", "RcvDataLK", "RcvDataLM", "RcvDataLM2", "RcvDataLT",
-    "RcvDataMC", "RcvDataMD", "RcvDataME", "RcvDataMF", "RcvDataMG", "RcvDataML", "RcvDataMO", "RcvDataMR",
-    "RcvDataMU", "RcvDataNB", "RcvDataNL", "RcvDataNR", "RcvDataNT", "RcvDataOF", "RcvDataOI", "RcvDataOP",
-    "RcvDataOS", "RcvDataPA", "RcvDataPB", "RcvDataPB2", "RcvDataPC", "RcvDataPK", "RcvDataPL", "RcvDataPM",
-    "RcvDataPR", "RcvDataPS", "RcvDataQC", "RcvDataQR", "RcvDataRA", "RcvDataRD", "RcvDataRG", "RcvDataRL",
-    "RcvDataRM", "RcvDataRM2", "RcvDataRS", "RcvDataRT", "RcvDataRU", "RcvDataRX", "RcvDataSA", "RcvDataSB",
-    "RcvDataSC", "RcvDataSC2", "RcvDataSD", "RcvDataSH", "RcvDataSL", "RcvDataSM", "RcvDataSQ", "RcvDataSS",
-    "RcvDataSS2", "RcvDataST", "RcvDataSU", "RcvDataTC", "RcvDataTI", "RcvDataTN", "RcvDataTO", "RcvDataTS",
-    "RcvDataTX", "RcvDataTY", "RcvDataUL", "RcvDataVD", "RcvDataVG", "RcvDataVX", "RcvDataXI", "RcvDataXO",
-    "RcvDataXT",
+#define ACCESSOR_NAME(name, how, parameters, arguments) "RcvData" #name,
+    BRENLOW_ACCESSORS(ACCESSOR_NAME)
+#undef ACCESSOR_NAME
 };
 
 bool WritesSomething(const Case& c) { return c.bytes && !c.bytes->empty(); }

@@ -101,27 +101,9 @@ public:
     using CBrenlow::CmdSetCodeCheckVEXA_C;
     using CBrenlow::CmdSetCodeCheckVEXA_LOGIN;
     using CBrenlow::CmdSetCodeCheckVEXA_S;
-    using CBrenlow::ConstituteDataA;
-    using CBrenlow::ConstituteDataB;
-    using CBrenlow::ConstituteDataC;
-    using CBrenlow::ConstituteDataD;
-    using CBrenlow::ConstituteDataE;
-    using CBrenlow::ConstituteDataF;
-    using CBrenlow::ConstituteDataG;
-    using CBrenlow::ConstituteDataI;
-    using CBrenlow::ConstituteDataK;
-    using CBrenlow::ConstituteDataL;
-    using CBrenlow::ConstituteDataM;
-    using CBrenlow::ConstituteDataN;
-    using CBrenlow::ConstituteDataO;
-    using CBrenlow::ConstituteDataP;
-    using CBrenlow::ConstituteDataQ;
-    using CBrenlow::ConstituteDataR;
-    using CBrenlow::ConstituteDataS;
-    using CBrenlow::ConstituteDataT;
-    using CBrenlow::ConstituteDataU;
-    using CBrenlow::ConstituteDataV;
-    using CBrenlow::ConstituteDataX;
+#define OPEN_PARSER(letter) using CBrenlow::ConstituteData##letter;
+    BRENLOW_ANSWER_LETTERS(OPEN_PARSER)
+#undef OPEN_PARSER
     using CBrenlow::Hex2BinayChar;
     using CBrenlow::OnSocketAccept;
     using CBrenlow::OnSocketClose;

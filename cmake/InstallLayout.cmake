@@ -1,0 +1,39 @@
+# The installed layout (GNUInstallDirs): programs in bin/, the libraries in the private folder
+# lib/<arch>/quintar (they serve these programs only), data in share/. Installed programs find the
+# libraries through a RUNPATH relative to their own place ($ORIGIN), so an unpacked package runs from
+# wherever it lies and no build path is left in an installed file.
+include(GNUInstallDirs)
+
+set(QUINTAR_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/quintar)
+file(RELATIVE_PATH QUINTAR_BIN_TO_PRIVATE_LIBDIR ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR}/quintar)
+# The build tree keeps the installed layout where a program looks for something by a relative path:
+# the voice library and the help sit where <program folder>/../ finds them, as every program of the
+# build tree is one folder below its root.
+get_filename_component(QUINTAR_BUILD_PRIVATE_LIBDIR ${PROJECT_BINARY_DIR}/bin/${QUINTAR_BIN_TO_PRIVATE_LIBDIR} ABSOLUTE)
+
+# Installation components: the station (programs, libraries, data, service) and its optional voice.
+set(QUINTAR_COMPONENT Station)
+set(QUINTAR_VOICE_COMPONENT Voice)
+
+# A program of the station package.
+function(quintar_install_program target)
+  set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/${QUINTAR_BIN_TO_PRIVATE_LIBDIR}")
+  install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${QUINTAR_COMPONENT})
+endfunction()
+
+# A shared library in the private folder: versioned, finding its neighbours through $ORIGIN.
+# COMPONENT defaults to the station; NAMELINK keeps lib<name>.so for a library loaded by that name.
+function(quintar_install_library target)
+  cmake_parse_arguments(arg "NAMELINK" "COMPONENT" "" ${ARGN})
+  if(NOT arg_COMPONENT)
+    set(arg_COMPONENT ${QUINTAR_COMPONENT})
+  endif()
+  set_target_properties(${target} PROPERTIES
+    VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR} INSTALL_RPATH "$ORIGIN")
+  if(arg_NAMELINK)
+    install(TARGETS ${target} LIBRARY DESTINATION ${QUINTAR_PRIVATE_LIBDIR} COMPONENT ${arg_COMPONENT})
+  else()
+    install(TARGETS ${target} LIBRARY DESTINATION ${QUINTAR_PRIVATE_LIBDIR} COMPONENT ${arg_COMPONENT}
+            NAMELINK_SKIP)
+  endif()
+endfunction()

@@ -122,6 +122,13 @@ void StationController::Mailbox::Synchronize()
     std::lock_guard<std::mutex> g(lock_);
 }
 
+void StationController::Mailbox::PostCall(std::function<void()> call)
+{
+    std::lock_guard<std::mutex> g(lock_);
+    if (target_)
+        QMetaObject::invokeMethod(target_, std::move(call), Qt::QueuedConnection);
+}
+
 void StationController::Mailbox::Detach()
 {
     std::lock_guard<std::mutex> g(lock_);
@@ -203,13 +210,10 @@ void StationController::OnWorker(std::function<void()> job, void (StationControl
     JoinWorker();
     worker_ = std::thread([this, job = std::move(job), next] {
         job();
-        QMetaObject::invokeMethod(
-            this,
-            [this, next] {
-                JoinWorker();
-                (this->*next)();
-            },
-            Qt::QueuedConnection);
+        mailbox_.PostCall([this, next] {
+            JoinWorker();
+            (this->*next)();
+        });
     });
 }
 

@@ -153,6 +153,8 @@ private:
         // Orders what a poster wrote into its event before what the receiver reads from it.
         // Qt's queue does so too, but with futexes that ThreadSanitizer cannot see.
         void Synchronize();
+        // Queues a call on the controller's thread, posted under the same lock for the same reason.
+        void PostCall(std::function<void()> call);
 
     private:
         std::mutex lock_;

@@ -13,10 +13,16 @@ exec unshare --mount --propagation private /bin/sh -c '
     set -eu
     uid=$1 gid=$2 dialout=$3 writable=$4
     shift 4
+    program=$1
     mount --bind "$writable" "$writable"
-    mount -t tmpfs -o mode=1777 tmpfs /tmp
+    # A folder that holds the unpacked package or the station (a build tree under /tmp or a home
+    # folder stands in for /usr and /etc here) stays visible; every other one is hidden.
+    holds() { case "$writable/" in "$1"/*) return 0 ;; esac; case "$program" in "$1"/*) return 0 ;; esac; return 1; }
+    if holds /tmp; then echo "sandbox: /tmp kept, it holds the test tree" >&2
+    else mount -t tmpfs -o mode=1777 tmpfs /tmp; fi
     for home in /home /root; do
-        if [ -d "$home" ]; then mount -t tmpfs -o ro,mode=0755 tmpfs "$home"; fi
+        if holds "$home"; then echo "sandbox: $home kept, it holds the test tree" >&2
+        elif [ -d "$home" ]; then mount -t tmpfs -o ro,mode=0755 tmpfs "$home"; fi
     done
     mount -o remount,bind,ro /
     umask 077

@@ -39,6 +39,8 @@ TEST_F(Network, clientVanishingWithoutFinIsEndedByTheIdleLimitAndTheNextOneIsSer
     const auto after = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastData).count();
     EXPECT_GE(after, 29000);
     EXPECT_LE(after, 40000);
+    // The close line follows the report on standard output by a moment.
+    EXPECT_TRUE(PumpUntil([&] { return Log().find("CLOSE op1 Connection Close") != std::string::npos; }, 5000)) << Log();
     const std::string log = Log();
     EXPECT_EQ(Count(log, LogEntry("127.0.0.1 CONN op1 timeout.")), 1u) << log;
     EXPECT_EQ(Count(log, LogEntry("127.0.0.1 CLOSE op1 Connection Close")), 1u) << log;

@@ -7,6 +7,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QImage>
+#include <QMargins>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QString>
@@ -50,6 +52,10 @@ QString BuiltHelpFile();
 
 // The message box of `objectName` that is open now, or null.
 QMessageBox* OpenMessageBox(const char* objectName);
+
+// The distances of the lines drawn in exactly `line` (the panel's frames) from the edges of `area`
+// of `picture`, in the window's pixels: left, top, right, bottom. All -1 when there is no line.
+QMargins LineMargins(const QImage& picture, const QRect& area, const QColor& line);
 
 class WindowTest : public ::testing::Test {
 protected:

@@ -522,6 +522,7 @@ TEST_F(SetupSave, deviceOfTheChosenPortIsShownOfferedAndSavedWhenChanged)
     for (int i = 0; i < 4; ++i)
         QTest::keyClick(device, Qt::Key_Down);  // down to the last device offered
     EXPECT_EQ(device->currentText(), "/dev/serial/by-id/usb-Adapter_Serial_A1B2C3-if00-port0");
+    EXPECT_EQ(device->toolTip(), device->currentText()) << "the whole path, which the box shows shortened";
     Choose(Control<QComboBox>(1003), 3);  // COM4: a typed path
     TypeOver(device->lineEdit(), "/dev/ttyACM0");
     PressOk();

@@ -320,21 +320,14 @@ TEST_F(WindowTest, undetectedRadioShowsTheErrorBoxOwnedByTheWindow)
     silent.silent = true;
     StartRadio(silent);
     OpenWindow();
-    Action(32771)->trigger();
-    QMessageBox* box = nullptr;
-    ASSERT_TRUE(PumpUntil([&] { return (box = OpenMessageBox("errorMessage")) != nullptr; }, 10000));
-    EXPECT_EQ(box->windowTitle(), "Error!");
-    EXPECT_EQ(box->icon(), QMessageBox::Warning);
-    EXPECT_EQ(box->parentWidget(), window.get());
+    QMessageBox* box = StartIntoErrorBox();
+    ASSERT_NE(box, nullptr);
     const QString port = QString::fromStdString("COM1 (" + settings.device + ")");
     EXPECT_EQ(box->text(), " An unknown device is connected to " + port +
                                ", or the Baud rate in this software does not mutch in the Transceiver.\n Check the status "
                                "of " + port + ".\n");
     EXPECT_TRUE(SaveScreenshot(*box, "error-not-detected"));
-    QTest::keyClick(box, Qt::Key_Return);
-    EXPECT_TRUE(PumpUntil([&] { return OpenMessageBox("errorMessage") == nullptr; }, 5000));
-    EXPECT_FALSE(window->Controller().Running());
-    EXPECT_TRUE(Action(32771)->isEnabled());
+    CloseErrorBox(box);
 }
 
 // A serial device that does not open: the log's line as it always was, and a box that names the
@@ -364,12 +357,8 @@ TEST_P(SerialDeviceFailure, showsTheErrorBoxWithTheDeviceAndTheReason)
     settings.device = device.string();
     OpenWindow();
     QSignalSpy finished(&window->Controller(), &StationController::StartFinished);
-    Action(32771)->trigger();
-    QMessageBox* box = nullptr;
-    ASSERT_TRUE(PumpUntil([&] { return (box = OpenMessageBox("errorMessage")) != nullptr; }, 10000));
-    EXPECT_EQ(box->windowTitle(), "Error!");
-    EXPECT_EQ(box->icon(), QMessageBox::Warning);
-    EXPECT_EQ(box->parentWidget(), window.get());
+    QMessageBox* box = StartIntoErrorBox();
+    ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), QStringLiteral(" Can not open COM1 (%1).\n %2.\n The device of each port is set in Control > "
                                           "Setup.\n")
                                .arg(QString::fromStdString(device.string()), QLatin1String(c.reason)));
@@ -379,10 +368,7 @@ TEST_P(SerialDeviceFailure, showsTheErrorBoxWithTheDeviceAndTheReason)
     if (std::string(c.name) == "missing") {
         EXPECT_TRUE(SaveScreenshot(*box, "error-serial-device"));
     }
-    QTest::keyClick(box, Qt::Key_Return);
-    EXPECT_TRUE(PumpUntil([&] { return OpenMessageBox("errorMessage") == nullptr; }, 5000));
-    EXPECT_FALSE(window->Controller().Running());
-    EXPECT_TRUE(Action(32771)->isEnabled());
+    CloseErrorBox(box);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, SerialDeviceFailure, ::testing::ValuesIn(kDeviceCases),

@@ -2,6 +2,7 @@
 #include "WindowFixture.h"
 
 #include <QDir>
+#include <QTest>
 
 #include <algorithm>
 #include <climits>
@@ -107,6 +108,26 @@ void WindowTest::StartFromMenu()
     ASSERT_TRUE(PumpUntil([&] { return window->Controller().Running() && Lit(1026) && !window->Controller().Busy(); }, 10000));
     ASSERT_TRUE(PumpUntil([&] { return radio->Received().find("AI2;") != std::string::npos; }, 5000));
     PumpFor(50);
+}
+
+QMessageBox* WindowTest::StartIntoErrorBox()
+{
+    Action(32771)->trigger();
+    QMessageBox* box = nullptr;
+    if (!PumpUntil([&] { return (box = OpenMessageBox("errorMessage")) != nullptr; }, 10000))
+        return nullptr;
+    EXPECT_EQ(box->windowTitle(), "Error!");
+    EXPECT_EQ(box->icon(), QMessageBox::Warning);
+    EXPECT_EQ(box->parentWidget(), window.get());
+    return box;
+}
+
+void WindowTest::CloseErrorBox(QMessageBox* box)
+{
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_TRUE(PumpUntil([&] { return OpenMessageBox("errorMessage") == nullptr; }, 5000));
+    EXPECT_FALSE(window->Controller().Running());
+    EXPECT_TRUE(Action(32771)->isEnabled());
 }
 
 }  // namespace windowtest

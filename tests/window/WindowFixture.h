@@ -69,6 +69,11 @@ protected:
     // Starts the station from the Control menu and waits until the radio's answers to the start's
     // reads have been shown.
     void StartFromMenu();
+    // Starts from the Control menu into a failure: the "Error!" box that comes up, owned by the
+    // window with the exclamation icon (checked), or null.
+    QMessageBox* StartIntoErrorBox();
+    // Closes that box with Enter; the station stays stopped and "ON" can be chosen again.
+    void CloseErrorBox(QMessageBox* box);
 
     template <class T>
     T* Find(int id) const

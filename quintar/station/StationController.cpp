@@ -42,10 +42,7 @@ const unsigned char* Bytes(const char* text)
 // What keeps a serial device from opening, and what the operator can do about it.
 QString SerialOpenFailure(const std::string& device, int error)
 {
-    QString text = QStringLiteral("device %1: %2")
-                       .arg(QString::fromStdString(device), QString::fromLocal8Bit(std::strerror(error)));
-    if (error == ENOENT)
-        text += QStringLiteral("; set the device with: quintar setup set com-device N PATH");
+    QString text = QString::fromLocal8Bit(std::strerror(error));
     if (error == EACCES || error == EPERM) {
         // Serial devices belong to a group (usually "dialout") whose members may open them.
         struct stat st {};
@@ -260,10 +257,15 @@ void StationController::Start()
 void StationController::StartLinkOpened()
 {
     if (!linkOpened_) {
-        failureDetail_ = SerialOpenFailure(CBrenlow::ComPortPath(static_cast<unsigned>(comPort_)),
-                                           CBrenlow::LastComPortError());
+        const std::string device = CBrenlow::ComPortPath(static_cast<unsigned>(comPort_));
+        const int error = CBrenlow::LastComPortError();
+        const QString reason = SerialOpenFailure(device, error);
+        failureDetail_ = QStringLiteral("device %1: %2").arg(QString::fromStdString(device), reason);
+        if (error == ENOENT)
+            failureDetail_ += QStringLiteral("; set the device with: quintar setup set com-device N PATH");
         Log(QString::asprintf("- START - Failed. Can not open COM%d.",
                               settings::ReadInt(profile_, settings::Id::ComPort)));
+        emit SerialPortUnavailable(PortName(), reason);
         FinishStart(StartResult::SerialPortFailed);
         return;
     }
@@ -333,18 +335,18 @@ void StationController::StartLinkClosed()
     case StartResult::ModelNotDetected:
         Log(QStringLiteral("- START - Failed. Can not detect Radio Model ID."));
         emit ErrorMessage(QString::fromLatin1(kErrorCaption),
-                          QString::asprintf(" An unknown device is connected to COM%d, or the Baud rate in this "
-                                            "software does not mutch in the Transceiver.\n Check the status of COM%d.\n",
-                                            comPort_, comPort_));
+                          QStringLiteral(" An unknown device is connected to %1, or the Baud rate in this "
+                                         "software does not mutch in the Transceiver.\n Check the status of %1.\n")
+                              .arg(PortName()));
         break;
     case StartResult::ModelRefused: {
         Log(QStringLiteral("- START - Failed. Radio is Unsupported."));
         unsigned char name[25] = {};
         radio_.GetRadioName(modelId_, name);
         emit ErrorMessage(QString::fromLatin1(kErrorCaption),
-                          QString::asprintf("The transceiver connected to COM%d is %s.\n Be sure to connect the "
-                                            "Radio to the COM%d.\n",
-                                            comPort_, reinterpret_cast<const char*>(name), comPort_));
+                          QStringLiteral("The transceiver connected to %1 is %2.\n Be sure to connect the "
+                                         "Radio to the %1.\n")
+                              .arg(PortName(), QString::fromLatin1(reinterpret_cast<const char*>(name))));
         break;
     }
     default:
@@ -353,6 +355,13 @@ void StationController::StartLinkClosed()
     }
     ClearPanel();
     FinishStart(closedResult_);
+}
+
+QString StationController::PortName() const
+{
+    const QString name = QStringLiteral("COM%1").arg(comPort_);
+    const std::string device = CBrenlow::ComPortPath(static_cast<unsigned>(comPort_));
+    return device.empty() ? name : name + QStringLiteral(" (%1)").arg(QString::fromStdString(device));
 }
 
 void StationController::FinishStart(StartResult result)
@@ -466,6 +475,11 @@ void StationController::PowerSwitch()
         if (running_)
             radio_.ConnPS("R", parameter);
     });
+}
+
+bool StationController::PowerSwitchInterrupts() const
+{
+    return running_ && phase_ == Phase::Idle && radioPowerOn_ && (clientLoggedIn_ || transmitting_);
 }
 
 // ---- Notifications ----------------------------------------------------------------------------

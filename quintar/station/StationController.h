@@ -70,6 +70,9 @@ public:
     void Stop(StopCause cause = StopCause::Command);  // "OFF"; Stopped tells the end of a stop
     void Control(StopCause cause = StopCause::Command);  // "CONTROL": stop if running, else start
     void PowerSwitch();                   // "Power Switch"
+    // Whether the power switch would now switch the radio off under a logged-in client or in the
+    // middle of a transmission; a window asks the operator first.
+    bool PowerSwitchInterrupts() const;
     // Closing the host: stops a running station first (the END line); CloseReady says when the
     // window or process may end.
     void RequestClose();
@@ -93,6 +96,8 @@ public:
     // Why the last start failed, or what stopped the station last: what the operator needs to mend
     // it (the device and the system's reason, ...). Empty when there is nothing to add.
     QString FailureDetail() const { return failureDetail_; }
+    // The serial port of the last start as the operator knows it: "COM1 (/dev/ttyUSB0)".
+    QString PortName() const;
 
     QString ModelName() const { return modelName_; }
     bool PowerLamp() const { return powerLamp_; }
@@ -121,6 +126,9 @@ signals:
     void FocusRequested(quintar::StationController::FocusTarget target);
     // A start failure the operator must see; a window shows it as a message box.
     void ErrorMessage(const QString& caption, const QString& text);
+    // The serial port did not open: `port` as PortName() gives it, `reason` the system's reason
+    // with what the operator can do about it. Logged, not a message: a window shows it.
+    void SerialPortUnavailable(const QString& port, const QString& reason);
     // Every line this controller adds to the access log, whether or not logging is on.
     void LogWritten(const QString& line);
     // After the panel has taken in a connection event (1 accepted, 2 ended, 3 logged in).

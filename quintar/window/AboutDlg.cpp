@@ -15,6 +15,9 @@
 #ifndef QUINTAR_VERSION
 #define QUINTAR_VERSION "unknown"
 #endif
+#ifndef QUINTAR_SOURCE_URL
+#define QUINTAR_SOURCE_URL ""
+#endif
 
 namespace quintar {
 
@@ -22,6 +25,15 @@ namespace {
 constexpr QRect kPanel{15, 15, 564, 195};  // from (15, 15) to (579, 210)
 constexpr QRgb kPanelColour = qRgb(255, 192, 128);
 }  // namespace
+
+QStringList CAboutDlg::Lines()
+{
+    const QString source = QStringLiteral(QUINTAR_SOURCE_URL);
+    return {QStringLiteral("Version %1").arg(QStringLiteral(QUINTAR_VERSION)),
+            QStringLiteral("Licence: GPL-3.0-or-later (no warranty)"),
+            source.isEmpty() ? QStringLiteral("Source: from the distributor of this copy")
+                             : QStringLiteral("Source: %1").arg(source)};
+}
 
 QImage CAboutDlg::ComposePicture(qreal devicePixelRatio)
 {
@@ -34,7 +46,7 @@ QImage CAboutDlg::ComposePicture(qreal devicePixelRatio)
     // The banner's white takes the colour beneath it; its dark drawing stays dark.
     p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
     p.drawImage(QRect(QPoint(0, 0), window::kBannerSize),
-                window::BannerImage(devicePixelRatio, QStringLiteral(QUINTAR_VERSION)));
+                window::BannerImage(devicePixelRatio, Lines()));
     return picture;
 }
 
@@ -48,6 +60,10 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     pictureStatic_->setGeometry(QRect(QPoint(0, 0), window::kBannerSize));
     picture_ = ComposePicture(devicePixelRatioF());
     pictureStatic_->setPixmap(QPixmap::fromImage(picture_));
+    // What the picture says, for screen readers and for copying the address.
+    pictureStatic_->setAccessibleName(QStringLiteral("Quintar, Radio Host Program"));
+    pictureStatic_->setAccessibleDescription(Lines().join(QLatin1Char('\n')));
+    pictureStatic_->setToolTip(Lines().join(QLatin1Char('\n')));
     // Present for Enter, never shown.
     ok_ = new QPushButton(QStringLiteral("OK"), this);
     ok_->setObjectName(window::ObjectNameFor(1));

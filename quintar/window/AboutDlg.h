@@ -1,10 +1,11 @@
-// CAboutDlg: the About window, a captionless banner (the program's name, "Radio Host Program" and
-// the version on a light orange panel) that a click, Enter or Escape closes. The main window also
-// shows it, modeless, as the splash at start-up.
+// CAboutDlg: the About window, a captionless banner (the program's name, "Radio Host Program", the
+// version, the licence and where the source is, on a light orange panel) that a click, Enter or
+// Escape closes. The main window also shows it, modeless, as the splash at start-up.
 #pragma once
 
 #include <QDialog>
 #include <QImage>
+#include <QStringList>
 
 class CStaticEx;
 class QPushButton;
@@ -22,6 +23,8 @@ public:
 
     // Composes the picture at the given device pixel ratio.
     static QImage ComposePicture(qreal devicePixelRatio);
+    // The lines under the program's name: the version, the licence and where the source is.
+    static QStringList Lines();
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;

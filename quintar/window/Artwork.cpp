@@ -42,7 +42,7 @@ std::array<QIcon, 2> UserMarks()
     return {QIcon(blank), QIcon(QStringLiteral(":/quintar/user-disabled.png"))};
 }
 
-QImage BannerImage(qreal devicePixelRatio, const QString& version)
+QImage BannerImage(qreal devicePixelRatio, const QStringList& lines)
 {
     const bool large = devicePixelRatio > 1.0;
     QImage banner(large ? QStringLiteral(":/quintar/banner@2x.png") : QStringLiteral(":/quintar/banner.png"));
@@ -51,10 +51,15 @@ QImage BannerImage(qreal devicePixelRatio, const QString& version)
     QPainter p(&banner);
     p.setRenderHint(QPainter::TextAntialiasing);
     QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(16);
+    font.setPixelSize(13);
     p.setFont(font);
     p.setPen(Qt::black);
-    p.drawText(QPoint(209, 184), QStringLiteral("Version %1").arg(version));
+    // Under "Radio Host Program", inside the panel the window puts behind the banner (to y 210).
+    int baseline = 174;
+    for (const QString& line : lines) {
+        p.drawText(QPoint(209, baseline), line);
+        baseline += 15;
+    }
     return banner;
 }
 

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 
@@ -24,7 +25,8 @@ std::array<QIcon, 2> PowerLampImages();    // "POWER" beside a dark or a green l
 inline constexpr QSize kUserMarkSize{16, 16};
 std::array<QIcon, 2> UserMarks();
 
-// The banner drawing with the version line drawn in, dark on white, at `devicePixelRatio`.
-QImage BannerImage(qreal devicePixelRatio, const QString& version);
+// The banner drawing with `lines` (the version, the licence, where the source is) drawn in under
+// the program's name, dark on white, at `devicePixelRatio`.
+QImage BannerImage(qreal devicePixelRatio, const QStringList& lines);
 
 }  // namespace quintar::window

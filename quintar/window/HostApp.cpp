@@ -17,6 +17,7 @@
 #include "InstanceLock.h"
 #include "SettingsProfile.h"
 #include "StopSignals.h"
+#include "WindowRaiser.h"
 
 #ifndef QUINTAR_VERSION
 #define QUINTAR_VERSION "unknown"
@@ -137,9 +138,14 @@ int CHostApp::Run(const HostOptions& options, const QString& profileOption)
         return kUnusable;
     }
     InstanceLock lock(profileFile);
+    const QString raiseSocket = WindowRaiser::SocketName(lock.LockFile());
     if (!lock.TryLock()) {
-        if (lock.HeldByAnother())
-            return kClosed;  // another host has this profile: end without a word
+        if (lock.HeldByAnother()) {
+            // Another host has this profile: its window comes to the front, and this copy ends
+            // without a word.
+            WindowRaiser::AskToRaise(raiseSocket);
+            return kClosed;
+        }
         QMessageBox::critical(nullptr, QStringLiteral("Quintar"),
                               QStringLiteral("The lock file %1 cannot be created. Is the profile's folder writable?")
                                   .arg(lock.LockFile()));
@@ -163,6 +169,11 @@ int CHostApp::Run(const HostOptions& options, const QString& profileOption)
                        stderr);
         // A stop signal closes the window as its close button does.
         connect(&stopSignals, &StopSignals::StopRequested, &dlg, &CHostDlg::BeginClose);
+        WindowRaiser raiser(raiseSocket);
+        if (!raiser.Listening())
+            std::fprintf(stderr, "quintar: a second launch cannot bring this window to the front: %s\n",
+                         raiser.Error().toLocal8Bit().constData());
+        connect(&raiser, &WindowRaiser::RaiseRequested, &dlg, &CHostDlg::BringToFront);
         connect(&dlg, &CHostDlg::Closed, this, [] { QCoreApplication::exit(kClosed); }, Qt::QueuedConnection);
 
         dlg.Open();

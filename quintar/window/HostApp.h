@@ -1,6 +1,7 @@
 // CHostApp, the windowed host from start to end: a display to open the window on, the profile,
-// one host per profile (a second copy ends silently), the application icon, the library's alerts
-// and the stop signals, then the main window until it closes.
+// one host per profile (a second copy brings the first one's window to the front and ends
+// silently), the application icon, the library's alerts and the stop signals, then the main
+// window until it closes.
 #pragma once
 
 #include <QApplication>

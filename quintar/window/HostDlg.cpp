@@ -101,9 +101,43 @@ void CHostDlg::OnControl()
     controller_->Control(StationController::StopCause::Command);
 }
 
+// Switching the radio off under a remote operator, or in the middle of a transmission, is asked
+// first; every other use of the switch acts at once.
 void CHostDlg::OnPowerSwitch()
 {
-    controller_->PowerSwitch();
+    if (!controller_->PowerSwitchInterrupts()) {
+        controller_->PowerSwitch();
+        return;
+    }
+    if (powerQuestion_) {
+        powerQuestion_->activateWindow();
+        return;
+    }
+    const StationController& c = *controller_;
+    QString why;
+    if (c.ClientLoggedIn() && c.Transmitting())
+        why = QStringLiteral("The remote operator %1 is logged in, and the radio is transmitting.").arg(c.UserId());
+    else if (c.ClientLoggedIn())
+        why = QStringLiteral("The remote operator %1 is logged in and works the radio.").arg(c.UserId());
+    else
+        why = QStringLiteral("The radio is transmitting.");
+    auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("Power Switch"),
+                                why + QStringLiteral("\n\nSwitch the radio off?"), QMessageBox::NoButton, this);
+    box->setObjectName(QStringLiteral("powerOffQuestion"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton* off = box->addButton(QStringLiteral("&Switch Off"), QMessageBox::AcceptRole);
+    off->setObjectName(QStringLiteral("switchOff"));
+    QPushButton* keep = box->addButton(QStringLiteral("&Leave On"), QMessageBox::RejectRole);
+    keep->setObjectName(QStringLiteral("leaveOn"));
+    box->setDefaultButton(keep);
+    box->setEscapeButton(keep);
+    connect(box, &QMessageBox::finished, this, [this, box, off] {
+        // The radio may have gone off while the question was up; the switch would then turn it on.
+        if (box->clickedButton() == off && controller_->RadioPowerOn())
+            controller_->PowerSwitch();
+    });
+    powerQuestion_ = box;
+    box->open();
 }
 
 void CHostDlg::OnHelpTopics()
@@ -132,6 +166,7 @@ CHostDlg::CHostDlg(SettingsProfile& profile, HostOptions options, QString helpFi
 CHostDlg::~CHostDlg()
 {
     delete splash_;
+    delete powerQuestion_;  // its answer must not reach a controller that is gone
     voice_.reset();
     controller_.reset();  // stops a station still running
     if (alerts_)
@@ -160,7 +195,6 @@ void CHostDlg::Open(int splashMs)
     ClearPanelTexts();
     ShowLamp(powerButton_, powerLamp_, false);
     ShowLamp(controlButton_, controlLamp_, false);
-    setFixedSize(window::kClientWidth, window::kClientHeight);
     RestorePosition();
 
     setWindowTitle(QString::fromStdString(WindowTitle(options_)));
@@ -230,12 +264,18 @@ void CHostDlg::BuildMenu()
 void CHostDlg::BuildPanel()
 {
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->setMenuBar(menuBar_);
+    // The window is the menu and the panel, no larger and never resized. The top frame's line runs
+    // through the middle of its title: the panel moves down until that line keeps the margin of
+    // the other sides (a pixel or two, by the font's height).
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    const QRect top = window::FindPanelControl(ids::kRadioStatus)->rect;
+    layout->setContentsMargins(0, std::max(0, top.x() - top.y() - window::GroupFrame::LineOffset(font())), 0, 0);
     panel_ = new QWidget(this);
     panel_->setObjectName(QStringLiteral("panel"));
-    layout->addWidget(panel_, 1);
+    panel_->setFixedSize(window::kPanelSize);
+    layout->addWidget(panel_);
 
     controlLamp_ = window::ControlLampImages();
     powerLamp_ = window::PowerLampImages();
@@ -324,6 +364,13 @@ void CHostDlg::ConnectController()
         (target == StationController::FocusTarget::PowerSwitch ? powerButton_ : controlButton_)->setFocus();
     });
     connect(c, &StationController::ErrorMessage, this, &CHostDlg::ShowError);
+    // Only logged by the design, this failure would leave the operator with nothing to see.
+    connect(c, &StationController::SerialPortUnavailable, this, [this](const QString& port, const QString& reason) {
+        const QString stop = reason.endsWith(QLatin1Char('.')) ? QString() : QStringLiteral(".");
+        ShowError(QStringLiteral("Error!"),
+                  QStringLiteral(" Can not open %1.\n %2%3\n The device of each port is set in Control > Setup.\n")
+                      .arg(port, reason, stop));
+    });
     connect(c, &StationController::CloseReady, this, &CHostDlg::FinishClose);
 
     Action(ids::kOn)->setEnabled(!c->Started());
@@ -429,6 +476,20 @@ CSetupDlg* CHostDlg::SetupDialog() const
     return setup_;
 }
 
+void CHostDlg::BringToFront()
+{
+    if (!isVisible() || closing_)
+        return;  // still starting (the splash is up) or already going
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    raise();
+    activateWindow();
+    // A dialog open over the window stays in front of it.
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != this) {
+        modal->raise();
+        modal->activateWindow();
+    }
+}
+
 // ---- Keyboard and mouse ------------------------------------------------------------------------
 
 void CHostDlg::keyPressEvent(QKeyEvent* event)
@@ -509,6 +570,8 @@ void CHostDlg::BeginClose()
     emit CloseBegun();
     if (alerts_)
         alerts_->Dismiss();
+    if (powerQuestion_)
+        powerQuestion_->close();  // as "Leave On"
     if (splash_)
         FinishSplash();
     if (!controller_) {

@@ -19,6 +19,7 @@
 class CStaticEx;
 class QAction;
 class QMenuBar;
+class QMessageBox;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -49,6 +50,8 @@ public:
     CAboutDlg* Splash() const { return splash_; }
     // The Setup dialog while it is open, else null.
     CSetupDlg* SetupDialog() const;
+    // The question before the power switch interrupts a session or a transmission, while it is up.
+    QMessageBox* PowerQuestion() const { return powerQuestion_; }
     // The context number of the topic F1 opens now.
     int F1Context() const;
 
@@ -62,6 +65,9 @@ public slots:
     // starts or stops is carried out when that has ended.
     void BeginClose();
     void OnSetup();
+    // Another launch of the program found this one: the window comes to the front (restored when
+    // minimised), with a dialog open over it on top.
+    void BringToFront();
 
 signals:
     void Opened();
@@ -128,6 +134,7 @@ private:
     std::array<QIcon, 2> powerLamp_;
     QPointer<CAboutDlg> splash_;
     QPointer<CSetupDlg> setup_;
+    QPointer<QMessageBox> powerQuestion_;
 
     bool busyLook_ = false;
     bool closing_ = false;      // the close path has begun

@@ -75,7 +75,12 @@ HelpWindow::HelpWindow(QHelpEngine& engine) : QWidget(nullptr, Qt::Window)
     splitter->setSizes({240, 520});
     layout->addWidget(splitter, 1);
 
+    // A single click opens a topic, as in other help browsers; Enter and a double click still do.
     connect(tree, &QHelpContentWidget::linkActivated, this, &HelpWindow::ShowPage);
+    connect(tree, &QTreeView::clicked, this, [this, &engine](const QModelIndex& index) {
+        if (const QHelpContentItem* item = engine.contentModel()->contentItemAt(index))
+            ShowPage(item->url());
+    });
     connect(engine.contentModel(), &QHelpContentModel::contentsCreated, tree, &QTreeView::expandAll);
     connect(back, &QToolButton::clicked, browser_, &QTextBrowser::backward);
     connect(forward, &QToolButton::clicked, browser_, &QTextBrowser::forward);
@@ -93,7 +98,9 @@ HelpWindow::HelpWindow(QHelpEngine& engine) : QWidget(nullptr, Qt::Window)
 
 void HelpWindow::ShowPage(const QUrl& url)
 {
-    browser_->setSource(url);
+    // A click that also activates the item would otherwise put the page twice into the history.
+    if (url.isValid() && url != browser_->source())
+        browser_->setSource(url);
 }
 
 HostHelp::HostHelp(QString helpFile, QWidget* owner) : file_(std::move(helpFile)), owner_(owner) {}

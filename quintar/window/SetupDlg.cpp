@@ -8,12 +8,14 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFileDialog>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTreeView>
 
 #include <algorithm>
@@ -120,7 +122,6 @@ const MenuRow kMenu[] = {
 
 constexpr int kUserNameWidth = 100;
 constexpr int kDescriptionWidth = 260;
-constexpr int kEditFontPixels = 13;  // the operator's texts in 21-pixel edits and the list
 constexpr char kFolderTitle[] = "Select log file folder.";
 constexpr char kWidestDeviceLabel[] = "COM20 device";
 
@@ -133,6 +134,33 @@ std::string Bytes(const QString& text)
 {
     return text.toStdString();
 }
+
+// The serial device's edit: the whole path while it is edited; otherwise, when the path is longer
+// than the box, its beginning and end with "..." between them (the tool tip holds the whole path).
+class PathEdit final : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QStyleOptionFrame panel;
+        initStyleOption(&panel);
+        // QLineEdit's own text margins: 2 pixels beside the text, 1 above and below.
+        const QRect box = style()->subElementRect(QStyle::SE_LineEditContents, &panel, this)
+                              .marginsRemoved(textMargins())
+                              .adjusted(2, 1, -2, -1);
+        if (hasFocus() || fontMetrics().horizontalAdvance(text()) <= box.width()) {
+            QLineEdit::paintEvent(event);
+            return;
+        }
+        QPainter painter(this);
+        style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &painter, this);
+        painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Text));
+        painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                         fontMetrics().elidedText(text(), Qt::ElideMiddle, box.width()));
+    }
+};
 
 std::optional<QString> BrowseFolder(QWidget* owner, const QString& title, const QString& start)
 {
@@ -224,16 +252,15 @@ CSetupDlg::CSetupDlg(SettingsProfile& profile, QWidget* parent, FolderChooser ch
     setObjectName(QStringLiteral("CSetupDlg"));
     setWindowTitle(QStringLiteral("Setup"));
     Build();
-    Load();
     ChooseFont();
-    setFixedSize(kSize);
+    Load();
+    setFixedSize(window::EvenMarginSize(kControls));
 }
 
 CSetupDlg::~CSetupDlg() = default;
 
 void CSetupDlg::Build()
 {
-    const QFont editFont = window::GuiFont(kEditFontPixels);
     for (const Control& c : kControls) {
         const QString text = c.text ? QString::fromLatin1(c.text) : QString();
         QWidget* w = nullptr;
@@ -264,6 +291,16 @@ void CSetupDlg::Build()
             tcpPort_->setAttribute(Qt::WA_InputMethodEnabled, false);
             tcpPort_->installEventFilter(this);
             w = tcpPort_;
+            // A balloon under the field, over the frames, while the port is out of range.
+            portNote_ = new QLabel(this);
+            portNote_->setObjectName(QStringLiteral("tcpPortNote"));
+            portNote_->setFrameShape(QFrame::Box);
+            portNote_->setMargin(2);
+            portNote_->setForegroundRole(QPalette::ToolTipText);
+            portNote_->setBackgroundRole(QPalette::ToolTipBase);
+            portNote_->setAutoFillBackground(true);
+            portNote_->setAttribute(Qt::WA_TransparentForMouseEvents);
+            portNote_->hide();
             break;
         case Part::Check:
             (c.id == ids::kVoice ? voice_ : log_) = new QCheckBox(text, this);
@@ -272,7 +309,6 @@ void CSetupDlg::Build()
         case Part::FolderEdit:
             folder_ = new QLineEdit(this);
             folder_->setReadOnly(true);
-            folder_->setFont(editFont);
             w = folder_;
             break;
         case Part::Button: {
@@ -283,7 +319,6 @@ void CSetupDlg::Build()
         }
         case Part::Users:
             userList_ = new QTreeView(this);
-            userList_->setFont(editFont);
             w = userList_;
             break;
         case Part::DeviceLabel:
@@ -292,10 +327,9 @@ void CSetupDlg::Build()
             break;
         case Part::Device:
             device_ = new QComboBox(this);
-            device_->setEditable(true);
+            device_->setLineEdit(new PathEdit(device_));
             device_->setInsertPolicy(QComboBox::NoInsert);
             device_->lineEdit()->setAttribute(Qt::WA_InputMethodEnabled, false);
-            device_->setFont(editFont);
             w = device_;
             break;
         }
@@ -390,6 +424,11 @@ void CSetupDlg::ChooseFont()
         return std::all_of(fitted.begin(), fitted.end(), [&](QWidget* w) { return window::TextFits(*w, font); });
     }));
     deviceLabel_->setText(deviceLabel);
+    for (window::GroupFrame* frame : findChildren<window::GroupFrame*>(Qt::FindDirectChildrenOnly))
+        frame->AdoptFont(font());
+    const QFont editFont = window::GuiFont(font());
+    for (QWidget* w : std::initializer_list<QWidget*>{folder_, userList_, device_})
+        w->setFont(editFont);
 }
 
 void CSetupDlg::Load()
@@ -451,9 +490,23 @@ void CSetupDlg::accept()
 
 // ---- TCP port, log, serial device ---------------------------------------------------------------
 
+// OK waits for a port in range; the note under the field says why, and what leaving the field
+// will put in.
 void CSetupDlg::OnPortEdited()
 {
-    ok_->setEnabled(settings::Parse(Id::TcpPort, Bytes(tcpPort_->text())).number.has_value());
+    const bool port = settings::Parse(Id::TcpPort, Bytes(tcpPort_->text())).number.has_value();
+    ok_->setEnabled(port);
+    if (port) {
+        portNote_->hide();
+        return;
+    }
+    const settings::Row& row = settings::RowOf(Id::TcpPort);
+    portNote_->setText(QStringLiteral("Allowed: %1 to %2; %3 will be used.").arg(row.min).arg(row.max).arg(row.intDefault));
+    portNote_->adjustSize();
+    const QRect field = tcpPort_->geometry();
+    portNote_->move(field.right() + 1 - portNote_->width(), field.bottom() + 2);
+    portNote_->raise();
+    portNote_->show();
 }
 
 void CSetupDlg::FixPortText()
@@ -551,13 +604,9 @@ void CSetupDlg::OnAdd()
     if (users_->rowCount() >= settings::kUserSlots || userEditor_)
         return;
     CSetupUserDlg* editor = OpenEditor(static_cast<int>(CSetupUserDlg::Mode::Add), {});
+    editor->SetIdTaken([this](const std::string& id) { return users_->RowOf(id).has_value(); });
     connect(editor, &QDialog::accepted, this, [this, editor] {
-        const UserRecord user = editor->Record();
-        if (users_->RowOf(user.id)) {
-            Tell("sameUserIdMessage", QGuiApplication::applicationDisplayName(), QStringLiteral("There are same User ID."));
-            return;
-        }
-        users_->InsertTop(user);
+        users_->InsertTop(editor->Record());
         SelectRow(0);
     });
 }

@@ -63,7 +63,6 @@ class CSetupDlg : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kHelpContext = 30;
-    static constexpr QSize kSize{390, 403};
 
     // Asks the operator for the log folder: the chosen folder, or nothing when cancelled.
     using FolderChooser = std::function<std::optional<QString>(QWidget* owner, const QString& title, const QString& start)>;
@@ -122,6 +121,7 @@ private:
     QComboBox* session_ = nullptr;
     QLabel* address_ = nullptr;
     QLineEdit* tcpPort_ = nullptr;
+    QLabel* portNote_ = nullptr;  // why OK waits while the port is out of range
     QCheckBox* voice_ = nullptr;
     QCheckBox* log_ = nullptr;
     QLineEdit* folder_ = nullptr;

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -52,8 +53,6 @@ constexpr Control kControls[] = {
     {ids::kOk, Part::Button, "OK", {131, 184, 75, 21}},
     {ids::kCancel, Part::Button, "Cancel", {213, 184, 75, 21}},
 };
-
-constexpr int kEditFontPixels = 13;  // the operator's texts in 21-pixel edits
 
 bool IsLineBreakOrControl(QChar c)
 {
@@ -158,12 +157,11 @@ CSetupUserDlg::CSetupUserDlg(Mode mode, settings::UserRecord record, QWidget* pa
         description_->setPlainText(QString::fromStdString(record_.description));
         disabled_->setChecked(record_.disabled != 0);
     }
-    setFixedSize(kSize);
+    setFixedSize(window::EvenMarginSize(kControls));
 }
 
 void CSetupUserDlg::Build()
 {
-    const QFont editFont = window::GuiFont(kEditFontPixels);
     std::vector<QWidget*> fitted;
     for (const Control& c : kControls) {
         const QString text = QString::fromLatin1(c.text);
@@ -177,7 +175,6 @@ void CSetupUserDlg::Build()
         case Part::PasswordEdit: {
             auto* edit = new QLineEdit(this);
             edit->setMaxLength(static_cast<int>(settings::kMaxUserIdLength));
-            edit->setFont(editFont);
             if (c.part == Part::PasswordEdit)
                 edit->setEchoMode(QLineEdit::Password);
             else
@@ -188,7 +185,6 @@ void CSetupUserDlg::Build()
         }
         case Part::Description:
             description_ = new DescriptionEdit(this);
-            description_->setFont(editFont);
             w = description_;
             break;
         case Part::Check:
@@ -218,6 +214,9 @@ void CSetupUserDlg::Build()
     setFont(window::FittingFont([&](const QFont& font) {
         return std::all_of(fitted.begin(), fitted.end(), [&](QWidget* w) { return window::TextFits(*w, font); });
     }));
+    const QFont editFont = window::GuiFont(font());
+    for (QWidget* edit : std::initializer_list<QWidget*>{id_, password_, retype_, description_})
+        edit->setFont(editFont);
 
     connect(id_, &QLineEdit::textChanged, this, &CSetupUserDlg::OnIdEdited);
     connect(password_, &QLineEdit::textChanged, this, &CSetupUserDlg::UpdateOk);
@@ -258,6 +257,11 @@ void CSetupUserDlg::accept()
     if (settings::CheckPassword(password)) {
         Refuse("passwordCheck", QStringLiteral("Password Check"),
                QStringLiteral(" There are invalid character(s) in Password."), password_);
+        return;
+    }
+    if (mode_ == Mode::Add && idTaken_ && idTaken_(id)) {
+        Refuse("sameUserIdMessage", QGuiApplication::applicationDisplayName(), QStringLiteral("There are same User ID."),
+               id_);
         return;
     }
     record_.id = id;

@@ -40,6 +40,18 @@ GroupFrame::GroupFrame(const QString& title, QWidget* parent) : CStaticEx(title,
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
+void GroupFrame::AdoptFont(const QFont& font)
+{
+    description_ = orvelle::FontDescription(font);
+    RebuildFontNow();
+    update();
+}
+
+int GroupFrame::LineOffset(const QFont& font)
+{
+    return QFontMetrics(font).height() / 2;
+}
+
 void GroupFrame::paintEvent(QPaintEvent*)
 {
     CtlColor();
@@ -47,7 +59,7 @@ void GroupFrame::paintEvent(QPaintEvent*)
     const QFontMetrics metrics(font());
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(palette().color(QPalette::Mid), 1));
-    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, metrics.height() / 2 + 0.5, -0.5, -0.5), 2, 2);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, LineOffset(font()) + 0.5, -0.5, -0.5), 2, 2);
     painter.setRenderHint(QPainter::Antialiasing, false);
     const QRect title(kTitleIndent, 0, metrics.horizontalAdvance(text()) + 2 * kTitleGap, metrics.height());
     painter.fillRect(title, parentWidget()->palette().brush(QPalette::Window));
@@ -125,11 +137,10 @@ bool TextFits(const QWidget& control, const QFont& font)
     return true;
 }
 
-QFont GuiFont(int largestPixels)
+QFont GuiFont(const QFont& dialogFont)
 {
     QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    if (QFontInfo(font).pixelSize() > largestPixels)
-        font.setPixelSize(largestPixels);
+    font.setPixelSize(QFontInfo(dialogFont).pixelSize());
     return font;
 }
 

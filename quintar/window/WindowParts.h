@@ -24,6 +24,10 @@ public:
     static constexpr int kTitleGap = 2;
 
     GroupFrame(const QString& title, QWidget* parent);
+    // The frame's title in `font` from now on (a styled control keeps the font it was made with).
+    void AdoptFont(const QFont& font);
+    // How far below the frame's top edge its line runs, with its title in `font`.
+    static int LineOffset(const QFont& font);
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -38,9 +42,9 @@ QFont FittingFont(const std::function<bool(const QFont&)>& fits);
 // drop-down list) fits its present size when drawn in `font`.
 bool TextFits(const QWidget& control, const QFont& font);
 
-// The system's general font at a pixel size no larger than `largestPixels`, for the edits and
-// lists that show the operator's own texts.
-QFont GuiFont(int largestPixels);
+// The system's general font at the pixel size of `dialogFont`, for the edits and lists that show
+// the operator's own texts: one size across a dialog.
+QFont GuiFont(const QFont& dialogFont);
 
 // A warning box over `owner` with the exclamation icon, opened without blocking. When `focus` is
 // given, it holds the focus while the box is up and again, with the dialog active, when the box

@@ -111,16 +111,15 @@ INSTANTIATE_TEST_SUITE_P(
                     false,
                     0,
                     nullptr,
-                    {"- START - Failed. Can not detect Radio Model ID.\n",
-                     "Error!  An unknown device is connected to COM1, or the Baud rate in this software does not "
-                     "mutch in the Transceiver.\n Check the status of COM1.\n"}},
+                    {"- START - Failed. Can not detect Radio Model ID.\n", "Error!  An unknown device is connected to COM1 (/",
+                     "), or the Baud rate in this software does not mutch in the Transceiver.\n Check the status of COM1 (/"}},
         FailureCase{"dunmoreWithoutOption",
                     19,
                     false,
                     false,
                     0,
                     nullptr,
-                    {"- START - Failed. Radio is Unsupported.\n", "The transceiver connected to COM1 is Dunmore."}},
+                    {"- START - Failed. Radio is Unsupported.\n", "The transceiver connected to COM1 (/", ") is Dunmore."}},
         FailureCase{"tcpPortSettingOutOfRange", 20, false, false, 80, nullptr, {"outside 1024..65535"}}),
     [](const auto& info) { return std::string(info.param.name); });
 

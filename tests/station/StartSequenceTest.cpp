@@ -119,12 +119,12 @@ struct StartCase {
     bool secondModel = false;     // "-EDM"
     StartResult result;
     const char* log;              // the access log line; %d is the TCP port; "" for none
-    const char* message;          // the message box text; "" for none
+    const char* message;          // the message box text, "%p" the port and its device; "" for none
 };
 
 constexpr char kUnknownDevice[] =
-    " An unknown device is connected to COM3, or the Baud rate in this software does not mutch in the "
-    "Transceiver.\n Check the status of COM3.\n";
+    " An unknown device is connected to %p, or the Baud rate in this software does not mutch in the "
+    "Transceiver.\n Check the status of %p.\n";
 
 const StartCase kStartCases[] = {
     {"serialPortMissing", 20, false, true, false, 0, false, StartResult::SerialPortFailed,
@@ -135,7 +135,7 @@ const StartCase kStartCases[] = {
      "- START - Failed. Can not detect Radio Model ID.", kUnknownDevice},
     {"dunmoreWithoutOption", 19, false, false, false, 0, false, StartResult::ModelRefused,
      "- START - Failed. Radio is Unsupported.",
-     "The transceiver connected to COM3 is Dunmore.\n Be sure to connect the Radio to the COM3.\n"},
+     "The transceiver connected to %p is Dunmore.\n Be sure to connect the Radio to the %p.\n"},
     {"tcpPortInUse", 20, false, false, true, 0, false, StartResult::SocketFailed,
      "- START - Failed. Can not open socket:%d.", ""},
     {"tcpPortSetting1023", 20, false, false, false, 1023, false, StartResult::NotAllowed, "", ""},
@@ -203,7 +203,8 @@ TEST_P(StartOutcome, logsTellsAndLeavesTheStationAsTheTableSays)
     if (*c.message) {
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_EQ(messages[0].first.toStdString(), "Error!");
-        EXPECT_EQ(messages[0].second.toStdString(), c.message);
+        const QString port = QString::fromStdString("COM3 (" + settings.device + ")");
+        EXPECT_EQ(messages[0].second.toStdString(), QString::fromLatin1(c.message).replace("%p", port).toStdString());
     } else {
         EXPECT_TRUE(messages.empty());
     }

@@ -4,6 +4,7 @@
 #include <QTreeView>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolButton>
 
 #include "AboutDlg.h"
 #include "WindowFixture.h"
@@ -68,7 +69,7 @@ TEST_F(WindowTest, helpTopicsOpensContext2AndEveryContextHasItsPage)
     ASSERT_NE(tree, nullptr);
     ASSERT_TRUE(PumpUntil([&] { return tree->model()->rowCount() == 1 && tree->isExpanded(tree->model()->index(0, 0)); }, 5000))
         << "the contents, opened";
-    EXPECT_EQ(tree->model()->rowCount(tree->model()->index(0, 0)), 8);
+    EXPECT_EQ(tree->model()->rowCount(tree->model()->index(0, 0)), 9);
     // The page's style sheet is found beside it: the heading takes its colour.
     EXPECT_EQ(help->Browser()->document()->begin().text(), "Quintar: the station's window");
     EXPECT_EQ(help->Browser()->document()->begin().begin().fragment().charFormat().foreground().color(), QColor(0x0f, 0x2a, 0x5c));
@@ -88,6 +89,40 @@ TEST_F(WindowTest, helpTopicsOpensContext2AndEveryContextHasItsPage)
     }
     help->Browser()->setSource(QUrl(kPages + "client.html"));
     EXPECT_TRUE(help->Browser()->toPlainText().contains("@@CP")) << "the login page names the server commands";
+}
+
+// As in other help browsers, one click on a topic in the contents opens it, once in the history.
+TEST_F(WindowTest, oneClickInTheContentsOpensTheTopic)
+{
+    OpenWindow();
+    Action(32775)->trigger();
+    ASSERT_TRUE(PumpUntil([&] { return ShownPage(*window) == kPages + "index.html"; }, 5000));
+    quintar::HelpWindow* help = window->Help().Window();
+    auto* tree = help->findChild<QTreeView*>(QStringLiteral("helpTree"));
+    ASSERT_TRUE(PumpUntil([&] { return tree->model()->rowCount() == 1 && tree->isExpanded(tree->model()->index(0, 0)); }, 5000));
+    auto topic = [&](const QString& title) {
+        const QModelIndex top = tree->model()->index(0, 0);
+        for (int row = 0; row < tree->model()->rowCount(top); ++row)
+            if (tree->model()->index(row, 0, top).data().toString() == title)
+                return tree->model()->index(row, 0, top);
+        return QModelIndex();
+    };
+    const QModelIndex link = topic("Remote link and CAT programs");
+    ASSERT_TRUE(link.isValid());
+    // Through the window, as the windowing system delivers clicks.
+    auto at = [&](const QModelIndex& index) { return tree->viewport()->mapTo(help, tree->visualRect(index).center()); };
+    QTest::mouseClick(help->windowHandle(), Qt::LeftButton, {}, at(link));
+    ASSERT_TRUE(PumpUntil([&] { return ShownPage(*window) == kPages + "link.html"; }, 2000)) << "one click";
+    const QString page = help->Browser()->toPlainText();
+    for (const char* text : {"quintar-link --user", "rigctl -m 2028", "rigctld", "localhost:4532", "--tcp-port"})
+        EXPECT_TRUE(page.contains(QLatin1String(text))) << text;
+    EXPECT_TRUE(SaveScreenshot(*help, "help-link"));
+
+    const QModelIndex users = topic("Users");
+    QTest::mouseDClick(help->windowHandle(), Qt::LeftButton, {}, at(users));
+    ASSERT_TRUE(PumpUntil([&] { return ShownPage(*window) == kPages + "users.html"; }, 2000));
+    QTest::mouseClick(help->findChild<QToolButton*>(QStringLiteral("helpBack")), Qt::LeftButton);
+    EXPECT_EQ(ShownPage(*window), kPages + "link.html") << "a double click is one step back";
 }
 
 TEST_F(WindowTest, missingHelpFileShowsTheMessageWithItsFullPathEachTime)
@@ -139,6 +174,11 @@ TEST_F(WindowTest, aboutShowsTheComposedBannerAndClosesOnClickEnterOrEscape)
         ASSERT_NE(ok, nullptr);
         EXPECT_FALSE(ok->isVisible());
         if (way == 0) {
+            const QString says = picture->accessibleDescription();
+            EXPECT_TRUE(says.startsWith("Version ")) << says.toStdString();
+            EXPECT_TRUE(says.contains("Licence: GPL-3.0-or-later")) << says.toStdString();
+            EXPECT_TRUE(says.contains("Source: ")) << says.toStdString();
+            EXPECT_EQ(picture->toolTip(), says);
             const QImage drawn = about->grab().toImage();
             const qreal r = drawn.devicePixelRatio();
             auto at = [&](int x, int y) { return QColor(drawn.pixel(int(x * r), int(y * r))); };
@@ -146,6 +186,14 @@ TEST_F(WindowTest, aboutShowsTheComposedBannerAndClosesOnClickEnterOrEscape)
             EXPECT_EQ(at(580, 215), QColor(255, 255, 255));
             EXPECT_EQ(at(20, 20), QColor(255, 192, 128)) << "the panel where the banner is white";
             EXPECT_EQ(at(570, 200), QColor(255, 192, 128));
+            // The three lines under the program's name are drawn, dark on the panel.
+            for (int baseline : {174, 189, 204}) {
+                int dark = 0;
+                for (int x = 209; x < 300; ++x)
+                    for (int y = baseline - 9; y <= baseline; ++y)
+                        dark += at(x, y).lightness() < 100 ? 1 : 0;
+                EXPECT_GT(dark, 20) << baseline;
+            }
             EXPECT_TRUE(SaveScreenshot(*about, r > 1 ? "about@2x" : "about"));
         }
         QSignalSpy finished(about, &QDialog::finished);

@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QTest>
 
+#include "Artwork.h"
 #include "WindowFixture.h"
 
 namespace windowtest {
@@ -35,16 +36,21 @@ const Expected kDesign[] = {
     {1036, {101, 137, 93, 16}, ""},
 };
 
-TEST_F(WindowTest, panelHasEveryControlAtItsRectangleInA390x214ClientArea)
+// The design's 390 x 214 was the whole window with caption and borders: the window is the menu
+// and a 385 x 169 panel whose frames keep 11 pixels from every edge.
+TEST_F(WindowTest, panelHasEveryControlAtItsRectangleAndItsFramesEvenMargins)
 {
     OpenWindow();
-    EXPECT_EQ(window->size(), QSize(390, 214));
     QWidget* panel = window->findChild<QWidget*>(QStringLiteral("panel"));
     ASSERT_NE(panel, nullptr);
     QMenuBar* bar = window->findChild<QMenuBar*>();
     ASSERT_NE(bar, nullptr);
-    EXPECT_EQ(panel->y(), bar->height());
-    EXPECT_GE(panel->height(), 158);  // the lower frame's bottom edge
+    EXPECT_EQ(panel->size(), QSize(385, 169));
+    EXPECT_EQ(window->width(), 385);
+    EXPECT_LE(window->height() - bar->height() - 169, 2) << "at most a pixel or two for the top frame's title";
+    const QImage drawn = window->grab().toImage();
+    const QRect belowMenu(0, bar->height(), window->width(), window->height() - bar->height());
+    EXPECT_EQ(LineMargins(drawn, belowMenu, QApplication::palette().color(QPalette::Mid)), QMargins(11, 11, 11, 11));
     for (const Expected& e : kDesign) {
         QWidget* w = window->findChild<QWidget*>(QStringLiteral("id%1").arg(e.id));
         ASSERT_NE(w, nullptr) << e.id;
@@ -93,6 +99,25 @@ TEST_F(WindowTest, everyPanelTextFitsItsBox)
     }
     EXPECT_EQ(Static(1015)->font().pixelSize(), window->font().pixelSize());
     EXPECT_GE(window->font().pixelSize(), 10) << "legible";
+}
+
+// Between "CON" and its lamp, lit or not, runs a column of the bare plate.
+TEST_F(WindowTest, conLampLeavesRoomBetweenItsLabelAndTheLamp)
+{
+    const QColor plate(0x2e, 0x31, 0x36);
+    const std::array<QIcon, 2> lamps = quintar::window::ControlLampImages();
+    for (int lit = 0; lit < 2; ++lit) {
+        const QImage image = lamps[lit].pixmap(QSize(44, 21)).toImage();
+        ASSERT_EQ(image.size(), QSize(44, 21));
+        int bareColumns = 0;
+        for (int x = 20; x < 34; ++x) {
+            bool bare = true;
+            for (int y = 3; y < 18; ++y)
+                bare = bare && image.pixelColor(x, y) == plate;
+            bareColumns += bare ? 1 : 0;
+        }
+        EXPECT_GE(bareColumns, 2) << (lit ? "lit" : "unlit");
+    }
 }
 
 TEST_F(WindowTest, menuHasItsTextsMnemonicsIdsAndStates)
@@ -220,7 +245,7 @@ TEST_F(WindowTest, positionAtTheCornerOrOfAnotherLengthOrOffTheDesktopIsIgnored)
         window->Open(0);
         ASSERT_TRUE(PumpUntil([&] { return window->isVisible(); }, 5000));
         EXPECT_EQ(window->frameGeometry().topLeft(), unplaced) << saved;
-        EXPECT_EQ(window->size(), QSize(390, 214)) << saved;
+        EXPECT_EQ(window->width(), 385) << saved;
         window.reset();
     }
 }

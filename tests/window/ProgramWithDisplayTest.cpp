@@ -1,12 +1,15 @@
 // The real program with its window on a virtual X display, driven as a user would: the Control
-// menu starts the station, a TCP client logs in, the Help menu opens About and the help, and a
-// stop signal closes it all with the log's END line. Pictures of each go into the build folder.
+// menu starts the station, a TCP client logs in, Power Switch asks before it cuts the client off,
+// the Help menu opens About and the help, a stop signal closes it all with the log's END line; a
+// device that does not open is said in a box; a second launch brings the first window to the
+// front. Pictures of each go into the build folder.
 #include <QImage>
 
 #include <unistd.h>
 
 #include <csignal>
 #include <fstream>
+#include <sstream>
 
 #include "WindowFixture.h"
 
@@ -101,6 +104,34 @@ protected:
         return image.save(QString::fromStdString((ScreenshotDir() / ("program-" + name + ".png")).string()));
     }
 
+    // The panel's frames 11 pixels from the window's left, right and bottom edges (the offscreen
+    // test measures the top, below the menu bar, too).
+    void ExpectEvenMargins(const QImage& shot)
+    {
+        const QRect panel(0, shot.height() - 169, shot.width(), 169);
+        const QMargins m = LineMargins(shot, panel, QApplication::palette().color(QPalette::Mid));
+        EXPECT_EQ(m.left(), 11);
+        EXPECT_EQ(m.right(), 11);
+        EXPECT_EQ(m.bottom(), 11);
+    }
+
+    // The top-level windows from top to bottom, as the X server stacks them (xwininfo lists the
+    // topmost first).
+    std::vector<unsigned long> Stacking()
+    {
+        Program tree("/usr/bin/xwininfo", {"-root", "-children"}, Environment());
+        EXPECT_TRUE(tree.Run({}, kPatienceMs));
+        std::vector<unsigned long> ids;
+        std::istringstream lines(tree.Out());
+        for (std::string line; std::getline(lines, line);) {
+            const std::size_t at = line.find("0x");
+            if (at != std::string::npos && line.find("children") == std::string::npos && line.find("Root") == std::string::npos &&
+                line.find("Parent") == std::string::npos)
+                ids.push_back(std::stoul(line.substr(at), nullptr, 16));
+        }
+        return ids;
+    }
+
     std::size_t VisibleWindowsOfTheProgram()
     {
         return stationtest::Count(XDo({"search", "--onlyvisible", "--classname", "quintar"}), "\n");
@@ -133,7 +164,8 @@ TEST_F(ProgramWithDisplay, startsFromTheControlMenuServesAClientAndEndsCleanlyOn
     const std::string main = WaitForWindow("Radio Host Program");
     ASSERT_FALSE(main.empty()) << host.Err();
     const QImage stopped = SettledShot(main);
-    EXPECT_EQ(stopped.size(), QSize(390, 214));
+    EXPECT_EQ(stopped.width(), 385);
+    ExpectEvenMargins(stopped);
     EXPECT_TRUE(Save(stopped, "stopped"));
 
     ClickMenu(main, kControlMenuX, "n");  // Control > ON
@@ -149,6 +181,20 @@ TEST_F(ProgramWithDisplay, startsFromTheControlMenuServesAClientAndEndsCleanlyOn
     ASSERT_TRUE(PumpUntil([&] { return Log().find("LOGIN op1 Password OK.") != std::string::npos; }, kPatienceMs));
     const QImage client_in = SettledShot(main, running);
     EXPECT_TRUE(Save(client_in, "running"));
+
+    // Power Switch with the radio on and the client logged in asks first; Escape leaves it on.
+    radio->ClearReceived();
+    const QPoint powerSwitch(23 + 40, client_in.height() - 169 + 23 + 12);
+    XDo({"mousemove", "--window", QString::fromStdString(main), QString::number(powerSwitch.x()),
+         QString::number(powerSwitch.y()), "click", "1"});
+    const std::string question = WaitForWindow("Power Switch");
+    ASSERT_FALSE(question.empty()) << host.Err();
+    EXPECT_TRUE(Save(SettledShot(question), "power-off-question"));
+    XDo({"key", "Escape"});
+    ASSERT_TRUE(WindowGone("Power Switch"));
+    ASSERT_TRUE(client.Send("FA;"));  // reaches the radio after anything the window sent
+    ASSERT_TRUE(radio->WaitReceived("FA;", kPatienceMs));
+    EXPECT_EQ(radio->Received().find("PS9;"), std::string::npos) << radio->Received();
 
     ClickMenu(main, kHelpMenuX, "a");  // Help > About Quintar
     const std::string about = WaitForWindow("About Quintar");
@@ -174,24 +220,66 @@ TEST_F(ProgramWithDisplay, startsFromTheControlMenuServesAClientAndEndsCleanlyOn
     client.Close();
 }
 
-TEST_F(ProgramWithDisplay, secondCopyWithTheSameProfileEndsSilentlyWithoutAWindow)
+// A host on another profile covers the first one's window; a second launch on the first profile
+// brings that window to the top and ends without a word or a window of its own.
+TEST_F(ProgramWithDisplay, secondCopyWithTheSameProfileRaisesTheFirstWindowAndEndsSilently)
 {
     stationtest::WriteSettings(*profile, settings);
     Program first({"--profile", QString::fromStdString(profileFile.string())}, Environment());
     ASSERT_TRUE(first.Start());
-    ASSERT_FALSE(WaitForWindow("Radio Host Program").empty());
+    const std::string firstWindow = WaitForWindow("Radio Host Program");
+    ASSERT_FALSE(firstWindow.empty()) << first.Err();
+
+    const std::filesystem::path otherProfile = dir.Path() / "other.ini";
+    stationtest::WriteSettings(*std::make_unique<quintar::SettingsProfile>(QString::fromStdString(otherProfile.string())),
+                               settings);
+    Program other({"--profile", QString::fromStdString(otherProfile.string())}, Environment());
+    ASSERT_TRUE(other.Start());
+    ASSERT_TRUE(PumpUntil([&] { return VisibleWindowsOfTheProgram() == 2; }, kPatienceMs)) << other.Err();
+    const unsigned long firstId = std::stoul(firstWindow);
+    // The uppermost of the two main windows.
+    auto onTop = [&]() -> unsigned long {
+        const std::string mainWindows = "\n" + XDo({"search", "--onlyvisible", "--name", "^Radio Host Program$"});
+        for (unsigned long id : Stacking())
+            if (mainWindows.find("\n" + std::to_string(id) + "\n") != std::string::npos)
+                return id;
+        return 0;
+    };
+    ASSERT_TRUE(PumpUntil([&] { return onTop() != 0 && onTop() != firstId; }, kPatienceMs)) << "the other window covers it";
 
     Program second({"--profile", QString::fromStdString(profileFile.string())}, Environment());
     ASSERT_TRUE(second.Run({}, kPatienceMs));
     EXPECT_EQ(second.ExitStatus(), 0);
     EXPECT_EQ(second.Err(), "");
     EXPECT_EQ(second.Out(), "");
-    EXPECT_EQ(stationtest::Count(XDo({"search", "--onlyvisible", "--name", "^Radio Host Program$"}), "\n"), 1u)
-        << "one main window";
+    EXPECT_TRUE(PumpUntil([&] { return onTop() == firstId; }, kPatienceMs)) << "the first window on top";
+    EXPECT_EQ(VisibleWindowsOfTheProgram(), 2u) << "no window of the second launch";
 
-    first.Signal(SIGINT);
-    ASSERT_TRUE(first.WaitForExit(15000));
-    EXPECT_EQ(first.ExitStatus(), 0);
+    for (Program* p : {&first, &other}) {
+        p->Signal(SIGINT);
+        ASSERT_TRUE(p->WaitForExit(15000));
+        EXPECT_EQ(p->ExitStatus(), 0) << p->Err();
+    }
+}
+
+// ON with a device that does not open: the log's line as always, and the box the operator sees.
+TEST_F(ProgramWithDisplay, serialDeviceThatDoesNotOpenIsShownInTheErrorBox)
+{
+    stationtest::WriteSettings(*profile, settings);  // the fixture's device does not exist
+    Program host({"--profile", QString::fromStdString(profileFile.string())}, Environment());
+    ASSERT_TRUE(host.Start());
+    const std::string main = WaitForWindow("Radio Host Program");
+    ASSERT_FALSE(main.empty()) << host.Err();
+    ClickMenu(main, kControlMenuX, "n");  // Control > ON
+    const std::string box = WaitForWindow("Error!");
+    ASSERT_FALSE(box.empty()) << host.Err();
+    EXPECT_TRUE(Save(SettledShot(box), "error-serial-device"));
+    EXPECT_NE(Log().find("- START - Failed. Can not open COM1."), std::string::npos) << Log();
+    XDo({"key", "Return"});
+    ASSERT_TRUE(WindowGone("Error!"));
+    host.Signal(SIGTERM);
+    ASSERT_TRUE(host.WaitForExit(15000));
+    EXPECT_EQ(host.ExitStatus(), 0) << host.Err();
 }
 
 TEST_F(ProgramWithDisplay, profileThatIsNotAProfileIsRefusedWithAMessageAndStatus1)

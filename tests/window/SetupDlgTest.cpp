@@ -1,6 +1,7 @@
 // The Setup dialog as drawn and as it reads and writes the profile: every control at its place with
 // its text and list items, the load rules, the one save on OK with the users' order reversed, the
 // TCP port and log rules, the serial device, Cancel, and a save that fails.
+#include <QFontInfo>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -105,7 +106,8 @@ class SetupDesign : public SetupTest {};
 TEST_F(SetupDesign, setupDialogHasEveryControlAtItsRectangleWithItsTextAndListItems)
 {
     OpenSetup();
-    EXPECT_EQ(setup->size(), QSize(390, 403));
+    // The design's 390 x 403 with caption and borders: the controls with 11 pixels on every side.
+    EXPECT_EQ(setup->size(), QSize(385, 377));
     EXPECT_EQ(setup->windowTitle(), "Setup");
     EXPECT_EQ(setup->windowModality(), Qt::WindowModal);
     for (const Expected& e : kSetupDesign) {
@@ -150,7 +152,7 @@ TEST_F(SetupDesign, userEditorHasEveryControlAtItsRectangleWithItsText)
     Click(Control<QPushButton>(1025));
     CSetupUserDlg* editor = Editor();
     ASSERT_NE(editor, nullptr);
-    EXPECT_EQ(editor->size(), QSize(305, 242));
+    EXPECT_EQ(editor->size(), QSize(300, 216));
     EXPECT_EQ(editor->windowTitle(), "Setup User");
     EXPECT_EQ(editor->windowModality(), Qt::WindowModal);
     for (const Expected& e : kUserDesign) {
@@ -206,6 +208,12 @@ TEST_F(SetupDesign, bothDialogsFilledShowEveryTextWhole)
     ExpectFits(setup->findChild<QLabel*>(QStringLiteral("comDeviceLabel")), "COM20 device");
     Choose(Control<QComboBox>(1003), 2);
     ASSERT_TRUE(ShowsDisabledMark(1));
+    // One size of text across the dialog, the operator's own texts included.
+    const int pixels = QFontInfo(setup->font()).pixelSize();
+    for (QWidget* w : setup->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (!qobject_cast<QMenu*>(w)) {
+            EXPECT_EQ(QFontInfo(w->font()).pixelSize(), pixels) << w->objectName().toStdString();
+        }
     const bool scaled = setup->devicePixelRatioF() > 1;
     EXPECT_TRUE(SaveScreenshot(*setup, scaled ? "setup-dialog@2x" : "setup-dialog"));
 
@@ -221,8 +229,10 @@ TEST_F(SetupDesign, bothDialogsFilledShowEveryTextWhole)
     CSetupUserDlg* editor = Editor();
     ASSERT_NE(editor, nullptr);
     editor->grab();
-    for (const Expected& e : kUserDesign)
+    for (const Expected& e : kUserDesign) {
         ExpectFits(EditorControl(e.id), QStringLiteral("user %1").arg(e.id));
+        EXPECT_EQ(QFontInfo(EditorControl(e.id)->font()).pixelSize(), QFontInfo(editor->font()).pixelSize()) << e.id;
+    }
     EXPECT_TRUE(EditorControl<QCheckBox>(1047)->isChecked());
     EXPECT_TRUE(SaveScreenshot(*editor, scaled ? "setup-user-dialog@2x" : "setup-user-dialog"));
 }
@@ -408,17 +418,38 @@ const PortEdit kPortEdits[] = {
 
 class SetupTcpPort : public SetupTest, public ::testing::WithParamInterface<PortEdit> {};
 
-TEST_P(SetupTcpPort, enablesOkOnlyForAPortAndFixesTheTextOnLeaving)
+// While OK waits, a note under the field says why: the allowed range and the port that leaving
+// the field will put in.
+TEST_P(SetupTcpPort, enablesOkOnlyForAPortSaysWhyAndFixesTheTextOnLeaving)
 {
     const PortEdit& c = GetParam();
     OpenSetup();
     QLineEdit* edit = Control<QLineEdit>(1011);
+    auto* note = setup->findChild<QLabel*>(QStringLiteral("tcpPortNote"));
+    ASSERT_NE(note, nullptr);
+    EXPECT_FALSE(note->isVisible()) << "the stored port is in range";
     TypeOver(edit, QString::fromLatin1(c.typed));
     EXPECT_EQ(Control<QPushButton>(1)->isEnabled(), c.okEnabled) << edit->text().toStdString();
+    EXPECT_EQ(note->isVisible(), !c.okEnabled);
+    if (!c.okEnabled) {
+        EXPECT_EQ(note->text(), "Allowed: 1024 to 65535; 50000 will be used.");
+        // Just under the field, whole inside the dialog, in front of the frames it overlaps.
+        EXPECT_EQ(note->geometry().right(), edit->geometry().right());
+        EXPECT_GT(note->y(), edit->geometry().bottom());
+        EXPECT_LT(note->y(), edit->geometry().bottom() + 4);
+        EXPECT_TRUE(setup->rect().contains(note->geometry()));
+        EXPECT_GE(note->width(), note->sizeHint().width());
+        EXPECT_NE(setup->childAt(note->geometry().center()), note) << "it lets clicks through";
+        EXPECT_EQ(setup->children().last(), note) << "drawn last";
+        if (std::string(c.name) == "below1024") {
+            EXPECT_TRUE(SaveScreenshot(*setup, "setup-dialog-port-range"));
+        }
+    }
     QTest::keyClick(edit, Qt::Key_Tab);
     ASSERT_FALSE(edit->hasFocus());
     EXPECT_EQ(edit->text(), QString::fromLatin1(c.afterLeaving));
     EXPECT_TRUE(Control<QPushButton>(1)->isEnabled());
+    EXPECT_FALSE(note->isVisible());
     PressOk();
     ASSERT_TRUE(PumpUntil([&] { return !setup->isVisible(); }, 5000));
     EXPECT_EQ(Stored("Setting/VEXA IP Port No").toString(), QString::fromLatin1(c.afterLeaving));
@@ -491,6 +522,7 @@ TEST_F(SetupSave, deviceOfTheChosenPortIsShownOfferedAndSavedWhenChanged)
     for (int i = 0; i < 4; ++i)
         QTest::keyClick(device, Qt::Key_Down);  // down to the last device offered
     EXPECT_EQ(device->currentText(), "/dev/serial/by-id/usb-Adapter_Serial_A1B2C3-if00-port0");
+    EXPECT_EQ(device->toolTip(), device->currentText()) << "the whole path, which the box shows shortened";
     Choose(Control<QComboBox>(1003), 3);  // COM4: a typed path
     TypeOver(device->lineEdit(), "/dev/ttyACM0");
     PressOk();

@@ -60,19 +60,37 @@ TEST_F(SetupUsers, noRoleOfTheListEverGivesAPassword)
     EXPECT_EQ(model->columnCount(), 2);
 }
 
-TEST_F(SetupUsers, sameIdIgnoringCaseIsRefusedWithTheApplicationsCaption)
+// Said while the editor is still open: what was typed stays, the id is selected to be changed.
+TEST_F(SetupUsers, sameIdIgnoringCaseIsRefusedInTheOpenEditorWithTheApplicationsCaption)
 {
     WriteProfile({{"Setting/VEXA 000 User ID", "Alice"}, {"Setting/VEXA 000 Password", "Pw!a"}});
     OpenSetup();
     Click(Control<QPushButton>(1025));
-    FillEditor("alice", "Other!pw", "second Alice", false);
+    FillEditor("alice", "Other!pw", "second Alice", true);
     QMessageBox* box = nullptr;
     ASSERT_TRUE(PumpUntil([&] { return (box = OpenMessageBox("sameUserIdMessage")) != nullptr; }, 5000));
     EXPECT_EQ(box->text(), "There are same User ID.");
     EXPECT_EQ(box->windowTitle(), QGuiApplication::applicationDisplayName());
     EXPECT_EQ(box->icon(), QMessageBox::Warning);
+    CSetupUserDlg* editor = setup->UserEditor();
+    ASSERT_NE(editor, nullptr) << "the editor is still open";
+    EXPECT_EQ(box->parentWidget(), editor);
     EXPECT_TRUE(Dismiss("sameUserIdMessage"));
+    ASSERT_EQ(Editor(), editor);
+    QLineEdit* id = EditorControl<QLineEdit>(1042);
+    EXPECT_TRUE(PumpUntil([&] { return id->hasFocus(); }, 2000));
+    EXPECT_EQ(id->selectedText(), "alice");
+    EXPECT_EQ(EditorControl<QLineEdit>(1043)->text(), "Other!pw");
+    EXPECT_EQ(EditorControl<QLineEdit>(1046)->text(), "Other!pw");
+    EXPECT_EQ(EditorControl<QPlainTextEdit>(1044)->toPlainText(), "second Alice");
+    EXPECT_TRUE(EditorControl<QCheckBox>(1047)->isChecked());
     EXPECT_EQ(ListedUsers(), (Rows{{"Alice", ""}}));
+
+    QTest::keyClick(id, Qt::Key_End);
+    QTest::keyClicks(id, "2");
+    Click(EditorControl<QPushButton>(1));
+    ASSERT_TRUE(PumpUntil([&] { return !setup->UserEditor(); }, 5000));
+    EXPECT_EQ(ListedUsers(), (Rows{{"alice2", "second Alice"}, {"Alice", ""}}));
 }
 
 TEST_F(SetupUsers, addDoesNothingAtTenUsers)

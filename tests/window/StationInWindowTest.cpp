@@ -320,19 +320,137 @@ TEST_F(WindowTest, undetectedRadioShowsTheErrorBoxOwnedByTheWindow)
     silent.silent = true;
     StartRadio(silent);
     OpenWindow();
-    Action(32771)->trigger();
-    QMessageBox* box = nullptr;
-    ASSERT_TRUE(PumpUntil([&] { return (box = OpenMessageBox("errorMessage")) != nullptr; }, 10000));
-    EXPECT_EQ(box->windowTitle(), "Error!");
-    EXPECT_EQ(box->icon(), QMessageBox::Warning);
-    EXPECT_EQ(box->parentWidget(), window.get());
-    EXPECT_EQ(box->text(), " An unknown device is connected to COM1, or the Baud rate in this software does not mutch in "
-                           "the Transceiver.\n Check the status of COM1.\n");
+    QMessageBox* box = StartIntoErrorBox();
+    ASSERT_NE(box, nullptr);
+    const QString port = QString::fromStdString("COM1 (" + settings.device + ")");
+    EXPECT_EQ(box->text(), " An unknown device is connected to " + port +
+                               ", or the Baud rate in this software does not mutch in the Transceiver.\n Check the status "
+                               "of " + port + ".\n");
     EXPECT_TRUE(SaveScreenshot(*box, "error-not-detected"));
-    QTest::keyClick(box, Qt::Key_Return);
-    EXPECT_TRUE(PumpUntil([&] { return OpenMessageBox("errorMessage") == nullptr; }, 5000));
-    EXPECT_FALSE(window->Controller().Running());
-    EXPECT_TRUE(Action(32771)->isEnabled());
+    CloseErrorBox(box);
+}
+
+// A serial device that does not open: the log's line as it always was, and a box that names the
+// port with its device and the system's reason.
+struct DeviceCase {
+    const char* name;
+    void (*make)(const std::filesystem::path& device);  // null: nothing there
+    const char* reason;
+};
+void PrintTo(const DeviceCase& c, std::ostream* os) { *os << c.name; }
+
+const DeviceCase kDeviceCases[] = {
+    {"missing", nullptr, "No such file or directory"},
+    {"folder", [](const std::filesystem::path& p) { std::filesystem::create_directories(p); }, "Is a directory"},
+    {"plainFile", [](const std::filesystem::path& p) { std::ofstream(p) << "not a serial line"; },
+     "Inappropriate ioctl for device"},
+};
+
+class SerialDeviceFailure : public WindowTest, public ::testing::WithParamInterface<DeviceCase> {};
+
+TEST_P(SerialDeviceFailure, showsTheErrorBoxWithTheDeviceAndTheReason)
+{
+    const DeviceCase& c = GetParam();
+    const std::filesystem::path device = dir.Path() / "radio-tty";
+    if (c.make)
+        c.make(device);
+    settings.device = device.string();
+    OpenWindow();
+    QSignalSpy finished(&window->Controller(), &StationController::StartFinished);
+    QMessageBox* box = StartIntoErrorBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), QStringLiteral(" Can not open COM1 (%1).\n %2.\n The device of each port is set in Control > "
+                                          "Setup.\n")
+                               .arg(QString::fromStdString(device.string()), QLatin1String(c.reason)));
+    ASSERT_EQ(finished.count(), 1);
+    EXPECT_EQ(finished.first().first().value<StartResult>(), StartResult::SerialPortFailed);
+    EXPECT_NE(Log().find("- START - Failed. Can not open COM1.\r\n"), std::string::npos) << "the log line as it was";
+    if (std::string(c.name) == "missing") {
+        EXPECT_TRUE(SaveScreenshot(*box, "error-serial-device"));
+    }
+    CloseErrorBox(box);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, SerialDeviceFailure, ::testing::ValuesIn(kDeviceCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Power Switch asks before it switches the radio off under a logged-in client or during a
+// transmission; "Leave On" sends nothing, "Switch Off" the switch-off, and a radio that went off
+// while the question was up is not switched on again.
+TEST_F(WindowTest, powerSwitchAsksBeforeSwitchingOffUnderAClientOrOnTheAir)
+{
+    settings.users = {{"op1", "Secret!1", "", 0}};
+    StartRadio();
+    OpenWindow();
+    StartFromMenu();
+    ASSERT_TRUE(PumpUntil([&] { return Lit(1018); }, 5000));
+    stationtest::Client client;
+    ASSERT_TRUE(client.Connect(static_cast<unsigned>(settings.tcpPort), 5000));
+    ASSERT_TRUE(client.LogIn("op1", "Secret!1", 5000));
+    ASSERT_TRUE(PumpUntil([&] { return Static(1030)->text() == "op1"; }, 5000));
+
+    auto ask = [&](QWidget* from) -> QMessageBox* {
+        if (auto* button = qobject_cast<QPushButton*>(from))
+            QTest::mouseClick(button, Qt::LeftButton);
+        else
+            Action(32774)->trigger();
+        QMessageBox* box = nullptr;
+        PumpUntil([&] { return (box = OpenMessageBox("powerOffQuestion")) != nullptr; }, 5000);
+        return box;
+    };
+    auto answer = [&](QMessageBox* box, const char* button) {
+        QTest::mouseClick(box->findChild<QPushButton*>(QLatin1String(button)), Qt::LeftButton);
+        return PumpUntil([&] { return OpenMessageBox("powerOffQuestion") == nullptr; }, 5000);
+    };
+
+    radio->ClearReceived();
+    QMessageBox* box = ask(Button(1018));
+    ASSERT_NE(box, nullptr) << "a client is logged in";
+    EXPECT_EQ(box->windowTitle(), "Power Switch");
+    EXPECT_EQ(box->text(), "The remote operator op1 is logged in and works the radio.\n\nSwitch the radio off?");
+    EXPECT_EQ(box->defaultButton(), box->findChild<QPushButton*>("leaveOn"));
+    EXPECT_EQ(window->PowerQuestion(), box);
+    EXPECT_TRUE(SaveScreenshot(*box, "power-off-question"));
+    ASSERT_TRUE(answer(box, "leaveOn"));
+    // The client's command reaches the radio after anything the window had sent.
+    ASSERT_TRUE(client.Send("FA;"));
+    ASSERT_TRUE(radio->WaitReceived("FA;", 5000));
+    EXPECT_EQ(radio->Received().find("PS9;"), std::string::npos) << radio->Received();
+    EXPECT_TRUE(Lit(1018));
+
+    radio->Inject("TX0;");
+    ASSERT_TRUE(PumpUntil([&] { return window->Controller().Transmitting(); }, 5000));
+    box = ask(nullptr);  // the Radio menu's item asks too
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "The remote operator op1 is logged in, and the radio is transmitting.\n\nSwitch the radio off?");
+    ASSERT_TRUE(answer(box, "switchOff"));
+    EXPECT_TRUE(radio->WaitReceived("PS9;", 5000));
+    ASSERT_TRUE(PumpUntil([&] { return !Lit(1018); }, 5000));
+
+    // Off, the switch switches on without a question.
+    radio->ClearReceived();
+    QTest::mouseClick(Button(1018), Qt::LeftButton);
+    EXPECT_TRUE(radio->WaitReceived("PS1;", 5000));
+    EXPECT_EQ(OpenMessageBox("powerOffQuestion"), nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return Lit(1018); }, 5000));
+
+    // The client leaves; a transmission alone is asked about. The radio goes off by its own
+    // switch while the question is up: "Switch Off" then sends nothing.
+    client.Close();
+    ASSERT_TRUE(PumpUntil([&] { return Static(1030)->text().isEmpty(); }, 5000));
+    radio->Inject("TX0;");
+    ASSERT_TRUE(PumpUntil([&] { return window->Controller().Transmitting(); }, 5000));
+    box = ask(Button(1018));
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "The radio is transmitting.\n\nSwitch the radio off?");
+    radio->SetPower(0);
+    ASSERT_TRUE(PumpUntil([&] { return !Lit(1018); }, 5000));
+    radio->ClearReceived();
+    ASSERT_TRUE(answer(box, "switchOff"));
+    ASSERT_TRUE(PumpUntil([&] { return radio->Received().find("PS;") != std::string::npos; }, 5000))
+        << "the next poll, after anything the answer had sent";
+    EXPECT_EQ(radio->Received().find("PS1;"), std::string::npos) << radio->Received();
+    EXPECT_FALSE(Lit(1018));
 }
 
 // The access log's folder is a file: the start's line cannot be written, and neither can the

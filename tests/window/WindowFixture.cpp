@@ -2,6 +2,10 @@
 #include "WindowFixture.h"
 
 #include <QDir>
+#include <QTest>
+
+#include <algorithm>
+#include <climits>
 
 namespace windowtest {
 
@@ -28,6 +32,32 @@ QMessageBox* OpenMessageBox(const char* objectName)
         if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible() && box->objectName() == QLatin1String(objectName))
             return box;
     return nullptr;
+}
+
+QMargins LineMargins(const QImage& picture, const QRect& area, const QColor& line)
+{
+    // Lines, not the odd pixel of a title's smoothed edge that happens to have the colour.
+    constexpr int kRun = 8;
+    const qreal r = picture.devicePixelRatio();
+    const QRect pixels(QPoint(int(area.left() * r), int(area.top() * r)), area.size() * r);
+    auto on = [&](int x, int y) { return (picture.pixel(x, y) & RGB_MASK) == (line.rgb() & RGB_MASK); };
+    int left = INT_MAX, top = INT_MAX, right = -1, bottom = -1;
+    for (int y = pixels.top(); y <= pixels.bottom(); ++y)
+        for (int x = pixels.left(), run = 0; x <= pixels.right(); ++x)
+            if ((run = on(x, y) ? run + 1 : 0) == kRun) {
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    for (int x = pixels.left(); x <= pixels.right(); ++x)
+        for (int y = pixels.top(), run = 0; y <= pixels.bottom(); ++y)
+            if ((run = on(x, y) ? run + 1 : 0) == kRun) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+    if (right < 0 || bottom < 0)
+        return {-1, -1, -1, -1};
+    return {int((left - pixels.left()) / r), int((top - pixels.top()) / r), int((pixels.right() - right) / r),
+            int((pixels.bottom() - bottom) / r)};
 }
 
 void WindowTest::SetUp()
@@ -78,6 +108,26 @@ void WindowTest::StartFromMenu()
     ASSERT_TRUE(PumpUntil([&] { return window->Controller().Running() && Lit(1026) && !window->Controller().Busy(); }, 10000));
     ASSERT_TRUE(PumpUntil([&] { return radio->Received().find("AI2;") != std::string::npos; }, 5000));
     PumpFor(50);
+}
+
+QMessageBox* WindowTest::StartIntoErrorBox()
+{
+    Action(32771)->trigger();
+    QMessageBox* box = nullptr;
+    if (!PumpUntil([&] { return (box = OpenMessageBox("errorMessage")) != nullptr; }, 10000))
+        return nullptr;
+    EXPECT_EQ(box->windowTitle(), "Error!");
+    EXPECT_EQ(box->icon(), QMessageBox::Warning);
+    EXPECT_EQ(box->parentWidget(), window.get());
+    return box;
+}
+
+void WindowTest::CloseErrorBox(QMessageBox* box)
+{
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_TRUE(PumpUntil([&] { return OpenMessageBox("errorMessage") == nullptr; }, 5000));
+    EXPECT_FALSE(window->Controller().Running());
+    EXPECT_TRUE(Action(32771)->isEnabled());
 }
 
 }  // namespace windowtest

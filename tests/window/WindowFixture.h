@@ -7,6 +7,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QImage>
+#include <QMargins>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QString>
@@ -51,6 +53,10 @@ QString BuiltHelpFile();
 // The message box of `objectName` that is open now, or null.
 QMessageBox* OpenMessageBox(const char* objectName);
 
+// The distances of the lines drawn in exactly `line` (the panel's frames) from the edges of `area`
+// of `picture`, in the window's pixels: left, top, right, bottom. All -1 when there is no line.
+QMargins LineMargins(const QImage& picture, const QRect& area, const QColor& line);
+
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -63,6 +69,11 @@ protected:
     // Starts the station from the Control menu and waits until the radio's answers to the start's
     // reads have been shown.
     void StartFromMenu();
+    // Starts from the Control menu into a failure: the "Error!" box that comes up, owned by the
+    // window with the exclamation icon (checked), or null.
+    QMessageBox* StartIntoErrorBox();
+    // Closes that box with Enter; the station stays stopped and "ON" can be chosen again.
+    void CloseErrorBox(QMessageBox* box);
 
     template <class T>
     T* Find(int id) const

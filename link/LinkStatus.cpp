@@ -149,7 +149,8 @@ std::optional<std::int64_t> SessionSeconds(const LinkStatus& s, std::int64_t now
 {
     if (s.state != LinkStatus::State::LoggedIn)
         return std::nullopt;
-    if (s.elapsed && s.clockAt > 0)
+    // The station counts a session's time only against a limit; without one it reports 0.
+    if (s.elapsed && s.clockAt > 0 && s.limit.value_or(0) > 0)
         return *s.elapsed + (now > s.clockAt ? now - s.clockAt : 0);
     if (s.loggedInAt > 0)
         return now > s.loggedInAt ? now - s.loggedInAt : 0;

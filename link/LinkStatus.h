@@ -37,7 +37,8 @@ std::optional<LinkStatus> ParseStatus(const std::string& text);
 
 // "hh:mm:ss".
 std::string Clock(std::int64_t seconds);
-// The session time now: the station's clock carried forward, or the time since login.
+// The session time now: the station's clock carried forward (it counts only against a limit), or
+// the time since login.
 std::optional<std::int64_t> SessionSeconds(const LinkStatus& status, std::int64_t now);
 // One line for a terminal.
 std::string StatusLine(const LinkStatus& status, std::int64_t now);

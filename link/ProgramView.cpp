@@ -18,15 +18,17 @@ constexpr std::string_view kActions[] = {"BD", "BU", "CH", "CI", "DN", "MW", "PI
                                          "SI", "SR", "SV", "TD", "TX", "UP", "UR", "UT", "VR", "VV"};
 
 // Queries that name what they read with digits after their letters (a receiver, a menu, a memory
-// channel, a meter); every other query is its two letters alone.
-struct IndexedQuery {
+// channel), or draw more than one answer; every other query is its two letters alone, answered once.
+struct QueryForm {
     std::string_view letters;
     std::size_t digits;
     std::uint32_t model;  // 0: both models
+    unsigned answers;
 };
-constexpr IndexedQuery kIndexedQueries[] = {
-    {"AG", 1, 0}, {"AR", 1, 0}, {"AS", 3, 0}, {"EX", 7, 0}, {"MR", 4, 0},
-    {"SM", 1, 0}, {"SQ", 1, 0}, {"SS", 2, brenlow::kCorrin}, {"SU", 1, 0},
+constexpr QueryForm kQueryForms[] = {
+    {"AG", 1, 0, 1}, {"AR", 1, 0, 1}, {"AS", 3, 0, 1}, {"EX", 7, 0, 1}, {"MR", 4, 0, 1},
+    {"SM", 1, 0, 1}, {"SQ", 1, 0, 1}, {"SS", 2, brenlow::kCorrin, 1}, {"SU", 1, 0, 1},
+    {"RM", 0, brenlow::kCorrin, 3},  // every meter at once: SWR, COMP, ALC
 };
 
 // A radio answer is a few dozen bytes; a longer text without ";" is not one (the radio's terminal
@@ -42,19 +44,23 @@ bool AllDigits(std::string_view s)
     return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// Whether `judged` asks the radio for a value, which it answers with the same two letters.
-bool IsQuery(std::string_view judged, std::uint32_t model)
+// How many answers `judged` draws when it asks the radio for values (which the radio answers with
+// the same two letters); 0 for any other command.
+unsigned AnswersTo(std::string_view judged, std::uint32_t model)
 {
     if (judged.size() < 2)
-        return false;
+        return 0;
     const std::string_view letters = judged.substr(0, 2), parameters = judged.substr(2);
     if (std::find(std::begin(kActions), std::end(kActions), letters) != std::end(kActions))
-        return false;
+        return 0;
     std::size_t digits = 0;
-    for (const IndexedQuery& q : kIndexedQueries)
-        if (q.letters == letters && (q.model == 0 || q.model == model))
+    unsigned answers = 1;
+    for (const QueryForm& q : kQueryForms)
+        if (q.letters == letters && (q.model == 0 || q.model == model)) {
             digits = q.digits;
-    return parameters.size() == digits && AllDigits(parameters);
+            answers = q.answers;
+        }
+    return parameters.size() == digits && AllDigits(parameters) ? answers : 0;
 }
 
 // What the station will drop without a word. A rule that depends on the station's own settings
@@ -140,7 +146,9 @@ void ProgramView::Command(std::string_view command, TimePoint now, std::string& 
     }
     toStation.append(command);
     toStation += ';';
-    pending_.push_back({IsQuery(judged, model_) ? Pending::Kind::Query : Pending::Kind::Set, std::string(letters), now});
+    const unsigned answers = AnswersTo(judged, model_);
+    pending_.push_back({answers > 0 ? Pending::Kind::Query : Pending::Kind::Set, std::string(letters), now, false,
+                        std::max(answers, 1u)});
 }
 
 void ProgramView::Reply(std::string text, TimePoint now)
@@ -199,7 +207,8 @@ void ProgramView::Answer(const std::string& answer, std::string& toProgram)
     for (auto p = pending_.begin(); p != query; ++p)
         if (p->kind == Kind::Reply)
             toProgram += p->text;
-    pending_.erase(pending_.begin(), query + 1);
+    const bool last = --query->answers == 0;
+    pending_.erase(pending_.begin(), last ? query + 1 : query);
     if (!own)
         toProgram += answer;
     Flush(toProgram);

@@ -58,6 +58,7 @@ private:
         std::string text;  // Query: the letters; Reply: the answer
         TimePoint since;
         bool own = false;  // the link's query: its answer stays here
+        unsigned answers = 1;  // Query: how many answers it draws
     };
 
     void Command(std::string_view command, TimePoint now, std::string& toStation);

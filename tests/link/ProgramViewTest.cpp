@@ -96,8 +96,12 @@ TEST(ProgramView, withItsAutoInformationOffTheProgramGetsOnlyTheAnswersItAskedFo
         {'r', "M", "", ""},
         {'r', "D2;FB", "", "MD2;"},
         {'r', "00007000000;", "", ""},
+        // Identity 20 answers the meter query with every meter.
+        {'p', "RM;", "RM;", ""},
+        {'r', "RM10000;RM20000;", "", "RM10000;RM20000;"},
+        {'r', "RM30000;RM10000;", "", "RM30000;"},
     });
-    EXPECT_EQ(v.view.ReportsDropped(), 9u);
+    EXPECT_EQ(v.view.ReportsDropped(), 10u);
 
     // Switched on, it gets the reports too, as from a radio that reports.
     v.Play({
@@ -130,6 +134,8 @@ TEST(ProgramView, answersWhatTheStationDropsAtOnceAndInTheProgramsOrder)
     View dunmore(19);
     dunmore.Play({
         {'p', "EX02400001;EX0240000;EX05500001;", "EX0240000;EX05500001;", "?;"},
+        {'p', "RM;", "RM;", ""},
+        {'r', "RM10000;RM20000;", "", "RM10000;"},
     });
 }
 

@@ -62,7 +62,7 @@ std::string FindOnPath(const std::string& name);
 // rigctl in its interactive mode: one command a line, each answered by its output and a prompt.
 class Rigctl {
 public:
-    Rigctl(int model, const std::string& port);
+    Rigctl(int model, const std::string& port, std::vector<std::string> options = {});
     bool Open();
     // The command's output, or nothing when rigctl stalled.
     std::optional<std::string> Run(const std::string& command);
@@ -72,6 +72,22 @@ private:
     Child process_;
     std::size_t prompts_ = 0;
 };
+
+// The commands by which a CAT program's view of the radio is compared: frequency, mode, VFO, split,
+// transmit, levels, RIT/XIT, functions, power state and the capabilities dump, each read, set and
+// read back. rigctl answers a RIT or XIT read from the status it read last for half a second;
+// a pause before each makes it ask the radio.
+const std::vector<std::string>& CatMatrix();
+// What a program that wants no reports does first (rigctld does so on opening a radio that reports):
+// switches auto-information off on the radio at `port` and reads it back. True once "AI0;" came.
+bool SwitchAutoInformationOff(const std::string& port);
+// rigctl with what makes its answers the radio's own rather than its cache's.
+inline const std::vector<std::string> kUncachedRigctl = {"--set-conf=cache_timeout=0"};
+// Every command's output in turn; nothing for a command where rigctl stalled, and for the rest.
+std::vector<std::optional<std::string>> RunAll(Rigctl& cat, const std::vector<std::string>& commands);
+// rigctl's output of one command as it is compared: of an error, the command's name and the error's
+// own text (between them rigctl prints its trace, which differs with the timing).
+std::string Comparable(const std::string& output);
 
 // The station: simulated radio, profile, access log, and the host as a process.
 class Station : public ::testing::Test {

@@ -306,8 +306,12 @@ TEST_F(Station, linkSurvivesAStationRestart)
     EXPECT_EQ(std::filesystem::read_symlink(LinkPath()).string().rfind("/dev/pts/", 0), 0u);
     StartHost();
     ASSERT_TRUE(link->WaitForOutput("logged in", 70000, 2)) << link->Out();
-    // 1, 2, 4 ... seconds apart: a handful of attempts while the host was down and starting.
+    // 1, 2, 4 seconds apart, and no more than 4 while the station is only restarting: a handful of
+    // attempts while the host was down and starting.
     EXPECT_LE(Count(link->Out(), "connecting to"), 6u) << link->Out();
+    const std::string out = link->Out();
+    for (std::size_t at = out.find("next attempt in "); at != std::string::npos; at = out.find("next attempt in ", at + 1))
+        EXPECT_LE(std::stoi(out.substr(at + 16)), 4) << out;
 
     Child second(FindOnPath("rigctl"), {"-m", "2028", "-r", LinkPath(), "f", "F", "7074000", "f"});
     ASSERT_TRUE(second.Run({}, 30000));

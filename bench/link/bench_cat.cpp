@@ -33,12 +33,7 @@ struct Programs {
 };
 Programs g_programs;
 
-struct Model {
-    const char* name;
-    int hamlibModel;
-    unsigned identity;
-    std::vector<std::string> hostOptions;
-};
+using Model = linkstationtest::CatModel;
 
 // quintar-radiosim as a process, so that the radio is the one of the build measured.
 class Radio {
@@ -236,8 +231,7 @@ int main(int argc, char** argv)
     }
     std::printf("programs: %s, %s, %s\n", g_programs.quintar.c_str(), g_programs.link.c_str(),
                 g_programs.radiosim.c_str());
-    const Model models[] = {{"identity 20", 2028, 20, {}}, {"identity 19", 2014, 19, {"-EDM"}}};
-    for (const Model& model : models) {
+    for (const Model& model : {linkstationtest::kIdentity20, linkstationtest::kIdentity19}) {
         Station station(model);
         if (!station.Start()) {
             std::fprintf(stderr, "bench_cat: the station or the link did not start for %s\n", model.name);

@@ -14,18 +14,7 @@ namespace {
 
 constexpr int kPatienceMs = 15000;
 
-#define SKIP_WITHOUT_HAMLIB()                                                                    \
-    if (FindOnPath("rigctl").empty() || FindOnPath("rigctld").empty())                           \
-    GTEST_SKIP() << "rigctl and rigctld are not installed (Debian package libhamlib-utils)"
-
-struct Model {
-    const char* name;
-    int hamlibModel;
-    unsigned identity;
-    std::vector<std::string> hostOptions;
-};
-
-class CatThroughLink : public Station, public ::testing::WithParamInterface<Model> {
+class CatThroughLink : public Station, public ::testing::WithParamInterface<CatModel> {
 protected:
     CatThroughLink() { radioOptions.id = GetParam().identity; }
 
@@ -93,7 +82,7 @@ TEST_P(CatThroughLink, rigctlGetsTheAnswersOfARadioOnItsOwnLineAndSplitsEveryTim
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, CatThroughLink,
-                         ::testing::Values(Model{"identity20", 2028, 20, {}}, Model{"identity19", 2014, 19, {"-EDM"}}),
+                         ::testing::Values(kIdentity20, kIdentity19),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // rigctld on the link, as the programs built on Hamlib reach a radio.
@@ -226,7 +215,7 @@ TEST_P(CatThroughLinkStation, onAirFollowsTheTransmitterWhateverTheRadiosAutoInf
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Model20, CatThroughLinkStation, ::testing::Values(Model{"identity20", 2028, 20, {}}),
+INSTANTIATE_TEST_SUITE_P(Model20, CatThroughLinkStation, ::testing::Values(kIdentity20),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

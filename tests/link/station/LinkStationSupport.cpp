@@ -61,6 +61,18 @@ std::string FindOnPath(const std::string& name)
     return {};
 }
 
+int OpenRaw(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    termios tio{};
+    ::tcgetattr(fd, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(fd, TCSANOW, &tio);
+    return fd;
+}
+
 // ---- Child --------------------------------------------------------------------------------------
 
 Child::Child(std::string program, std::vector<std::string> arguments, std::vector<std::string> environment)
@@ -316,13 +328,9 @@ const std::vector<std::string>& CatMatrix()
 
 bool SwitchAutoInformationOff(const std::string& port)
 {
-    const int fd = ::open(port.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    const int fd = OpenRaw(port);
     if (fd < 0)
         return false;
-    termios tio{};
-    ::tcgetattr(fd, &tio);
-    ::cfmakeraw(&tio);
-    ::tcsetattr(fd, TCSANOW, &tio);
     std::string got;
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     bool ok = ::write(fd, "AI0;AI;", 7) == 7;

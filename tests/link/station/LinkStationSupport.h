@@ -58,6 +58,26 @@ private:
 
 std::size_t Count(std::string_view text, std::string_view what);
 std::string FindOnPath(const std::string& name);
+// A terminal opened raw, as a CAT program opens a serial port; -1 when it cannot be opened.
+int OpenRaw(const std::string& path);
+
+#define SKIP_WITHOUT_HAMLIB()                                                                    \
+    if (FindOnPath("rigctl").empty() || FindOnPath("rigctld").empty())                           \
+    GTEST_SKIP() << "rigctl and rigctld are not installed (Debian package libhamlib-utils)"
+
+// A radio model as the station and Hamlib know it.
+struct CatModel {
+    const char* name;
+    int hamlibModel;  // Hamlib's backend for a radio of this command set and identity
+    unsigned identity;
+    std::vector<std::string> hostOptions;  // what the station needs to serve it
+};
+inline void PrintTo(const CatModel& m, std::ostream* os)
+{
+    *os << m.name;
+}
+inline const CatModel kIdentity20{"identity20", 2028, 20, {}};
+inline const CatModel kIdentity19{"identity19", 2014, 19, {"-EDM"}};
 
 // rigctl in its interactive mode: one command a line, each answered by its output and a prompt.
 class Rigctl {

@@ -82,25 +82,14 @@ void Quit(Rigctl& cat)
     EXPECT_EQ(cat.Process().Out().find("error"), std::string::npos) << cat.Process().Out();
 }
 
-#define SKIP_WITHOUT_RIGCTL()                                                                   \
-    if (FindOnPath("rigctl").empty())                                                           \
-    GTEST_SKIP() << "rigctl is not installed (Debian package libhamlib-utils)"
-
-struct Model {
-    const char* name;
-    int hamlibModel;
-    unsigned identity;
-    std::vector<std::string> hostOptions;
-};
-
-class RigctlThroughLink : public Station, public ::testing::WithParamInterface<Model> {
+class RigctlThroughLink : public Station, public ::testing::WithParamInterface<CatModel> {
 protected:
     RigctlThroughLink() { radioOptions.id = GetParam().identity; }
 };
 
 TEST_P(RigctlThroughLink, operatesTheRadioAndNeverSeesTheStationsReports)
 {
-    SKIP_WITHOUT_RIGCTL();
+    SKIP_WITHOUT_HAMLIB();
     StartHost(GetParam().hostOptions);
     auto link = StartLink({"--user", "op1", "--session-clock"});
     ASSERT_TRUE(link);
@@ -136,12 +125,12 @@ TEST_P(RigctlThroughLink, operatesTheRadioAndNeverSeesTheStationsReports)
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, RigctlThroughLink,
-                         ::testing::Values(Model{"identity20", 2028, 20, {}}, Model{"identity19", 2014, 19, {"-EDM"}}),
+                         ::testing::Values(kIdentity20, kIdentity19),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Station, rigctlReachesTheRadioThroughTheLinksTcpPort)
 {
-    SKIP_WITHOUT_RIGCTL();
+    SKIP_WITHOUT_HAMLIB();
     StartHost();
     auto link = StartLink({"-u", "op1", "--tcp-port", "0"});
     ASSERT_TRUE(link);
@@ -290,7 +279,7 @@ TEST_F(Station, waitsHalfAMinuteWhileAnotherClientHoldsTheStation)
 
 TEST_F(Station, linkSurvivesAStationRestart)
 {
-    SKIP_WITHOUT_RIGCTL();
+    SKIP_WITHOUT_HAMLIB();
     StartHost();
     auto link = StartLink({"-u", "op1"});
     ASSERT_TRUE(link);
@@ -326,7 +315,7 @@ TEST_F(Station, linkSurvivesAStationRestart)
 // second, the program is quiet for longer than the idle limit, and rigctl still works near the end.
 TEST_F(Station, sessionLimitEndsTheLinkAfterAQuietSessionWithoutReports)
 {
-    SKIP_WITHOUT_RIGCTL();
+    SKIP_WITHOUT_HAMLIB();
     Setup({"set", "session-time", "1"});
     StartHost();
     auto link = StartLink({"-u", "op1", "--session-clock"});

@@ -29,6 +29,11 @@ struct LinkStatus {
     std::int64_t nextAttemptAt = 0;
     std::uint64_t reportsKept = 0;    // station reports kept from the program
     std::uint64_t commandsDropped = 0;  // "@@" commands from the program, and commands cut by a drop
+    // The program's own radio: its auto-information, the radio's reports kept from it while that
+    // is off, and the commands the link answered itself ("AI", and "?;" for what the station drops).
+    unsigned autoInformation = 0;
+    std::uint64_t radioReportsDropped = 0;
+    std::uint64_t commandsAnswered = 0;
 };
 
 const char* StateName(LinkStatus::State state);

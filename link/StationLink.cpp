@@ -90,6 +90,9 @@ std::int64_t StationLink::Now()
 void StationLink::Publish()
 {
     status_.commandsDropped = gate_.DroppedCommands();
+    status_.autoInformation = view_.AutoInformation();
+    status_.radioReportsDropped = view_.ReportsDropped();
+    status_.commandsAnswered = view_.CommandsAnswered();
     observer_.Status(status_);
 }
 
@@ -384,13 +387,14 @@ void StationLink::OnProgramBytes(const std::string& bytes)
         return;
     }
     const std::size_t droppedBefore = gate_.DroppedCommands();
+    const std::uint64_t answeredBefore = view_.CommandsAnswered();
     std::string toStation, toProgram;
     view_.FromProgram(gate_.Pass(bytes), SteadyClock::now(), toStation, toProgram);
     if (!toStation.empty())
         SendToStation(toStation);
     if (!toProgram.empty())
         port_.Deliver(toProgram);
-    if (gate_.DroppedCommands() != droppedBefore)
+    if (gate_.DroppedCommands() != droppedBefore || view_.CommandsAnswered() != answeredBefore)
         Publish();
 }
 

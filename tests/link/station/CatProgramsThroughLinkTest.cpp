@@ -78,6 +78,9 @@ TEST_P(CatThroughLink, rigctlGetsTheAnswersOfARadioOnItsOwnLineAndSplitsEveryTim
     ASSERT_TRUE(cat.Process().WaitForExit(30000));
     EXPECT_EQ(cat.Process().Out().find("error"), std::string::npos) << cat.Process().Out();
     EXPECT_EQ(radio->Ai(), 2u) << "the station's radio no longer reports for its panel";
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return StatusNumber("radio-reports-dropped") > 0; }, kPatienceMs))
+        << "no report of the radio was there to keep back";
+    EXPECT_EQ(StatusValue("program-auto-information"), "0");
     EXPECT_EQ(radio->Received().find("AI0;"), std::string::npos) << "the program's auto-information reached the radio";
 }
 

@@ -75,7 +75,10 @@ std::string Serialize(const LinkStatus& s)
         << "last-ending-at=" << s.lastEndingAt << '\n'
         << "next-attempt-at=" << s.nextAttemptAt << '\n'
         << "reports-kept=" << s.reportsKept << '\n'
-        << "commands-dropped=" << s.commandsDropped << '\n';
+        << "commands-dropped=" << s.commandsDropped << '\n'
+        << "program-auto-information=" << s.autoInformation << '\n'
+        << "radio-reports-dropped=" << s.radioReportsDropped << '\n'
+        << "commands-answered=" << s.commandsAnswered << '\n';
     return out.str();
 }
 
@@ -128,6 +131,12 @@ std::optional<LinkStatus> ParseStatus(const std::string& text)
                 s.reportsKept = static_cast<std::uint64_t>(*n);
             else if (key == "commands-dropped")
                 s.commandsDropped = static_cast<std::uint64_t>(*n);
+            else if (key == "program-auto-information")
+                s.autoInformation = static_cast<unsigned>(*n);
+            else if (key == "radio-reports-dropped")
+                s.radioReportsDropped = static_cast<std::uint64_t>(*n);
+            else if (key == "commands-answered")
+                s.commandsAnswered = static_cast<std::uint64_t>(*n);
         }
     }
     if (!haveState)
@@ -149,7 +158,8 @@ std::optional<std::int64_t> SessionSeconds(const LinkStatus& s, std::int64_t now
 {
     if (s.state != LinkStatus::State::LoggedIn)
         return std::nullopt;
-    if (s.elapsed && s.clockAt > 0)
+    // The station counts a session's time only against a limit; without one it reports 0.
+    if (s.elapsed && s.clockAt > 0 && s.limit.value_or(0) > 0)
         return *s.elapsed + (now > s.clockAt ? now - s.clockAt : 0);
     if (s.loggedInAt > 0)
         return now > s.loggedInAt ? now - s.loggedInAt : 0;
@@ -206,6 +216,8 @@ std::string Describe(const LinkStatus& s, std::int64_t now)
         out << "last end: " << s.lastEnding << " at " << LocalTime(s.lastEndingAt) << '\n';
     out << "attempts: " << s.attempts << ", station reports kept from the program: " << s.reportsKept
         << ", commands dropped: " << s.commandsDropped << '\n';
+    out << "program:  auto-information " << s.autoInformation << ", radio reports kept from it: "
+        << s.radioReportsDropped << ", commands answered by the link: " << s.commandsAnswered << '\n';
     return out.str();
 }
 

@@ -29,6 +29,11 @@ struct LinkStatus {
     std::int64_t nextAttemptAt = 0;
     std::uint64_t reportsKept = 0;    // station reports kept from the program
     std::uint64_t commandsDropped = 0;  // "@@" commands from the program, and commands cut by a drop
+    // The program's own radio: its auto-information, the radio's reports kept from it while that
+    // is off, and the commands the link answered itself ("AI", and "?;" for what the station drops).
+    unsigned autoInformation = 0;
+    std::uint64_t radioReportsDropped = 0;
+    std::uint64_t commandsAnswered = 0;
 };
 
 const char* StateName(LinkStatus::State state);
@@ -37,7 +42,8 @@ std::optional<LinkStatus> ParseStatus(const std::string& text);
 
 // "hh:mm:ss".
 std::string Clock(std::int64_t seconds);
-// The session time now: the station's clock carried forward, or the time since login.
+// The session time now: the station's clock carried forward (it counts only against a limit), or
+// the time since login.
 std::optional<std::int64_t> SessionSeconds(const LinkStatus& status, std::int64_t now);
 // One line for a terminal.
 std::string StatusLine(const LinkStatus& status, std::int64_t now);

@@ -5,7 +5,7 @@
 
 namespace quintar::link {
 
-Backoff::Decision Backoff::After(Ending ending, Seconds lasted)
+Backoff::Decision Backoff::After(Ending ending, std::optional<Seconds> session, bool refused)
 {
     const EndingRow& row = Row(ending);
     if (row.final) {
@@ -14,9 +14,15 @@ Backoff::Decision Backoff::After(Ending ending, Seconds lasted)
         next_ = longest_;
         return {false, longest_};
     }
-    if (lasted >= longest_)
+    if (session && *session >= longest_)
         next_ = first_;
-    const Seconds wait = std::max(next_, row.minimumWait);
+    if (session && (ending == Ending::StationGone || ending == Ending::StationSilent))
+        restartKnocks_ = kRestartKnocks;
+    Seconds wait = std::max(next_, row.minimumWait);
+    if (ending == Ending::Unreachable && refused && restartKnocks_ > 0) {
+        --restartKnocks_;
+        wait = std::min(wait, kRestartWait);
+    }
     next_ = std::min(wait * 2, longest_);
     return {false, wait};
 }

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace quintar::link {
@@ -74,25 +75,32 @@ constexpr const EndingRow& Row(Ending e)
 
 // Waits 1, 2, 4 ... up to 60 s between attempts. A session that lasted at least the longest wait
 // starts the sequence again; a shorter one does not, so a station that drops the link at once is
-// never knocked on faster than once a minute.
+// never knocked on faster than once a minute. After a session that ended with the station gone, a
+// refused connection (the machine answers, nothing listens yet) is a station restarting: for a
+// while the link knocks every few seconds, so that it is back within moments of the station.
 class Backoff {
 public:
     struct Decision {
         bool stop;
         Seconds wait;
     };
+    static constexpr Seconds kRestartWait{4};
+    static constexpr unsigned kRestartKnocks = 30;  // about two minutes of them
+
     explicit Backoff(bool keepTrying, Seconds first = Seconds(1), Seconds longest = Seconds(60))
         : keepTrying_(keepTrying), first_(first), longest_(longest), next_(first)
     {
     }
-    // `lasted`: how long the session was logged in (0 when it never was).
-    Decision After(Ending ending, Seconds lasted);
+    // `session`: how long the session was logged in (none when it never was); `refused`: the
+    // connection was refused.
+    Decision After(Ending ending, std::optional<Seconds> session, bool refused = false);
 
 private:
     bool keepTrying_;
     Seconds first_;
     Seconds longest_;
     Seconds next_;
+    unsigned restartKnocks_ = 0;
 };
 
 }  // namespace quintar::link

@@ -90,6 +90,9 @@ std::int64_t StationLink::Now()
 void StationLink::Publish()
 {
     status_.commandsDropped = gate_.DroppedCommands();
+    status_.autoInformation = view_.AutoInformation();
+    status_.radioReportsDropped = view_.ReportsDropped();
+    status_.commandsAnswered = view_.CommandsAnswered();
     observer_.Status(status_);
 }
 
@@ -147,6 +150,7 @@ StationLink::Result StationLink::Run()
                         OnConnected();
                     } else {
                         connectError_ = std::strerror(error);
+                        refused_ = error == ECONNREFUSED;
                         ::close(socket_);
                         socket_ = -1;
                         if (!TryNextAddress())
@@ -189,9 +193,11 @@ StationLink::TimePoint StationLink::NextDeadline() const
     if (phase_ != Phase::LoggedIn)
         return deadline_;
     TimePoint next = nextTick_;
+    if (const auto expiry = view_.NextExpiry())
+        next = std::min(next, *expiry);
     if (probeSentAt_)
         next = std::min(next, *probeSentAt_ + settings_.probePatience);
-    else if (gate_.AtBoundary())
+    else if (view_.AtBoundary())
         next = std::min(next, std::min(lastSent_, lastReceived_) + settings_.keepAlive);
     return next;
 }
@@ -217,6 +223,7 @@ void StationLink::StartAttempt()
     delete addresses_;
     addresses_ = new AddressList{found, found};
     connectError_.clear();
+    refused_ = false;
     if (!TryNextAddress())
         End(Ending::Unreachable, connectError_);
 }
@@ -241,6 +248,7 @@ bool StationLink::TryNextAddress()
             return true;
         }
         connectError_ = std::strerror(errno);
+        refused_ = errno == ECONNREFUSED;
         ::close(socket_);
         socket_ = -1;
     }
@@ -272,8 +280,10 @@ void StationLink::OnStationBytes(std::string_view bytes)
         std::string radio;
         std::vector<std::string> texts;
         filter_.Feed(bytes, radio, texts);
-        if (!radio.empty())
-            port_.Deliver(radio);
+        std::string toProgram;
+        view_.FromRadio(radio, toProgram);
+        if (!toProgram.empty())
+            port_.Deliver(toProgram);
         for (const std::string& t : texts)
             OnStationText(t);
         return;
@@ -332,8 +342,10 @@ void StationLink::OnLoggedIn(std::string_view rest)
     status_.voice.reset();
     status_.clockAt = 0;
     observer_.Event("logged in to " + status_.station + " as " + settings_.user);
-    // The first "@@ST" answer tells the session limit, by which the link knows a limit's close.
+    // The first "@@ST" answer tells the session limit, by which the link knows a limit's close;
+    // the identity tells which model's refusal rules apply.
     SendToStation(kSessionTimeCommand);
+    SendToStation(view_.OwnQuery(now));
     if (settings_.sessionClock) {
         SendToStation(kPushesOn);
         pushesOn_ = true;
@@ -375,10 +387,14 @@ void StationLink::OnProgramBytes(const std::string& bytes)
         return;
     }
     const std::size_t droppedBefore = gate_.DroppedCommands();
-    const std::string out = gate_.Pass(bytes);
-    if (!out.empty())
-        SendToStation(out);
-    if (gate_.DroppedCommands() != droppedBefore)
+    const std::uint64_t answeredBefore = view_.CommandsAnswered();
+    std::string toStation, toProgram;
+    view_.FromProgram(gate_.Pass(bytes), SteadyClock::now(), toStation, toProgram);
+    if (!toStation.empty())
+        SendToStation(toStation);
+    if (!toProgram.empty())
+        port_.Deliver(toProgram);
+    if (gate_.DroppedCommands() != droppedBefore || view_.CommandsAnswered() != answeredBefore)
         Publish();
 }
 
@@ -418,6 +434,7 @@ void StationLink::OnTimers(TimePoint now)
             ::close(socket_);
             socket_ = -1;
             connectError_ = "timed out";
+            refused_ = false;
             if (!TryNextAddress())
                 End(Ending::Unreachable, connectError_);
         }
@@ -433,13 +450,17 @@ void StationLink::OnTimers(TimePoint now)
     case Phase::LoggedIn:
         break;
     }
+    std::string lateReplies;
+    view_.Expire(now, lateReplies);
+    if (!lateReplies.empty())
+        port_.Deliver(lateReplies);
     if (probeSentAt_ && now - *probeSentAt_ >= settings_.probePatience) {
         End(Ending::StationSilent);
         return;
     }
     // Only between whole commands: the station would read "@@ST;" inside a half-sent command as
     // part of it.
-    if (!probeSentAt_ && gate_.AtBoundary() &&
+    if (!probeSentAt_ && view_.AtBoundary() &&
         (now - lastSent_ >= settings_.keepAlive || now - lastReceived_ >= settings_.keepAlive)) {
         SendToStation(kSessionTimeCommand);
         probeSentAt_ = now;
@@ -472,8 +493,9 @@ Ending StationLink::EndingOfClose() const
 void StationLink::End(Ending ending, const std::string& detail)
 {
     const auto now = SteadyClock::now();
-    const Seconds lasted =
-        phase_ == Phase::LoggedIn ? std::chrono::duration_cast<Seconds>(now - loggedInAt_) : Seconds(0);
+    const std::optional<Seconds> lasted =
+        phase_ == Phase::LoggedIn ? std::optional(std::chrono::duration_cast<Seconds>(now - loggedInAt_)) : std::nullopt;
+    const bool refused = ending == Ending::Unreachable && refused_;
     std::string reason(Row(ending).reason);
     if (!detail.empty())
         reason += ": " + detail;
@@ -488,6 +510,7 @@ void StationLink::End(Ending ending, const std::string& detail)
     toStation_.clear();
     login_.Reset();
     filter_.Reset();
+    view_.Reset();
     probeSentAt_.reset();
     farewell_.reset();
     clock_.reset();
@@ -502,7 +525,7 @@ void StationLink::End(Ending ending, const std::string& detail)
     status_.clockAt = 0;
     status_.voice.reset();
 
-    const Backoff::Decision decision = backoff_.After(ending, lasted);
+    const Backoff::Decision decision = backoff_.After(ending, lasted, refused);
     if (decision.stop) {
         observer_.Event(reason + "; not trying again" +
                         (Row(ending).final ? " (--keep-trying would retry once a minute)" : ""));
@@ -524,7 +547,7 @@ void StationLink::SayGoodbye()
 {
     // The station keeps the pushes switched on for whoever comes next; switch them off again, unless
     // the program left half a command, which "@@AI0;" would complete into something else.
-    if (socket_ >= 0 && phase_ == Phase::LoggedIn && pushesOn_ && gate_.AtBoundary()) {
+    if (socket_ >= 0 && phase_ == Phase::LoggedIn && pushesOn_ && view_.AtBoundary()) {
         SendToStation(kPushesOff);
         const auto end = SteadyClock::now() + kGoodbyePatience;
         while (!toStation_.empty() && SteadyClock::now() < end && FlushToStation()) {

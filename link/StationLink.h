@@ -1,7 +1,8 @@
 // The link itself: one thread waiting in poll on the station's socket, the program's port, a stop
 // descriptor and its timers. It connects, logs in, carries the radio stream both ways (keeping the
-// station's "@@" reports to itself), keeps a quiet session alive, tells why each session ended,
-// and tries again with a back-off where retrying can help.
+// station's "@@" reports to itself, and giving the program a radio of its own: its own
+// auto-information, "?;" for what the station drops), keeps a quiet session alive, tells why each
+// session ended, and tries again with a back-off where retrying can help.
 #pragma once
 
 #include <chrono>
@@ -13,6 +14,7 @@
 #include "Credentials.h"
 #include "LinkStatus.h"
 #include "LoginDialogue.h"
+#include "ProgramView.h"
 #include "RadioPort.h"
 #include "Reconnect.h"
 #include "StationStream.h"
@@ -96,6 +98,7 @@ private:
     struct AddressList;
     AddressList* addresses_ = nullptr;
     std::string connectError_;
+    bool refused_ = false;  // the last connection was refused: nothing listens on the port
     std::string sendError_;
     std::size_t greetingBytes_ = 0;
     bool ended_ = false;
@@ -103,6 +106,7 @@ private:
     LoginDialogue login_;
     ReportFilter filter_;
     CommandGate gate_;
+    ProgramView view_;
     Backoff backoff_;
     std::string toStation_;
     TimePoint loggedInAt_{};

@@ -40,7 +40,7 @@ public:
     void Drop(std::string_view bytes);
     // A new session: nothing of the old one is pending at the station.
     void Resume();
-    // The forwarded stream ends with a whole command: the link may put its own in now.
+    // The forwarded stream ends with a whole command.
     bool AtBoundary() const { return forwardedBoundary_; }
     std::size_t DroppedCommands() const { return droppedCommands_; }
 

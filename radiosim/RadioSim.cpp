@@ -349,6 +349,12 @@ unsigned RadioSim::Ai() const
     return impl_->radio.Value("AI");
 }
 
+void RadioSim::SetAi(unsigned ai)
+{
+    std::lock_guard lock(impl_->stateMutex);
+    impl_->radio.SetValue("AI", ai);
+}
+
 unsigned RadioSim::Power() const
 {
     std::lock_guard lock(impl_->stateMutex);

@@ -47,6 +47,7 @@ public:
     void SetFrequencyA(unsigned long long hz);  // as the tuning knob would, without a report
     unsigned long long FrequencyB() const;
     unsigned Ai() const;
+    void SetAi(unsigned ai);  // as the radio's own menu would, without a report
     unsigned Power() const;
     void SetPower(unsigned power);
     unsigned Mode() const;         // the MD value: 1 LSB, 2 USB, 3 CW, ...

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <initializer_list>
 
 namespace radiosim {
@@ -34,6 +35,7 @@ struct Field {
     std::uint16_t allowed = 0;  // one-digit fields: bit v set when v is taken; 0 means lo..hi
     std::uint64_t initial = 0;
     const char* text = "";      // Sign: the characters taken, the first one initial; Text, Fixed: initial
+    bool clamps = false;        // Value: any digits of the width are taken, and held within lo..hi
 };
 
 constexpr std::uint8_t Length(const char* s)
@@ -50,6 +52,12 @@ constexpr Field Num(int width, std::uint64_t lo, std::uint64_t hi, std::uint64_t
     return {Kind::Value, std::uint8_t(width), lo, hi, 0, initial, ""};
 }
 constexpr Field Digit(std::uint64_t hi, std::uint64_t initial = 0) { return Num(1, 0, hi, initial); }
+constexpr Field Clamped(int width, std::uint64_t lo, std::uint64_t hi, std::uint64_t initial)
+{
+    Field f = Num(width, lo, hi, initial);
+    f.clamps = true;
+    return f;
+}
 constexpr Field OneOf(std::initializer_list<unsigned> values, unsigned initial)
 {
     Field f = Num(1, 0, 9, initial);
@@ -86,6 +94,10 @@ enum class Hook : std::uint8_t {
     Reset,           // SR: back to the initial state
     PowerSwitch,     // PS: 9 is the identity-20 switch-off
     ReceiveVfo,      // FR: the transmit VFO follows
+    OffsetClear,     // RC: the RIT/XIT offset back to 0
+    OffsetUp,        // RU: the offset up by the value
+    OffsetDown,      // RD: the offset down by the value
+    Meters,          // RM of identity 20: one answer per meter (SWR, COMP, ALC)
 };
 
 constexpr std::uint8_t kReported = 1;  // with auto-information on, a change is reported, then IF
@@ -200,7 +212,9 @@ constexpr Row kRows[] = {
     {"PA", kBoth, S, {Digit(1), Fixed("0")}},
     {"PB", kDun,  S, {Digit(3)}},
     {"PB", kCor,  S, {Digit(3), Fixed("00")}},
-    {"PC", kBoth, S, {Num(3, 1, 999, 100)}},
+    // Taken at any value of its width: the radio holds the power within its range, and programs
+    // learn the range by setting 000 and 255 and reading back.
+    {"PC", kBoth, S, {Clamped(3, 1, 999, 100)}},
     {"PI", kDun,  A, {Digit(5)}},
     // Packet cluster spot: frequency, call sign, comment, time.
     {"PK", kDun,  R, {Fixed("00000000000"), Fixed("            "), Fixed("                    "), Fixed("0000Z")}},
@@ -213,14 +227,15 @@ constexpr Row kRows[] = {
     {"QI", kBoth, A, {}},
     {"QR", kBoth, S, {Digit(1), Digit(9)}},
     {"RA", kBoth, S, {Num(2, 0, 99, 0), Fixed("00")}},
-    {"RC", kBoth, A, {}},
-    {"RD", kBoth, S, {Num(5, 0, 99'999, 0)}},
+    {"RC", kBoth, A, {}, Hook::OffsetClear},
+    {"RD", kBoth, S, {Num(5, 0, 99'999, 0)}, Hook::OffsetDown},
     {"RG", kBoth, S, {Num(3, 0, 999, 0)}},
     {"RL", kBoth, S, {Num(2, 0, 9, 0)}},
-    {"RM", kBoth, S, {Digit(4), Fixed("0000")}},
+    {"RM", kDun,  S, {Digit(4), Fixed("0000")}},
+    {"RM", kCor,  S, {Digit(4), Fixed("0000")}, Hook::Meters},
     {"RS", kCor,  R, {Fixed("0")}},
     {"RT", kBoth, S, {Digit(1)}, Hook::None, kReported},
-    {"RU", kBoth, S, {Num(5, 0, 99'999, 0)}},
+    {"RU", kBoth, S, {Num(5, 0, 99'999, 0)}, Hook::OffsetUp},
     {"RX", kBoth, A, {}, Hook::Receive},
     {"SA", kDun,  S, {Digit(1), Digit(9), Digit(1), Digit(1), Digit(1), Digit(1), Digit(1), Fixed("        ")}},
     {"SB", kDun,  S, {Digit(1)}},
@@ -267,6 +282,8 @@ constexpr Row kRows[] = {
     {"XT", kBoth, S, {Digit(1)}, Hook::None, kReported},
 };
 // clang-format on
+
+constexpr long kLargestOffset = 99'999;  // the five digits of the status answer's RIT/XIT offset
 
 constexpr std::uint64_t kPowers[] = {1, 10, 100, 1'000, 10'000, 100'000, 1'000'000, 10'000'000, 100'000'000,
                                      1'000'000'000, 10'000'000'000, 100'000'000'000};
@@ -349,7 +366,7 @@ bool Takes(const Field& f, std::string_view digits)
     const std::uint64_t v = ToNumber(digits);
     if (f.allowed != 0)
         return (f.allowed & (1u << v)) != 0;
-    return v >= f.lo && v <= f.hi;
+    return f.clamps || (v >= f.lo && v <= f.hi);
 }
 
 std::size_t KeyWidth(const Row& row)
@@ -388,7 +405,7 @@ bool ParseSet(const Row& row, std::string_view params, std::vector<std::string>&
         case Kind::Value:
             if (!Takes(x, rest.substr(0, x.width)))
                 return false;
-            pieces.emplace_back(rest.substr(0, x.width));
+            pieces.push_back(Padded(std::clamp(ToNumber(rest.substr(0, x.width)), x.lo, x.hi), x.width));
             at += x.width;
             break;
         case Kind::Sign:
@@ -493,7 +510,8 @@ std::string Transceiver::Status(bool otherVfo) const
         frequency = Padded(Frequency(vfo == 0 ? 'A' : 'B'), 11);
     else
         frequency = Stored("MR", "0" + channel[0] + channel[1]).at(0);
-    std::string s = (otherVfo ? "OI" : "IF") + frequency + "0000" + "+00000";
+    const std::string offset = (offset_ < 0 ? "-" : "+") + Padded(static_cast<std::uint64_t>(std::labs(offset_)), 5);
+    std::string s = (otherVfo ? "OI" : "IF") + frequency + "0000" + offset;
     s += Stored("RT")[0] + Stored("XT")[0];
     s += channel[0] + channel[1];
     s += transmitting_ ? '1' : '0';
@@ -536,6 +554,10 @@ void Transceiver::Handle(std::string_view cmd, std::vector<std::string>& out)
         case Hook::OtherStatus: out.push_back(Status(true)); return;
         case Hook::TransmitStatus: out.push_back(TransmitStatus()); return;
         case Hook::Keying: out.emplace_back("KY0;"); return;  // room in the keying buffer
+        case Hook::Meters:
+            for (char meter : {'1', '2', '3'})
+                out.push_back(letters + meter + Stored(letters).at(1) + ";");
+            return;
         default: out.push_back(letters + keys + Joined(Stored(letters, keys)) + ";"); return;
         }
     }
@@ -570,6 +592,10 @@ void Transceiver::Handle(std::string_view cmd, std::vector<std::string>& out)
     case Hook::Reset:
         store_.clear();
         transmitting_ = false;
+        offset_ = 0;
+        break;
+    case Hook::OffsetClear:
+        offset_ = 0;
         break;
     default: {
         if (row->form == Form::Action)
@@ -580,6 +606,10 @@ void Transceiver::Handle(std::string_view cmd, std::vector<std::string>& out)
                 pieces[i] = before[i];  // answer-only fields keep their values
         if (row->hook == Hook::PowerSwitch && pieces[0] == "9")
             pieces[0] = "0";
+        if (row->hook == Hook::OffsetUp || row->hook == Hook::OffsetDown) {
+            const long step = static_cast<long>(ToNumber(pieces[0]));
+            offset_ = std::clamp(offset_ + (row->hook == Hook::OffsetUp ? step : -step), -kLargestOffset, kLargestOffset);
+        }
         const bool vfoChanged = row->hook == Hook::ReceiveVfo && Value("FT") != ToNumber(pieces[0]);
         if (vfoChanged) {
             // Choosing the receive VFO ends split operation, if the transmit side can follow.

@@ -47,6 +47,7 @@ private:
     unsigned id_;
     std::map<std::string, Pieces, std::less<>> store_;  // by letters and index digits
     bool transmitting_ = false;
+    long offset_ = 0;  // RIT/XIT offset in Hz: RU and RD move it, RC clears it
 };
 
 }  // namespace radiosim

@@ -101,13 +101,9 @@ bool ThroughLink(unsigned port, const std::string& linkPath, std::vector<double>
         std::fprintf(stderr, "bench_link: the link did not log in\n%s%s", link.Out().c_str(), link.Err().c_str());
         return false;
     }
-    const int fd = ::open(linkPath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    const int fd = linkstationtest::OpenRaw(linkPath);
     if (fd < 0)
         return false;
-    termios tio{};
-    ::tcgetattr(fd, &tio);
-    ::cfmakeraw(&tio);
-    ::tcsetattr(fd, TCSANOW, &tio);
     std::this_thread::sleep_for(std::chrono::milliseconds(kSettleMs));
     ::tcflush(fd, TCIFLUSH);
     const bool ok = Time(us, [&] { return ::write(fd, "FA;", 3) == 3 && ReadAnswer(fd); });

@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 #include <string_view>
 
 #include "Brenlow.h"
+#include "CommandRules.h"
 #include "Models.h"
 #include "SessionText.h"
 
@@ -15,54 +17,6 @@ using namespace brenlow::server;
 
 namespace {
 
-enum class Length : std::uint8_t { Any, AtLeast, Exactly };
-
-enum class Verdict : std::uint8_t {
-    Refuse,
-    RefuseUnlessLoadMessage,  // allowed while the host enabled load messages
-    AllowAndNotifyComputerControl,
-};
-
-// One rule: the command's prefix and length (without its ";") select it; the first rule that
-// applies decides, and a command no rule applies to is allowed.
-struct FilterRule {
-    std::string_view prefix;
-    Length length;
-    std::size_t count;
-    Verdict verdict;
-};
-
-constexpr FilterRule kEveryModel[] = {
-    {"SR", Length::Any, 0, Verdict::Refuse},
-    {"LM", Length::AtLeast, 3, Verdict::RefuseUnlessLoadMessage},
-    {"MF", Length::Exactly, 3, Verdict::Refuse},
-};
-
-// A menu command of ten characters or more sets its menu; the shorter read form stays allowed.
-constexpr FilterRule kDunmoreRules[] = {
-    {"TC", Length::AtLeast, 3, Verdict::AllowAndNotifyComputerControl},
-    {"EX024", Length::AtLeast, 10, Verdict::Refuse},
-    {"EX054", Length::AtLeast, 10, Verdict::Refuse},
-    {"EX056", Length::AtLeast, 10, Verdict::Refuse},
-};
-
-constexpr FilterRule kCorrinRules[] = {
-    {"EX022", Length::AtLeast, 10, Verdict::Refuse},
-    {"EX055", Length::AtLeast, 10, Verdict::Refuse},
-    {"EX056", Length::AtLeast, 10, Verdict::Refuse},
-};
-
-template <std::size_t N>
-constexpr bool PrefixesDistinct(const FilterRule (&rules)[N]) {
-    for (std::size_t i = 0; i < N; ++i) {
-        if (rules[i].prefix.size() < 2) return false;
-        for (std::size_t j = i + 1; j < N; ++j)
-            if (rules[i].prefix == rules[j].prefix) return false;
-    }
-    return true;
-}
-static_assert(PrefixesDistinct(kEveryModel) && PrefixesDistinct(kDunmoreRules) && PrefixesDistinct(kCorrinRules));
-
 // The number after the command's first three characters, read the way the radio's own parser
 // does: blanks skipped, an optional sign, digits up to the first other character; 0 without digits.
 long NumberAfter(const unsigned char* command, std::size_t length) {
@@ -70,23 +24,29 @@ long NumberAfter(const unsigned char* command, std::size_t length) {
     return std::strtol(reinterpret_cast<const char*>(command + 3), nullptr, 10);
 }
 
-template <std::size_t N>
-int Apply(const FilterRule (&rules)[N], const unsigned char* command, RadioState& s) {
+int Apply(std::span<const brenlow::CommandRule> rules, const unsigned char* command, RadioState& s) {
     const std::size_t length = std::strlen(reinterpret_cast<const char*>(command));
-    const std::string_view text(reinterpret_cast<const char*>(command), length);
-    for (const FilterRule& rule : rules) {
-        if (!text.starts_with(rule.prefix)) continue;
-        if (rule.length == Length::AtLeast && length < rule.count) continue;
-        if (rule.length == Length::Exactly && length != rule.count) continue;
-        switch (rule.verdict) {
-        case Verdict::Refuse: return 0;
-        case Verdict::RefuseUnlessLoadMessage: return s.loadMessageEnable.load() ? 1 : 0;
-        case Verdict::AllowAndNotifyComputerControl:
-            brenlow::PostToHost(s, brenlow::kComputerControlNotice, NumberAfter(command, length));
-            return 1;
-        }
+    const brenlow::CommandRule* rule =
+        brenlow::FirstRule(rules, std::string_view(reinterpret_cast<const char*>(command), length));
+    if (!rule) return 1;
+    switch (rule->verdict) {
+    case brenlow::RuleVerdict::Refuse: return 0;
+    case brenlow::RuleVerdict::RefuseUnlessLoadMessage: return s.loadMessageEnable.load() ? 1 : 0;
+    case brenlow::RuleVerdict::AllowAndNotifyComputerControl:
+        brenlow::PostToHost(s, brenlow::kComputerControlNotice, NumberAfter(command, length));
+        return 1;
     }
     return 1;
+}
+
+// A command that keys the transmitter ("TX", "TX0" to "TX9") or releases it ("RX", "RX0" to "RX9"):
+// the code of the radio's own report of that change, or 0.
+unsigned long KeyingReport(const unsigned char* judged) {
+    const bool digitOrNothing = judged[2] == 0 || (judged[2] >= '0' && judged[2] <= '9' && judged[3] == 0);
+    if (judged[1] != 'X' || !digitOrNothing) return 0;
+    if (judged[0] == 'T') return brenlow::kTransmitAnswer;
+    if (judged[0] == 'R') return brenlow::kReceiveAnswer;
+    return 0;
 }
 
 void UpperCase(unsigned char* text, std::size_t count) {
@@ -94,32 +54,25 @@ void UpperCase(unsigned char* text, std::size_t count) {
         if (text[i] >= 'a' && text[i] <= 'z') text[i] = static_cast<unsigned char>(text[i] - 'a' + 'A');
 }
 
-// The radio skips control characters and blanks in front of a command, so the rules judge what
-// follows them: "\nSR;" must be refused exactly as "SR;" is.
-const unsigned char* AsTheRadioReadsIt(const unsigned char* command) {
-    while (*command && (*command <= ' ' || *command == 0x7F)) ++command;
-    return command;
-}
-
 }  // namespace
 
 int CBrenlow::CmdSetCodeCheckFallow(unsigned char* command, void* state) {
-    return Apply(kEveryModel, command, *static_cast<RadioState*>(state));
+    return Apply(brenlow::kEveryModelRules, command, *static_cast<RadioState*>(state));
 }
 
 int CBrenlow::CmdSetCodeCheckDunmore(unsigned char* command, void* state) {
-    return Apply(kDunmoreRules, command, *static_cast<RadioState*>(state));
+    return Apply(brenlow::kDunmoreRules, command, *static_cast<RadioState*>(state));
 }
 
 int CBrenlow::CmdSetCodeCheckCorrin(unsigned char* command, void* state) {
-    return Apply(kCorrinRules, command, *static_cast<RadioState*>(state));
+    return Apply(brenlow::kCorrinRules, command, *static_cast<RadioState*>(state));
 }
 
 void CBrenlow::CmdSetCodeCheck(unsigned char* batch, void* state) {
-    using ModelRules = int (*)(unsigned char*, void*);
+    using ModelCheck = int (*)(unsigned char*, void*);
     struct ModelRow {
         std::uint32_t id;
-        ModelRules rules;
+        ModelCheck rules;
     };
     static constexpr ModelRow kModels[] = {
         {brenlow::kDunmore, CmdSetCodeCheckDunmore},
@@ -150,8 +103,9 @@ void CBrenlow::CmdSetCodeCheck(unsigned char* batch, void* state) {
             UpperCase(command, 2);
             // Judged on a copy without the leading bytes; forwarded as sent.
             unsigned char judged[kBufferSize] = {};
-            const unsigned char* start = AsTheRadioReadsIt(command);
-            std::memcpy(judged, start, length - static_cast<std::size_t>(start - command));
+            const std::size_t skipped =
+                brenlow::SkippedInFront(std::string_view(reinterpret_cast<const char*>(command), length));
+            std::memcpy(judged, command + skipped, length - skipped);
             UpperCase(judged, 2);
             if (CmdSetCodeCheckFallow(judged, state)) {
                 const std::uint32_t model = s.modelId.load();
@@ -161,6 +115,11 @@ void CBrenlow::CmdSetCodeCheck(unsigned char* batch, void* state) {
                     brenlow::WriteRadio(s, command, length + 1);
                     if (judged[0] == 'T' && judged[1] == 'X') s.clientKeyedTransmitter = 1;
                     if (judged[0] == 'R' && judged[1] == 'X') s.clientKeyedTransmitter = 0;
+                    // The radio switches whatever its auto-information; a client that switched
+                    // its reports off would otherwise leave the host's ONAIR to the next status
+                    // answer, one step behind.
+                    if (const unsigned long report = KeyingReport(judged))
+                        brenlow::PostToHost(s, report, judged[2] ? judged[2] - '0' : 0);
                 }
             }
         }

@@ -100,7 +100,8 @@ TEST(Backoff, doublesFromOneSecondToAMinute)
     Backoff b(false);
     std::vector<long> waits;
     for (int i = 0; i < 9; ++i) {
-        const auto d = b.After(Ending::Unreachable, Seconds(0));
+        // Refused from the first attempt on: no station was there to restart.
+        const auto d = b.After(Ending::Unreachable, std::nullopt, true);
         EXPECT_FALSE(d.stop);
         waits.push_back(static_cast<long>(d.wait.count()));
     }
@@ -144,6 +145,26 @@ TEST(Backoff, startsAgainOnlyAfterASessionThatLastedAMinute)
     EXPECT_EQ(b.After(Ending::StationGone, Seconds(59)).wait, Seconds(8));
     EXPECT_EQ(b.After(Ending::StationGone, Seconds(60)).wait, Seconds(1));
     EXPECT_EQ(b.After(Ending::StationGone, Seconds(0)).wait, Seconds(2));
+}
+
+TEST(Backoff, knocksEveryFewSecondsWhileTheStationItWasLoggedInToRestarts)
+{
+    Backoff b(false);
+    std::vector<long> waits = {static_cast<long>(b.After(Ending::StationGone, Seconds(5)).wait.count())};
+    for (unsigned i = 0; i < Backoff::kRestartKnocks + 4; ++i)
+        waits.push_back(static_cast<long>(b.After(Ending::Unreachable, std::nullopt, true).wait.count()));
+    std::vector<long> expected = {1, 2};
+    expected.resize(2 + Backoff::kRestartKnocks - 1, Backoff::kRestartWait.count());
+    expected.insert(expected.end(), {8, 16, 32, 60});
+    EXPECT_EQ(waits, expected);
+
+    // A station that answers nothing at all (its machine is away) is not restarting.
+    Backoff away(false);
+    away.After(Ending::StationSilent, Seconds(5));
+    std::vector<long> silent;
+    for (int i = 0; i < 5; ++i)
+        silent.push_back(static_cast<long>(away.After(Ending::Unreachable, std::nullopt, false).wait.count()));
+    EXPECT_EQ(silent, (std::vector<long>{2, 4, 8, 16, 32}));
 }
 
 }  // namespace

@@ -33,11 +33,12 @@ TEST(StationLink, logsInAndCarriesTheRadioStreamWithoutTheStationsTexts)
 
     Program program(link.TerminalPath());
     ASSERT_TRUE(program.Ok());
-    ASSERT_TRUE(program.Write("FA;@@CP stolen;MD;"));
-    ASSERT_TRUE(peer->WaitFor("MD;", kPatienceMs));
-    EXPECT_EQ(peer->Received(), "UID:op1;PWD:pw1;@@ST;@@AI1;FA;MD;") << "the program's \"@@\" command passed";
+    ASSERT_TRUE(program.Write("FA;@@CP stolen;MD;IF;"));
+    ASSERT_TRUE(peer->WaitFor("IF;", kPatienceMs));
+    EXPECT_EQ(peer->Received(), "UID:op1;PWD:pw1;@@ST;ID;@@AI1;FA;MD;IF;") << "the program's \"@@\" command passed";
 
-    std::string answers = "@@ST000000000100;@@AI1;FA00014074000;@@ST000001000100;MD2;@@CP1;";
+    // The link's own identity query is answered first; that answer stays with the link.
+    std::string answers = "@@ST000000000100;ID020;@@AI1;FA00014074000;@@ST000001000100;MD2;@@CP1;";
     answers.append(144, '\0');
     answers += "@@VE0;IF00014074000     +00000000002000000;";
     ASSERT_TRUE(peer->Write(answers, 5));
@@ -52,7 +53,7 @@ TEST(StationLink, logsInAndCarriesTheRadioStreamWithoutTheStationsTexts)
     // Stopping hands the pushes back switched off, then closes.
     link.Stop();
     EXPECT_TRUE(peer->WaitClosed(kPatienceMs));
-    EXPECT_EQ(peer->Received(), "UID:op1;PWD:pw1;@@ST;@@AI1;FA;MD;@@AI0;");
+    EXPECT_EQ(peer->Received(), "UID:op1;PWD:pw1;@@ST;ID;@@AI1;FA;MD;IF;@@AI0;");
     EXPECT_EQ(link.Observer().LastStatus().state, LinkStatus::State::Stopped);
 }
 
@@ -73,7 +74,7 @@ TEST(StationLink, keepsAQuietSessionAliveAndNeverShowsTheProbeToTheProgram)
     EXPECT_EQ(link.Observer().LastStatus().state, LinkStatus::State::LoggedIn);
 }
 
-TEST(StationLink, waitsForTheEndOfTheProgramsCommandBeforeItsProbe)
+TEST(StationLink, holdsHalfACommandUntilItsEndWhileTheProbeGoesOn)
 {
     FakeStation station;
     LinkSettings settings = TestSettings(station.Port());
@@ -85,12 +86,11 @@ TEST(StationLink, waitsForTheEndOfTheProgramsCommandBeforeItsProbe)
     ASSERT_TRUE(peer->Write("@@ST000000000000;"));
     Program program(link.TerminalPath());
     ASSERT_TRUE(program.Write("FA0001"));
-    ASSERT_TRUE(peer->WaitFor("FA0001", kPatienceMs));
-    // The keep-alive falls due while the command is half sent; it waits for the rest.
-    EXPECT_FALSE(peer->WaitFor("@@ST;", 600, 2));
-    ASSERT_TRUE(program.Write("4074000;"));
+    // The keep-alive falls due while the command is half written; the station gets it whole, after.
     ASSERT_TRUE(peer->WaitFor("@@ST;", kPatienceMs, 2));
-    EXPECT_NE(peer->Received().find("FA00014074000;@@ST;"), std::string::npos) << peer->Received();
+    ASSERT_TRUE(program.Write("4074000;"));
+    ASSERT_TRUE(peer->WaitFor("FA00014074000;", kPatienceMs));
+    EXPECT_EQ(peer->Received(), "UID:op1;PWD:pw1;@@ST;ID;@@ST;FA00014074000;");
 }
 
 TEST(StationLink, takesAStationThatLeavesItsProbeUnansweredAsGone)
@@ -237,7 +237,7 @@ TEST(StationLink, dropsWhatTheProgramSendsWhileTheStationIsAway)
     ASSERT_TRUE(link.Observer().WaitForEvent("logged in", kPatienceMs));
     ASSERT_TRUE(program.Write("4074000;MD;"));
     ASSERT_TRUE(peer->WaitFor("MD;", kPatienceMs));
-    EXPECT_EQ(peer->Received(), "UID:op1;PWD:pw1;@@ST;MD;");
+    EXPECT_EQ(peer->Received(), "UID:op1;PWD:pw1;@@ST;ID;MD;");
 }
 
 TEST(StationLink, triesAgainWithAGrowingPauseWhileNoStationListens)

@@ -195,6 +195,28 @@ TEST_F(Relay, NoRadioCommandPassesWhileTheModelIsUnknown) {
     EXPECT_EQ(rig.sim.Received(), "FB;");
 }
 
+// A client that switched the radio's reports off still keys it: the host hears of each keying
+// command as the radio takes it, so its transmit indicator does not wait for the next status answer.
+TEST_F(Relay, KeyingCommandsTellTheHostWithTheRadiosReportsOff) {
+    auto client = rig.Login("alice", "secret");
+    ASSERT_EQ(rig.sim.Ai(), 0u);
+    rig.sim.ClearReceived();
+    rig.window.Clear();
+    client.Send("tx;RX;TX1;TXX;RX12;rx;SR;TX;FB;");
+    ASSERT_TRUE(rig.sim.WaitReceived("FB;", kPatienceMs));
+    std::vector<testsupport::Posted> keying;
+    for (const testsupport::Posted& p : rig.window.Messages())
+        if (p.code == brenlow::kTransmitAnswer || p.code == brenlow::kReceiveAnswer) keying.push_back(p);
+    const std::vector<testsupport::Posted> expected = {
+        {brenlow::kNotifyMessage, brenlow::kTransmitAnswer, 0}, {brenlow::kNotifyMessage, brenlow::kReceiveAnswer, 0},
+        {brenlow::kNotifyMessage, brenlow::kTransmitAnswer, 1}, {brenlow::kNotifyMessage, brenlow::kReceiveAnswer, 0},
+        {brenlow::kNotifyMessage, brenlow::kTransmitAnswer, 0},
+    };
+    EXPECT_EQ(keying, expected);
+    EXPECT_TRUE(rig.sim.Transmitting());
+    client.Send("RX;");
+}
+
 TEST_F(Relay, TerminalModeSendsALoggedInClientsTextRawAndLeavesTheLoginDialogueAlone) {
     testsupport::SessionClient client;
     ASSERT_TRUE(client.ConnectAndGreet(rig.port, kPatienceMs));

@@ -249,6 +249,43 @@ TEST(RadioSimAnswers, IfAnswerCarriesTheOperatingState)
     EXPECT_EQ(line.Ask("IF;")[28], '0');
 }
 
+// What a CAT program learns the radio by: the power range it holds a set to (a program sets 000 and
+// 255 and reads back), the RIT/XIT offset that RU, RD and RC move and IF reports, and the meters.
+TEST(RadioSimAnswers, PowerOffsetAndMetersAnswerAsTheRadioDoes)
+{
+    for (unsigned id : {19u, 20u}) {
+        radiosim::Options options;
+        options.id = id;
+        Sim sim(options);
+        ASSERT_TRUE(sim.started);
+        SCOPED_TRACE(id);
+        Line& line = *sim.line;
+        EXPECT_EQ(line.Ask("PC;"), "PC100;");
+        EXPECT_EQ(line.Ask("PC000;PC;"), "PC001;");
+        EXPECT_EQ(line.Ask("PC255;PC;"), "PC255;");
+        EXPECT_EQ(line.Ask("PC50;"), "?;");
+        EXPECT_EQ(line.Ask("PC0500;"), "?;");
+        EXPECT_EQ(line.Ask("PC;"), "PC255;");
+
+        EXPECT_EQ(line.Ask("RU00500;IF;").substr(17, 6), "+00500");
+        EXPECT_EQ(line.Ask("RD00800;IF;").substr(17, 6), "-00300");
+        EXPECT_EQ(line.Ask("RD99999;IF;").substr(17, 6), "-99999");
+        EXPECT_EQ(line.Ask("RU;RD;", 2), "RU00500;RD99999;");
+        EXPECT_EQ(line.Ask("RC;IF;").substr(17, 6), "+00000");
+        line.Send("RU00020;FR1;");
+        EXPECT_EQ(line.Ask("IF;").substr(17, 6), "+00020");
+
+        // Identity 20 answers every meter at once; identity 19 the one it shows.
+        if (id == 20) {
+            EXPECT_EQ(line.Ask("RM;", 3), "RM10000;RM20000;RM30000;");
+        } else {
+            EXPECT_EQ(line.Ask("RM;"), "RM00000;");
+            EXPECT_EQ(line.Ask("RM3;RM;"), "RM30000;");
+        }
+        EXPECT_EQ(line.Ask("RM5;"), "?;");
+    }
+}
+
 TEST(RadioSimAnswers, ReceiveVfoTakesTheTransmitVfoAlong)
 {
     for (unsigned id : {19u, 20u}) {

@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -58,6 +59,18 @@ std::string FindOnPath(const std::string& name)
         at = end + 1;
     }
     return {};
+}
+
+int OpenRaw(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    termios tio{};
+    ::tcgetattr(fd, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(fd, TCSANOW, &tio);
+    return fd;
 }
 
 // ---- Child --------------------------------------------------------------------------------------
@@ -268,8 +281,12 @@ constexpr int kRigctlStepMs = 30000;  // rigctl retries a command that goes unan
 const std::string kPrompt = "\nRig command: ";
 }  // namespace
 
-Rigctl::Rigctl(int model, const std::string& port)
-    : process_(FindOnPath("rigctl"), {"-m", std::to_string(model), "-r", port, "-s", "9600"})
+Rigctl::Rigctl(int model, const std::string& port, std::vector<std::string> options)
+    : process_(FindOnPath("rigctl"), [&] {
+          std::vector<std::string> a = {"-m", std::to_string(model), "-r", port, "-s", "9600"};
+          a.insert(a.end(), options.begin(), options.end());
+          return a;
+      }())
 {
 }
 
@@ -286,6 +303,70 @@ std::optional<std::string> Rigctl::Run(const std::string& command)
     const std::string& out = process_.Out();
     const std::size_t end = out.rfind(kPrompt);
     return end >= from ? out.substr(from, end - from) : std::string();
+}
+
+const std::vector<std::string>& CatMatrix()
+{
+    static const std::vector<std::string> commands = {
+        "f", "F 14250000", "f", "m", "M CW 500", "m", "M USB 2400", "m",
+        "v", "V VFOB", "v", "F 7100000", "f", "V VFOA", "f",
+        "s", "S 1 VFOB", "s", "i", "I 7050000", "i", "x", "X LSB 2400", "x", "S 0 VFOA", "s",
+        "t", "T 1", "t", "T 0", "t",
+        "l AF", "L AF 0.5", "l AF", "l RF", "L RF 0.5", "l RF", "l SQL", "L SQL 0.2", "l SQL",
+        "l RFPOWER", "L RFPOWER 0.5", "l RFPOWER", "l MICGAIN", "L MICGAIN 0.4", "l MICGAIN",
+        "l KEYSPD", "L KEYSPD 25", "l KEYSPD", "l STRENGTH", "l SWR", "l ALC", "l AGC", "l PREAMP", "l ATT",
+        "\\pause 1", "j", "J 500", "\\pause 1", "j", "J -300", "\\pause 1", "j", "J 0",
+        "\\pause 1", "z", "Z 200", "\\pause 1", "z", "Z 0",
+        "u RIT", "U RIT 1", "u RIT", "U RIT 0", "u XIT", "U XIT 1", "u XIT", "U XIT 0",
+        "u NB", "U NB 1", "u NB", "U NB 0", "u COMP", "U COMP 1", "u COMP", "U COMP 0",
+        "u VOX", "U VOX 1", "u VOX", "U VOX 0", "u TONE", "U TONE 1", "u TONE", "U TONE 0",
+        "u LOCK", "U LOCK 1", "u LOCK", "U LOCK 0",
+        "\\get_powerstat", "\\set_powerstat 1", "\\get_powerstat", "\\dump_state",
+    };
+    return commands;
+}
+
+bool SwitchAutoInformationOff(const std::string& port)
+{
+    const int fd = OpenRaw(port);
+    if (fd < 0)
+        return false;
+    std::string got;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    bool ok = ::write(fd, "AI0;AI;", 7) == 7;
+    while (ok && got.find("AI0;") == std::string::npos && std::chrono::steady_clock::now() < end) {
+        pollfd p{fd, POLLIN, 0};
+        char buffer[256];
+        if (::poll(&p, 1, 50) > 0) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            ok = n > 0;
+            if (ok)
+                got.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    ::close(fd);
+    return ok && got.find("AI0;") != std::string::npos;
+}
+
+std::vector<std::optional<std::string>> RunAll(Rigctl& cat, const std::vector<std::string>& commands)
+{
+    std::vector<std::optional<std::string>> outputs;
+    for (const std::string& c : commands)
+        outputs.push_back(outputs.empty() || outputs.back() ? cat.Run(c) : std::nullopt);
+    return outputs;
+}
+
+std::string Comparable(const std::string& output)
+{
+    const std::size_t error = output.find(": error = ");
+    if (error == std::string::npos)
+        return output;
+    std::string last;
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);)
+        if (line.find_first_not_of(" \t\r") != std::string::npos)
+            last = line;
+    return output.substr(0, error) + ": error = " + last;
 }
 
 // ---- Station ------------------------------------------------------------------------------------

@@ -58,11 +58,31 @@ private:
 
 std::size_t Count(std::string_view text, std::string_view what);
 std::string FindOnPath(const std::string& name);
+// A terminal opened raw, as a CAT program opens a serial port; -1 when it cannot be opened.
+int OpenRaw(const std::string& path);
+
+#define SKIP_WITHOUT_HAMLIB()                                                                    \
+    if (FindOnPath("rigctl").empty() || FindOnPath("rigctld").empty())                           \
+    GTEST_SKIP() << "rigctl and rigctld are not installed (Debian package libhamlib-utils)"
+
+// A radio model as the station and Hamlib know it.
+struct CatModel {
+    const char* name;
+    int hamlibModel;  // Hamlib's backend for a radio of this command set and identity
+    unsigned identity;
+    std::vector<std::string> hostOptions;  // what the station needs to serve it
+};
+inline void PrintTo(const CatModel& m, std::ostream* os)
+{
+    *os << m.name;
+}
+inline const CatModel kIdentity20{"identity20", 2028, 20, {}};
+inline const CatModel kIdentity19{"identity19", 2014, 19, {"-EDM"}};
 
 // rigctl in its interactive mode: one command a line, each answered by its output and a prompt.
 class Rigctl {
 public:
-    Rigctl(int model, const std::string& port);
+    Rigctl(int model, const std::string& port, std::vector<std::string> options = {});
     bool Open();
     // The command's output, or nothing when rigctl stalled.
     std::optional<std::string> Run(const std::string& command);
@@ -72,6 +92,22 @@ private:
     Child process_;
     std::size_t prompts_ = 0;
 };
+
+// The commands by which a CAT program's view of the radio is compared: frequency, mode, VFO, split,
+// transmit, levels, RIT/XIT, functions, power state and the capabilities dump, each read, set and
+// read back. rigctl answers a RIT or XIT read from the status it read last for half a second;
+// a pause before each makes it ask the radio.
+const std::vector<std::string>& CatMatrix();
+// What a program that wants no reports does first (rigctld does so on opening a radio that reports):
+// switches auto-information off on the radio at `port` and reads it back. True once "AI0;" came.
+bool SwitchAutoInformationOff(const std::string& port);
+// rigctl with what makes its answers the radio's own rather than its cache's.
+inline const std::vector<std::string> kUncachedRigctl = {"--set-conf=cache_timeout=0"};
+// Every command's output in turn; nothing for a command where rigctl stalled, and for the rest.
+std::vector<std::optional<std::string>> RunAll(Rigctl& cat, const std::vector<std::string>& commands);
+// rigctl's output of one command as it is compared: of an error, the command's name and the error's
+// own text (between them rigctl prints its trace, which differs with the timing).
+std::string Comparable(const std::string& output);
 
 // The station: simulated radio, profile, access log, and the host as a process.
 class Station : public ::testing::Test {

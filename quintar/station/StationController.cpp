@@ -16,6 +16,7 @@
 
 #include <arpa/inet.h>
 #include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -424,12 +425,14 @@ void StationController::WarnAboutSettings()
     if (folder.empty() || ::stat(folder.c_str(), &st) != 0)
         return;
     const bool othersWrite = (st.st_mode & (S_IWGRP | S_IWOTH)) != 0 || (st.st_uid != ::geteuid() && st.st_uid != 0);
-    if (othersWrite)
-        emit Warning(QStringLiteral("the access log folder %1 can be written by other users (mode %2, owner %3); "
-                                    "a file they put there can stop the log")
-                         .arg(QString::fromStdString(folder))
-                         .arg(st.st_mode & 07777, 4, 8, QLatin1Char('0'))
-                         .arg(st.st_uid));
+    if (!othersWrite)
+        return;
+    const passwd* owner = ::getpwuid(st.st_uid);
+    emit Warning(QStringLiteral("the access log folder %1 can be written by other users (mode %2, owner %3); "
+                                "a file they put there can stop the log")
+                     .arg(QString::fromStdString(folder))
+                     .arg(st.st_mode & 07777, 4, 8, QLatin1Char('0'))
+                     .arg(owner ? QString::fromLocal8Bit(owner->pw_name) : QString::number(st.st_uid)));
 }
 
 void StationController::FinishStart(StartResult result)

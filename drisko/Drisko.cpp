@@ -1,6 +1,6 @@
 // CDrisko on POSIX sockets: one listening IPv4 socket, at most one client, extra connections
-// turned away; writes are whole, queued rather than waited for, and bounded; waits can be woken
-// and survive a concurrent DisConnect.
+// turned away or one kept waiting; writes are whole, queued rather than waited for, and bounded;
+// waits can be woken and survive a concurrent DisConnect.
 #include "Drisko.h"
 
 #include <atomic>
@@ -12,6 +12,7 @@
 #include <mutex>
 #include <shared_mutex>
 #include <string>
+#include <utility>
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
@@ -46,6 +47,12 @@ void CopyAddress(char* text, const char* address)
     std::snprintf(text, kAddressMax + 1, "%s", address);
 }
 
+void Dotted(const sockaddr_in& peer, char (&text)[INET_ADDRSTRLEN])
+{
+    if (peer.sin_family != AF_INET || !inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text))
+        text[0] = 0;
+}
+
 }  // namespace
 
 struct CDrisko::Impl {
@@ -60,6 +67,13 @@ struct CDrisko::Impl {
     std::atomic<int> clientFd{-1};  // set under shared lock + acceptMutex, cleared exclusive
     std::mutex acceptMutex;
     std::atomic<bool> hungUp{false};
+    std::atomic<bool> finished{false};  // the client's end of data came (a FIN); it may still read
+    std::atomic<bool> mayGiveWay{false};
+    // A connection kept waiting for the client to give way, guarded by keptMutex (taken after
+    // fdLock, before ipMutex).
+    std::mutex keptMutex;
+    int keptFd = -1;
+    char keptIp[kAddressMax + 1] = "";
     std::atomic<int> exclusivePending{0};  // > 0 while someone waits for the exclusive lock
     // Bytes for the client that the socket has not taken yet, in write order, guarded by writeMutex.
     std::mutex writeMutex;
@@ -132,27 +146,79 @@ struct CDrisko::Impl {
     // client, not a second one.
     bool ClientLeaving(int c) const
     {
-        if (hungUp.load())
+        if (hungUp.load() || finished.load())
             return true;
         pollfd p{c, POLLRDHUP, 0};
         return poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR));
     }
 
-    // With a client connected, any further connection is accepted and closed at once.
-    // Caller holds the shared lock.
-    void TurnAway()
+    // A kept connection that left before it was let in, with nothing sent, is forgotten.
+    // Caller holds keptMutex.
+    void ForgetKeptIfGone()
+    {
+        if (keptFd < 0)
+            return;
+        pollfd p{keptFd, POLLRDHUP, 0};
+        int waiting = 0;
+        if (poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) &&
+            (ioctl(keptFd, FIONREAD, &waiting) != 0 || waiting <= 0)) {
+            close(keptFd);
+            keptFd = -1;
+        }
+    }
+
+    void DropKept()
+    {
+        std::lock_guard keptLock(keptMutex);
+        if (keptFd >= 0)
+            close(keptFd);
+        keptFd = -1;
+    }
+
+    // With a client connected, any further connection is accepted and closed at once, except the
+    // first from another address while the client may give way, which is kept. True when one was
+    // kept now. Caller holds the shared lock.
+    bool TurnAway()
     {
         if (listenFd < 0 || clientFd.load() < 0 || ClientLeaving(clientFd.load()))
-            return;
+            return false;
+        bool kept = false;
         for (;;) {
-            int extra = accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+            sockaddr_in peer{};
+            socklen_t len = sizeof peer;
+            int extra = accept4(listenFd, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
             if (extra < 0) {
                 if (errno == EINTR || errno == ECONNABORTED)
                     continue;
-                return;
+                return kept;
+            }
+            if (mayGiveWay.load()) {
+                char text[INET_ADDRSTRLEN] = "";
+                Dotted(peer, text);
+                std::lock_guard keptLock(keptMutex);
+                ForgetKeptIfGone();
+                bool sameAddress;
+                {
+                    std::lock_guard ipLock(ipMutex);
+                    sameAddress = std::strncmp(text, clientIp, kAddressMax) == 0;
+                }
+                if (keptFd < 0 && !sameAddress) {
+                    int on = 1;
+                    setsockopt(extra, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+                    keptFd = extra;
+                    CopyAddress(keptIp, text);
+                    kept = true;
+                    continue;
+                }
             }
             close(extra);
         }
+    }
+
+    bool ListenerReadable() const
+    {
+        pollfd p{listenFd, POLLIN, 0};
+        return listenFd >= 0 && poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
     }
 
     void WaitWakeOnly(bool limited, Clock::time_point deadline)
@@ -188,6 +254,12 @@ void CDrisko::SetListenAddress(const char* address)
     impl_->listenAddress = (address && *address) ? address : "0.0.0.0";
 }
 
+std::string CDrisko::ListenAddress() const
+{
+    std::lock_guard lock(impl_->addressMutex);
+    return impl_->listenAddress;
+}
+
 int CDrisko::Listen(unsigned port)
 {
     if (port == 0 || port > 65535 || impl_->wakeFd < 0)
@@ -197,8 +269,10 @@ int CDrisko::Listen(unsigned port)
     addr.sin_port = htons(static_cast<uint16_t>(port));
     {
         std::lock_guard lock(impl_->addressMutex);
-        if (inet_pton(AF_INET, impl_->listenAddress.c_str(), &addr.sin_addr) != 1)
+        if (inet_pton(AF_INET, impl_->listenAddress.c_str(), &addr.sin_addr) != 1) {
+            impl_->lastError = EINVAL;
             return 0;
+        }
     }
 
     auto lock = impl_->LockExclusive(false);
@@ -228,6 +302,7 @@ int CDrisko::DisConnect()
 {
     DropClient();
     auto lock = impl_->LockExclusive(true);
+    impl_->DropKept();
     if (impl_->listenFd >= 0) {
         close(impl_->listenFd);
         impl_->listenFd = -1;
@@ -264,6 +339,7 @@ int CDrisko::DropClient()
     if (c >= 0)
         close(c);
     impl_->hungUp = false;
+    impl_->finished = false;
     {
         std::lock_guard writeLock(impl_->writeMutex);
         impl_->ClearQueue();
@@ -286,24 +362,34 @@ int CDrisko::GetSocketAccepted()
         impl_->TurnAway();
         return 0;
     }
-    sockaddr_in peer{};
-    socklen_t len = sizeof peer;
-    int c;
-    do {
-        c = accept4(impl_->listenFd, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
-    } while (c < 0 && (errno == EINTR || errno == ECONNABORTED));
-    if (c < 0)
-        return 0;
-    int on = 1;
-    setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     char text[INET_ADDRSTRLEN] = "";
-    if (peer.sin_family != AF_INET || !inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text))
-        text[0] = 0;
+    int c = -1;
+    {
+        std::lock_guard keptLock(impl_->keptMutex);
+        impl_->ForgetKeptIfGone();
+        if (impl_->keptFd >= 0) {
+            c = std::exchange(impl_->keptFd, -1);
+            CopyAddress(text, impl_->keptIp);
+        }
+    }
+    if (c < 0) {
+        sockaddr_in peer{};
+        socklen_t len = sizeof peer;
+        do {
+            c = accept4(impl_->listenFd, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        } while (c < 0 && (errno == EINTR || errno == ECONNABORTED));
+        if (c < 0)
+            return 0;
+        int on = 1;
+        setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        Dotted(peer, text);
+    }
     {
         std::lock_guard ipLock(impl_->ipMutex);
         CopyAddress(impl_->clientIp, text);
     }
     impl_->hungUp = false;
+    impl_->finished = false;
     impl_->clientFd = c;
     return 1;
 }
@@ -317,7 +403,7 @@ int CDrisko::GetSocketClosed()
     int c = impl_->clientFd.load();
     if (c < 0)
         return 0;
-    if (impl_->hungUp.load())
+    if (impl_->hungUp.load() || impl_->finished.load())
         return 1;
     char probe;
     ssize_t n = recv(c, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
@@ -325,8 +411,42 @@ int CDrisko::GetSocketClosed()
         return 0;  // unread bytes come first; the hang-up counts once they are read
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
         return 0;
-    impl_->hungUp = true;
+    (n == 0 ? impl_->finished : impl_->hungUp) = true;
     return 1;
+}
+
+int CDrisko::GetSocketHalfClosed()
+{
+    return impl_->finished.load() && !impl_->hungUp.load() && impl_->clientFd.load() >= 0 ? 1 : 0;
+}
+
+void CDrisko::SetClientMayGiveWay(bool may)
+{
+    impl_->mayGiveWay = may;
+    if (!may)
+        impl_->DropKept();
+}
+
+int CDrisko::GetWaitingClientIP(char* text)
+{
+    std::lock_guard keptLock(impl_->keptMutex);
+    impl_->ForgetKeptIfGone();
+    if (text)
+        CopyAddress(text, impl_->keptFd >= 0 ? impl_->keptIp : "");
+    return impl_->keptFd >= 0 ? 1 : 0;
+}
+
+void CDrisko::DropWaitingClient()
+{
+    impl_->DropKept();
+}
+
+int CDrisko::GetConnectionWaiting()
+{
+    if (GetWaitingClientIP(nullptr))
+        return 1;
+    std::shared_lock lock(impl_->fdLock);
+    return impl_->ListenerReadable() ? 1 : 0;
 }
 
 int CDrisko::GetRcvDataLength()
@@ -355,7 +475,9 @@ int CDrisko::GetRcvData(unsigned char* buffer)
     do {
         n = recv(c, raw, sizeof raw, MSG_DONTWAIT);
     } while (n < 0 && errno == EINTR);
-    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK))
+    if (n == 0)
+        impl_->finished = true;
+    else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
         impl_->hungUp = true;
     if (n <= 0)
         return 0;
@@ -507,8 +629,11 @@ bool CDrisko::WaitEvent(int timeoutMs)
         if (listenAt >= 0)
             p[count++] = {impl_->listenFd, POLLIN, 0};
         const int clientAt = client >= 0 ? static_cast<int>(count) : -1;
+        // A client whose end of data came has nothing more to read; only an error or room to
+        // send is news from it.
+        const short reading = impl_->finished.load() ? 0 : POLLIN | POLLRDHUP;
         if (clientAt >= 0)
-            p[count++] = {client, static_cast<short>(POLLIN | POLLRDHUP | (queued ? POLLOUT : 0)), 0};
+            p[count++] = {client, static_cast<short>(reading | (queued ? POLLOUT : 0)), 0};
 
         int r = poll(p, count, RemainingMs(limited, deadline));
         if (r < 0) {
@@ -521,10 +646,13 @@ bool CDrisko::WaitEvent(int timeoutMs)
         // Room to send is handled at the top of the next round, not by the caller.
         bool work = clientAt >= 0 && (p[clientAt].revents & ~POLLOUT) != 0;
         if (listenAt >= 0 && (p[listenAt].revents & POLLIN)) {
-            if (impl_->clientFd.load() >= 0)
-                impl_->TurnAway();
-            else
+            if (impl_->clientFd.load() >= 0) {
+                // One kept, or one queued behind a client that is leaving: the next client.
+                if (impl_->TurnAway() || impl_->ClientLeaving(impl_->clientFd.load()))
+                    work = true;
+            } else {
                 work = true;
+            }
         }
         if (p[0].revents & POLLIN) {
             if (impl_->exclusivePending.load() == 0)

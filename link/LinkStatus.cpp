@@ -1,11 +1,15 @@
-// The status record's file form and its human forms.
+// The status record's file form and its human forms, and the safe reading and writing of its file.
 #include "LinkStatus.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <sstream>
 
@@ -221,18 +225,50 @@ std::string Describe(const LinkStatus& s, std::int64_t now)
     return out.str();
 }
 
-bool WriteFileAtomically(const std::string& path, const std::string& text)
+bool WriteFileAtomically(const std::string& path, const std::string& text, std::string* error)
 {
-    const std::string fresh = path + ".new";
-    const int fd = ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0)
+    std::string fresh = path + ".XXXXXX";
+    const int fd = ::mkostemp(fresh.data(), O_CLOEXEC);  // a new file of its own, mode 0600
+    auto fail = [&](const char* what) {
+        if (error)
+            *error = std::string(what) + " " + path + ": " + std::strerror(errno);
         return false;
+    };
+    if (fd < 0)
+        return fail("cannot write");
     bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     ok = ::close(fd) == 0 && ok;
     if (!ok || ::rename(fresh.c_str(), path.c_str()) != 0) {
+        const bool written = ok;
+        const int reason = errno;
         ::unlink(fresh.c_str());
+        errno = reason;
+        return fail(written ? "cannot replace" : "cannot write");
+    }
+    return true;
+}
+
+bool ReadOwnFile(const std::string& path, std::string& text, std::string& error)
+{
+    text.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT)
+        return true;
+    if (fd < 0) {
+        error = path + ": " + (errno == ELOOP ? std::string("a symbolic link") : std::strerror(errno));
         return false;
     }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+        error = path + " is not a regular file of this user; leaving it alone";
+        ::close(fd);
+        return false;
+    }
+    char buffer[4096];
+    ssize_t n;
+    while (text.size() < 65536 && (n = ::read(fd, buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<std::size_t>(n));
+    ::close(fd);
     return true;
 }
 

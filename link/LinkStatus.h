@@ -50,7 +50,12 @@ std::string StatusLine(const LinkStatus& status, std::int64_t now);
 // Several lines for --status.
 std::string Describe(const LinkStatus& status, std::int64_t now);
 
-// Replaces the file whole (a reader never sees half of it); false when it could not.
-bool WriteFileAtomically(const std::string& path, const std::string& text);
+// Replaces the file whole (a reader never sees half of it); false when it could not, with the
+// reason in `error`. The new file is made under a fresh name and renamed into place, so nothing
+// put at either name (a link, a FIFO) is followed or waited on.
+bool WriteFileAtomically(const std::string& path, const std::string& text, std::string* error = nullptr);
+// Reads a small file of this user without following a link or waiting on a FIFO (nothing there
+// reads as empty); false with the reason in `error` when the path holds anything else.
+bool ReadOwnFile(const std::string& path, std::string& text, std::string& error);
 
 }  // namespace quintar::link

@@ -257,7 +257,7 @@ std::string LinkPath::Default()
 
 bool LinkPath::InUse(const std::string& path)
 {
-    const int fd = ::open(LockFileOf(path).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::open(LockFileOf(path).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
@@ -279,9 +279,15 @@ bool LinkPath::Claim(const std::string& path, const std::string& target, std::st
     if (!MakeFolders(FolderOf(path), error))
         return false;
     const std::string lockFile = LockFileOf(path);
-    lock_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    lock_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (lock_ < 0) {
         error = SystemError("cannot create the lock file " + lockFile);
+        return false;
+    }
+    struct stat lockStat {};
+    if (::fstat(lock_, &lockStat) != 0 || !S_ISREG(lockStat.st_mode) || lockStat.st_uid != ::geteuid()) {
+        error = lockFile + " is not a regular file of this user; leaving it alone";
+        CloseFd(lock_);
         return false;
     }
     if (::flock(lock_, LOCK_EX | LOCK_NB) != 0) {

@@ -73,8 +73,16 @@ public:
     {
         last_ = status;
         const std::string text = Serialize(status);
-        if (text != written_ && WriteFileAtomically(statusFile_, text))
-            written_ = text;
+        std::string error;
+        if (text != written_) {
+            if (WriteFileAtomically(statusFile_, text, &error)) {
+                written_ = text;
+                statusFailed_ = false;
+            } else if (!statusFailed_) {
+                statusFailed_ = true;  // said once, until a write succeeds again
+                Event("status not kept: " + error);
+            }
+        }
         Redraw();
         std::fflush(stdout);
     }
@@ -93,6 +101,7 @@ private:
     bool shown_ = false;
     LinkStatus last_;
     std::string written_;
+    bool statusFailed_ = false;
 };
 
 int ShowStatus(const std::string& path)
@@ -100,15 +109,9 @@ int ShowStatus(const std::string& path)
     const std::string file = LinkPath::StatusFileOf(path);
     if (!LinkPath::InUse(path))
         return Fail(kExitFailed, "no quintar-link is running on " + path);
-    std::FILE* f = std::fopen(file.c_str(), "r");
-    std::string text;
-    if (f) {
-        char buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-            text.append(buffer, n);
-        std::fclose(f);
-    }
+    std::string text, error;
+    if (!ReadOwnFile(file, text, error))
+        return Fail(kExitFailed, "cannot read the status: " + error);
     const std::optional<LinkStatus> status = ParseStatus(text);
     if (!status)
         return Fail(kExitFailed, "the link on " + path + " has not written its status yet");

@@ -1,18 +1,30 @@
-// CPellan on termios: opens the radio's serial line raw, writes whole commands under a lock,
-// and lets one reader thread wait for data without spinning, even on a hung-up line.
+// CPellan on termios: opens the radio's serial line raw and for itself alone, writes whole
+// commands under a lock, and lets one reader thread wait for data without spinning, even on a
+// hung-up line.
 #include "Pellan.h"
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <map>
 #include <mutex>
 #include <shared_mutex>
+#include <sstream>
+#include <string>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -35,6 +47,110 @@ bool BaudToSpeed(unsigned baud, speed_t& speed)
     case 115200: speed = B115200; return true;
     default: return false;
     }
+}
+
+// "process 1234 (name)", from the process's own name where it can be read.
+std::string Process(long pid)
+{
+    std::string name;
+    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+    std::getline(comm, name);
+    return "process " + std::to_string(pid) + (name.empty() ? "" : " (" + name + ")");
+}
+
+bool Alive(long pid)
+{
+    return pid > 0 && (kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
+
+// The process holding a flock on the file at `path`, from the kernel's lock table.
+long FlockHolder(const std::string& path)
+{
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0)
+        return 0;
+    char id[64];
+    std::snprintf(id, sizeof id, "%02x:%02x:%lu", major(st.st_dev), minor(st.st_dev),
+                  static_cast<unsigned long>(st.st_ino));
+    std::ifstream locks("/proc/locks");
+    std::string line;
+    while (std::getline(locks, line)) {
+        std::istringstream fields(line);
+        std::string number, kind, mode, access, file;
+        long pid = 0;
+        if (fields >> number >> kind >> mode >> access >> pid >> file && kind == "FLOCK" && file == id)
+            return pid;
+    }
+    return 0;
+}
+
+// The UUCP lock file of a device, as serial programs name it: "LCK.." and the device's name
+// under /dev, its slashes made underscores, in the first lock folder there is.
+std::string UucpLockFile(const std::string& path)
+{
+    // One device has one lock, whichever of its names (serial/by-id/...) was given.
+    char real[PATH_MAX];
+    const std::string device = realpath(path.c_str(), real) ? real : path;
+    std::string name = device.compare(0, 5, "/dev/") == 0 ? device.substr(5) : device;
+    for (char& c : name)
+        if (c == '/')
+            c = '_';
+    for (const char* folder : {"/run/lock", "/var/lock"}) {
+        struct stat st {};
+        if (stat(folder, &st) == 0 && S_ISDIR(st.st_mode))
+            return std::string(folder) + "/LCK.." + name;
+    }
+    return {};
+}
+
+// The live process whose UUCP lock file names it (ASCII or binary pid), 0 if none.
+long UucpHolder(const std::string& lockFile)
+{
+    const int fd = open(lockFile.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    char text[32] = {};
+    const ssize_t n = read(fd, text, sizeof text - 1);
+    close(fd);
+    long pid = 0;
+    if (n == 4)
+        std::memcpy(&pid, text, 4);  // the old binary form
+    else if (n > 0)
+        pid = std::strtol(text, nullptr, 10);
+    return Alive(pid) ? pid : 0;
+}
+
+// Takes the UUCP lock: written beside it and linked into place, so two takers never both win.
+// A stale lock (its process gone) is removed first. Where the folder takes no file (a service
+// without write access there), the descriptor's own locks stand alone: true without a file.
+bool TakeUucpLock(const std::string& lockFile, long& holder, bool& made)
+{
+    made = false;
+    if (lockFile.empty())
+        return true;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if ((holder = UucpHolder(lockFile)) != 0)
+            return holder == getpid();
+        unlink(lockFile.c_str());  // stale, or not there
+        const std::string temp = lockFile + "." + std::to_string(getpid());
+        const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0)
+            return true;
+        char text[16];
+        const int length = std::snprintf(text, sizeof text, "%10ld\n", static_cast<long>(getpid()));
+        const bool written = write(fd, text, static_cast<std::size_t>(length)) == length;
+        close(fd);
+        const bool linked = written && link(temp.c_str(), lockFile.c_str()) == 0;
+        unlink(temp.c_str());
+        if (linked) {
+            made = true;
+            return true;
+        }
+        if (!written)
+            return true;
+    }
+    holder = UucpHolder(lockFile);
+    return holder == 0;
 }
 
 // Milliseconds left until deadline for poll(); -1 (no limit) when there is no deadline.
@@ -60,6 +176,8 @@ struct CPellan::Impl {
     std::mutex writeMutex;                // keeps each Write whole on the line
     int wakeFd = -1;                      // eventfd behind Wake()
     std::atomic<int> lastError{0};        // of the last OpenComPort
+    std::string lastHolder;               // of the last OpenComPort; guarded by pathMutex
+    std::string uucpLock;                 // the lock file this port made; guarded by fdLock
 
     void DrainWake()
     {
@@ -125,9 +243,20 @@ std::string CPellan::PortPath(unsigned port) const
 
 int CPellan::OpenComPort(unsigned port, unsigned baud, unsigned parity, unsigned dataBits, unsigned stopBits, int reset)
 {
+    {
+        std::lock_guard pathLock(impl_->pathMutex);
+        impl_->lastHolder.clear();
+    }
     auto failed = [this](int error) {
         impl_->lastError = error;
         return 0;
+    };
+    auto busy = [this, &failed](long holder) {
+        if (holder > 0) {
+            std::lock_guard pathLock(impl_->pathMutex);
+            impl_->lastHolder = Process(holder);
+        }
+        return failed(EBUSY);
     };
     speed_t speed;
     if (!BaudToSpeed(baud, speed) || parity != 0 || dataBits != 8 || (stopBits != 1 && stopBits != 2))
@@ -142,15 +271,35 @@ int CPellan::OpenComPort(unsigned port, unsigned baud, unsigned parity, unsigned
     if (impl_->fd >= 0)
         return failed(EBUSY);
 
+    const std::string lockFile = UucpLockFile(path);
+    long holder = 0;
+    bool madeLock = false;
+    if (!TakeUucpLock(lockFile, holder, madeLock))
+        return busy(holder);
+    auto release = [&] {
+        if (madeLock)
+            unlink(lockFile.c_str());
+    };
     int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return failed(errno);
+    if (fd < 0) {
+        const int error = errno;  // EBUSY: another holds it with TIOCEXCL
+        release();
+        return error == EBUSY ? busy(FlockHolder(path)) : failed(error);
+    }
     termios tio{};
     if (tcgetattr(fd, &tio) != 0) {
         const int error = errno;  // ENOTTY: a file that is no serial line
         close(fd);
+        release();
         return failed(error);
     }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        close(fd);
+        release();
+        return error == EWOULDBLOCK ? busy(FlockHolder(path)) : failed(error);
+    }
+    ioctl(fd, TIOCEXCL);
     cfmakeraw(&tio);
     tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
     tio.c_cflag |= CS8 | CLOCAL | CREAD;
@@ -161,12 +310,15 @@ int CPellan::OpenComPort(unsigned port, unsigned baud, unsigned parity, unsigned
     tio.c_cc[VTIME] = 0;
     if (cfsetispeed(&tio, speed) != 0 || cfsetospeed(&tio, speed) != 0 || tcsetattr(fd, TCSANOW, &tio) != 0) {
         const int error = errno;
+        ioctl(fd, TIOCNXCL);
         close(fd);
+        release();
         return failed(error);
     }
     if (reset)
         tcflush(fd, TCIOFLUSH);
     impl_->fd = fd;
+    impl_->uucpLock = madeLock ? lockFile : std::string();
     impl_->lastError = 0;
     return 1;
 }
@@ -180,9 +332,15 @@ void CPellan::CloseComPort()
     {
         std::unique_lock lock(impl_->fdLock);
         if (impl_->fd >= 0) {
+            // The exclusive mark stays on a terminal that others keep open (a pseudo-terminal's
+            // other users): it is taken off before the close.
+            ioctl(impl_->fd, TIOCNXCL);
             close(impl_->fd);
             impl_->fd = -1;
         }
+        if (!impl_->uucpLock.empty())
+            unlink(impl_->uucpLock.c_str());
+        impl_->uucpLock.clear();
     }
     impl_->closing.fetch_sub(1);
 }
@@ -309,4 +467,10 @@ void CPellan::Wake()
 int CPellan::LastError() const
 {
     return impl_->lastError.load();
+}
+
+std::string CPellan::LastHolder() const
+{
+    std::lock_guard pathLock(impl_->pathMutex);
+    return impl_->lastHolder;
 }

@@ -1,4 +1,6 @@
 // CPellan: the serial port to the radio, on termios. Raw 8 data bits, no parity.
+// The port is held exclusively (TIOCEXCL, flock, and a UUCP lock file where its folder is
+// writable), as other serial programs hold theirs: a busy device is refused with EBUSY.
 // Write may be called from several threads at once; each Write reaches the line whole.
 // Receiving is polled by one reader thread, which may block in WaitRcvData instead of sleeping.
 #pragma once
@@ -23,6 +25,8 @@ public:
     void CloseComPort();
     // The system's error number of the last OpenComPort that failed (0 after a success).
     int LastError() const;
+    // After an EBUSY failure, who holds the device where that is known: "process 1234 (name)".
+    std::string LastHolder() const;
 
     // Writes all bytes in order; returns non-zero when every byte was accepted.
     int Write(const unsigned char* data, unsigned long count);

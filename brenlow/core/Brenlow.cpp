@@ -73,6 +73,10 @@ std::string CBrenlow::ComPortPath(unsigned port) { return State().serialPort.Por
 
 int CBrenlow::LastComPortError() { return State().serialPort.LastError(); }
 
+std::string CBrenlow::LastComPortHolder() { return State().serialPort.LastHolder(); }
+
+std::string CBrenlow::ListenAddress() { return State().socketServer.ListenAddress(); }
+
 int CBrenlow::LastSocketError() { return State().socketServer.LastError(); }
 
 int CBrenlow::ClientKeyedTransmitter() { return static_cast<int>(State().clientKeyedTransmitter.load()); }

@@ -59,6 +59,25 @@ int WriteRadio(RadioState& s, const unsigned char* data, std::size_t length) {
     return s.serialPort.Write(data, static_cast<unsigned long>(length));
 }
 
+bool WriteFromClient(RadioState& s, const unsigned char* data, std::size_t length, Keying keying) {
+    std::lock_guard<std::mutex> g(s.clientPathLock);
+    if (!s.clientPathOpen) return false;
+    WriteRadio(s, data, length);
+    ++s.clientWrites;
+    if (keying != Keying::Unchanged) s.clientKeyedTransmitter = keying == Keying::Keys ? 1 : 0;
+    return true;
+}
+
+void SetClientPath(RadioState& s, bool open) {
+    std::lock_guard<std::mutex> g(s.clientPathLock);
+    s.clientPathOpen = open;
+}
+
+bool ClientPathOpen(RadioState& s) {
+    std::lock_guard<std::mutex> g(s.clientPathLock);
+    return s.clientPathOpen;
+}
+
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 void StopWorker(std::atomic<std::uint32_t>& alive, std::thread& thread, int tries, int stepMs) {

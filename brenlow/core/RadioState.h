@@ -78,9 +78,16 @@ struct RadioState {
     std::atomic<std::uint32_t> comPortOpen{0};
     std::atomic<std::uint32_t> clientConnected{0};
     std::atomic<std::uint32_t> terminalMode{0};
-    // 1 after a client's transmit command reached the radio, 0 after its receive command: the
-    // station's stop puts the radio back to receive even where no answer told the host.
+    // 1 after a client's transmit command reached the radio (or raw terminal text, which may have
+    // keyed it), 0 after its receive command: the station's stop puts the radio back to receive
+    // even where no answer told the host.
     std::atomic<std::uint32_t> clientKeyedTransmitter{0};
+    // Client text reaches the radio only while the path is open: from SocketServerOpen until the
+    // station's stop closes it, before its own last commands. Every client write holds the lock,
+    // so none is under way once the close has returned.
+    std::mutex clientPathLock;
+    bool clientPathOpen = false;  // guarded by clientPathLock
+    std::atomic<std::uint32_t> clientWrites{0};  // client texts written to the radio so far
     // Status (IF) answers parsed so far, and their signal: the end of a session waits for the
     // answer to its own status query, so it never reaches the next client.
     std::atomic<std::uint32_t> statusAnswers{0};
@@ -120,6 +127,14 @@ int WriteRadio(RadioState& s, const unsigned char* data, std::size_t length);
 inline int WriteRadio(RadioState& s, std::string_view text) {
     return WriteRadio(s, reinterpret_cast<const unsigned char*>(text.data()), text.size());
 }
+
+// What a client's write does to the transmitter, as far as the station can tell.
+enum class Keying { Unchanged, Keys, Unkeys };
+// Writes client text to the radio while the client path is open; false (nothing written) once a stop
+// has closed it.
+bool WriteFromClient(RadioState& s, const unsigned char* data, std::size_t length, Keying keying);
+void SetClientPath(RadioState& s, bool open);
+bool ClientPathOpen(RadioState& s);
 
 // Stops a worker cooperatively: waits for it to leave its loop, at most `tries` x `stepMs`, then joins
 // it if it did. One still busy beyond the bounded wait is never detached: it stays joinable, and the

@@ -1,6 +1,7 @@
 // The access log: one text file per local day, "<folder>/YYYYMMDD.log", four header lines when a
 // file is created, then one "HH:MM:SS text" line per entry, every line ended with CR LF.
 // Each entry opens, appends and closes the file; one lock keeps entries of two threads whole.
+// Only a regular file of the host's own user is ever written (no link followed, no FIFO opened).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,6 +54,37 @@ std::string Escaped(const char* text) {
     return out;
 }
 
+// Opens the day's file for appending, creating it (`existed` tells which). Another user who can
+// write the folder may have put something at the name: a link is never followed, a FIFO never
+// waited on, and only a regular file of this process's user is written. -1 with `detail` else.
+int OpenLogFile(const char* path, bool& existed, std::string& detail) {
+    // Readable by the owner and the operators' group, not by everyone: it names users and addresses.
+    constexpr int kFlags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+    int fd = ::open(path, kFlags | O_CREAT | O_EXCL, 0640);
+    existed = fd < 0 && errno == EEXIST;
+    if (existed) fd = ::open(path, kFlags);
+    if (fd < 0) {
+        detail = std::string("cannot open ") + path + ": " +
+                 (errno == ELOOP ? "it is a symbolic link" : errno == ENXIO ? "it is not a regular file" : std::strerror(errno));
+        return -1;
+    }
+    struct stat st {};
+    const char* refusal = nullptr;
+    if (::fstat(fd, &st) != 0)
+        refusal = std::strerror(errno);
+    else if (!S_ISREG(st.st_mode))
+        refusal = "it is not a regular file";
+    else if (st.st_uid != ::geteuid())
+        refusal = "it belongs to another user";
+    if (!refusal && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) refusal = std::strerror(errno);
+    if (refusal) {
+        detail = std::string("cannot open ") + path + ": " + refusal;
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 }  // namespace
 
 namespace brenlow::server {
@@ -91,9 +123,8 @@ void CBrenlow::VexaLogAdd(const char* text) {
     std::string detail;  // why the entry is lost; empty once it is written
     if (pathLength > 0 && static_cast<std::size_t>(pathLength) < sizeof path) {
         std::lock_guard<std::mutex> g(logLock);
-        const bool existed = FileExist(path) != 0;
-        // Readable by the owner and the operators' group, not by everyone: it names users and addresses.
-        int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0640);
+        bool existed = false;
+        int fd = OpenLogFile(path, existed, detail);
         if (fd >= 0) {
             std::string out;
             if (!existed) {
@@ -117,8 +148,6 @@ void CBrenlow::VexaLogAdd(const char* text) {
                     static_cast<void>(::ftruncate(fd, before.st_size));
             }
             ::close(fd);
-        } else {
-            detail = std::string("cannot open ") + path + ": " + std::strerror(errno);
         }
     } else {
         detail = "the log folder's path is too long: " + folder;

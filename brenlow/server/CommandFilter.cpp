@@ -112,14 +112,16 @@ void CBrenlow::CmdSetCodeCheck(unsigned char* batch, void* state) {
                 for (const ModelRow& m : kModels) {
                     if (m.id != model || !m.rules(judged, state)) continue;
                     command[length] = ';';
-                    brenlow::WriteRadio(s, command, length + 1);
-                    if (judged[0] == 'T' && judged[1] == 'X') s.clientKeyedTransmitter = 1;
-                    if (judged[0] == 'R' && judged[1] == 'X') s.clientKeyedTransmitter = 0;
+                    using brenlow::Keying;
+                    const Keying keying = judged[0] == 'T' && judged[1] == 'X'   ? Keying::Keys
+                                          : judged[0] == 'R' && judged[1] == 'X' ? Keying::Unkeys
+                                                                                 : Keying::Unchanged;
                     // The radio switches whatever its auto-information; a client that switched
                     // its reports off would otherwise leave the host's ONAIR to the next status
                     // answer, one step behind.
-                    if (const unsigned long report = KeyingReport(judged))
-                        brenlow::PostToHost(s, report, judged[2] ? judged[2] - '0' : 0);
+                    if (brenlow::WriteFromClient(s, command, length + 1, keying))
+                        if (const unsigned long report = KeyingReport(judged))
+                            brenlow::PostToHost(s, report, judged[2] ? judged[2] - '0' : 0);
                 }
             }
         }

@@ -1,39 +1,48 @@
-// Slows password guessing: once three connections from one address in a row have ended in
-// "Login failed", that address's connections are refused for a cool-down that doubles with each
-// block (30 s up to an hour). Other addresses are never affected, so a guesser cannot lock the
-// operator out, and a successful login from the address forgets it.
+// Slows password guessing and keeps one address from holding the station: every wrong password of
+// an address counts, and so does every connection of it that ends without a password tried (twice,
+// as it costs the log and the station's one slot and guesses nothing). Once an address has
+// kFailuresToBlock in a row, its connections are refused for a cool-down that doubles with each
+// block (30 s up to an hour); after a block one more failure starts the next. Other addresses are
+// never affected, and a successful login from the address forgets it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <unordered_map>
 
 namespace brenlow::server {
 
 class LoginThrottle {
 public:
-    static constexpr int kFailedConnections = 3;
+    static constexpr int kFailuresToBlock = 5;
+    static constexpr int kWrongPassword = 1;
+    static constexpr int kNoLoginAttempt = 2;  // a connection that ended without any "PWD:"
     static constexpr std::int64_t kFirstCoolDownMs = 30'000;
     static constexpr std::int64_t kLongestCoolDownMs = 3'600'000;
-    static constexpr std::size_t kMaxAddresses = 1024;  // bounds what a crowd of guessers can cost
+    // An address neither blocked nor failing for this long is forgotten first when room is needed.
+    static constexpr std::int64_t kQuietForgetMs = kLongestCoolDownMs;
+    // Bounds what a crowd of guessers can cost (a few megabytes). A running block is never
+    // forgotten; with every record blocked, further addresses go unrecorded until one ends.
+    static constexpr std::size_t kMaxAddresses = 65536;
 
-    // Whether a connection from `address` is to be refused now.
-    bool Refused(const std::string& address, std::int64_t nowMs) const;
-    // A connection from `address` ended in "Login failed". Returns the cool-down that starts now
-    // in milliseconds, or 0 when the address may go on.
-    std::int64_t LoginFailed(const std::string& address, std::int64_t nowMs);
-    void LoginSucceeded(const std::string& address);
+    // Whether a connection from `address` (dotted IPv4) is to be refused now.
+    bool Refused(const char* address, std::int64_t nowMs) const;
+    // A failure of `weight` (kWrongPassword, kNoLoginAttempt) from `address`. Returns the cool-down
+    // that starts now in milliseconds, or 0 when the address may go on.
+    std::int64_t Failed(const char* address, int weight, std::int64_t nowMs);
+    void LoginSucceeded(const char* address);
+    std::size_t Recorded() const { return records_.size(); }
 
 private:
     struct Record {
-        int failures = 0;
-        std::int64_t coolDownMs = 0;    // of the last block; the next one doubles it
         std::int64_t blockedUntil = 0;
         std::int64_t lastFailure = 0;
+        std::uint16_t failures = 0;  // in a row, since the last block or success
+        std::uint8_t blocks = 0;     // the cool-down doubles with each
     };
-    void MakeRoom(std::int64_t nowMs);
-    std::unordered_map<std::string, Record> records_;
+    static std::uint32_t Key(const char* address);
+    bool MakeRoom(std::int64_t nowMs);
+    std::unordered_map<std::uint32_t, Record> records_;
 };
 
 }  // namespace brenlow::server

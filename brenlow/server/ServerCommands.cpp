@@ -77,7 +77,7 @@ int CBrenlow::CmdSetCodeCheckVEXA_C(unsigned char* command, void* state) {
         std::snprintf(answer, sizeof answer, kPasswordChangeFormat, changed ? 1u : 0u);
         SendBlock(s, answer, kPasswordChangeBlock);
     }
-    LogFormat("%s CHGPWD %s Change Passowrd %s", t.address, t.userId, changed ? "OK." : "NG.");
+    LogFormat("%s CHGPWD %s Change Passowrd %s", t.address, t.logUserId, changed ? "OK." : "NG.");
     return 1;
 }
 

@@ -2,7 +2,8 @@
 // serves one TCP client at a time: greeting, login dialogue, command batches to the interpreter, the
 // login, idle and session time limits on the monotonic clock, and the close sequence that hands the
 // radio back to the station. It blocks in the socket component between events and wakes for data, a
-// new client, a hang-up, its next deadline or a stop request.
+// new client, a hang-up, its next deadline or a stop request. A client that has not logged in gives
+// way to a newcomer from another address once it has tried no password for a few seconds.
 #include <string.h>
 
 #include <algorithm>
@@ -26,6 +27,10 @@ constexpr char kDunmoreRelease[] = "\x03;\rTC 1;\r";  // leaves packet mode, com
 constexpr char kCorrinKeyerClear[] = "KY                         ;";
 constexpr char kRadioReset[] = "ID;RX;IF;";
 constexpr int kResetAnswerWaitMs = 500;
+// A connection that tries no password for this long gives way to a newcomer from another address.
+constexpr std::int64_t kGiveWayAfterMs = 5000;
+// A client that shuts down its sending side right after a radio command still gets the answers.
+constexpr auto kHalfCloseGrace = std::chrono::milliseconds(1000);
 static_assert(sizeof kDunmoreRelease - 1 == 9 && sizeof kCorrinKeyerClear - 1 == 28);
 
 // The session thread's own buffers, each zero-filled before use.
@@ -47,8 +52,27 @@ struct SessionBuffers {
     }
 };
 
-// The running session thread's throttle; the login dialogue reports to it. Null on any other thread.
-thread_local LoginThrottle* activeThrottle = nullptr;
+// The throttle and what it needs to know of the connection; the login dialogue and the close report
+// to it. Null on any thread but the running session thread.
+struct ConnectionGuard {
+    LoginThrottle throttle;
+    bool passwordTried = false;   // a "PWD:" reached the password check on this connection
+    std::int64_t lastAttempt = 0;  // accept, or the last password tried (session clock)
+};
+thread_local ConnectionGuard* activeGuard = nullptr;
+
+void LogCoolDown(const char* address, std::int64_t coolDownMs) {
+    if (coolDownMs > 0)
+        LogFormat("%s LOGIN - Too many failed logins, connections refused for %lld seconds.", address,
+                  static_cast<long long>(coolDownMs / 1000));
+}
+
+void LogClose(const SessionTexts& t) {
+    if (t.userId[0])
+        LogFormat("%s CLOSE %s Connection Close", t.address, t.logUserId);
+    else
+        LogFormat("%s CLOSE - Connection Close", t.address);
+}
 
 // What the thread keeps across passes besides its buffers.
 struct SessionClock {
@@ -82,14 +106,15 @@ void SetSessionStart(RadioState& s, std::int64_t now) {
 
 std::int64_t ElapsedSeconds(std::int64_t now, std::int64_t start) { return now > start ? (now - start) / 1000 : 0; }
 
-// How long the thread may block before its next deadline: login or idle limit, or the next
-// whole second of a limited session.
-int WaitBudgetMs(RadioState& s, std::int64_t now, const SessionClock& c) {
+// How long the thread may block before its next deadline: login or idle limit, giving way to a
+// newcomer, or the next whole second of a limited session.
+int WaitBudgetMs(RadioState& s, std::int64_t now, const SessionClock& c, const ConnectionGuard& guard) {
     if (!s.clientConnected.load()) return kNoLimit;
     const Stamps t = ReadStamps(s);
     std::int64_t due;
     if (!s.session.loggedIn.load()) {
         due = t.sessionStart + kLoginLimitMs;
+        if (s.socketServer.GetWaitingClientIP(nullptr)) due = std::min(due, guard.lastAttempt + kGiveWayAfterMs);
     } else {
         due = t.lastReceive + kIdleLimitMs;
         if (c.limitSeconds > 0)
@@ -105,6 +130,7 @@ int CBrenlow::SocketServerOpen(unsigned port) {
     if (s.sockThreadAlive.load()) return 0;
     if (s.sockThread.joinable()) s.sockThread.join();
     if (!s.socketServer.Listen(port)) return 0;
+    brenlow::SetClientPath(s, true);
     s.ipPort = port;
     s.sockThreadRun = 1;
     s.sockThreadAlive = 1;
@@ -116,6 +142,7 @@ int CBrenlow::SocketServerOpen(unsigned port) {
 void CBrenlow::SocketServerClose() {
     RadioState& s = brenlow::State();
     if (!s.sockThreadAlive.load()) return;
+    brenlow::SetClientPath(s, false);
     s.sockThreadRun = 0;
     s.socketServer.Wake();
     {
@@ -127,13 +154,19 @@ void CBrenlow::SocketServerClose() {
     s.socketServer.DisConnect();
 }
 
+void CBrenlow::CloseClientPath() { brenlow::SetClientPath(brenlow::State(), false); }
+
 unsigned CBrenlow::ThreadSock(void* state) {
     RadioState& s = *static_cast<RadioState*>(state);
     SessionBuffers b;
     SessionClock c;
 
-    LoginThrottle throttle;
-    activeThrottle = &throttle;
+    ConnectionGuard guard;
+    LoginThrottle& throttle = guard.throttle;
+    activeGuard = &guard;
+    // When the client last sent something that may draw answers from the radio (steady clock:
+    // the grace of a half-closed client is the transport's, not a session limit).
+    auto lastRadioText = std::chrono::steady_clock::time_point{};
 
     // A refused address gets no greeting and leaves no log line, so guessing costs the log nothing.
     auto refused = [&](std::int64_t now) {
@@ -150,6 +183,9 @@ unsigned CBrenlow::ThreadSock(void* state) {
         c.limitSeconds = ReadSessionLimit(s);
         OnSocketAccept();
         SetSessionStart(s, now);
+        guard.passwordTried = false;
+        guard.lastAttempt = now;
+        s.socketServer.SetClientMayGiveWay(true);
         b.Clear();
         c.lastElapsed = 0;
         LogFormat("%s OPEN - Connection Open", ReadTexts(s.session).address);
@@ -160,7 +196,7 @@ unsigned CBrenlow::ThreadSock(void* state) {
     // bounded and the radio side never waits for it.
     auto sendOverflow = [&] {
         const SessionTexts t = ReadTexts(s.session);
-        LogFormat("%s CONN %s Connection Error:Send Buffer Full!!", t.address, t.userId[0] ? t.userId : "-");
+        LogFormat("%s CONN %s Connection Error:Send Buffer Full!!", t.address, t.userId[0] ? t.logUserId : "-");
         OnSocketClose();
         b.Clear();
     };
@@ -183,7 +219,9 @@ unsigned CBrenlow::ThreadSock(void* state) {
         const std::size_t received = std::strlen(reinterpret_cast<char*>(b.receive));
 
         if (s.terminalMode.load() && s.session.loggedIn.load()) {
-            brenlow::WriteRadio(s, b.receive, received);
+            // Raw text the station cannot read may key the transmitter: the stop unkeys it.
+            brenlow::WriteFromClient(s, b.receive, received, brenlow::Keying::Keys);
+            lastRadioText = std::chrono::steady_clock::now();
             return;
         }
         // The text is taken in pieces that fit: complete commands go to the interpreter as soon as
@@ -209,9 +247,20 @@ unsigned CBrenlow::ThreadSock(void* state) {
             std::memmove(b.command, b.command + n, b.commandLength - n);
             b.commandLength -= n;
             std::memset(b.command + b.commandLength, 0, sizeof b.command - b.commandLength);
+            const std::uint32_t writes = s.clientWrites.load();
             CmdSetCodeCheck(b.work, &s);
             if (!s.clientConnected.load()) return;  // closed by the login dialogue
+            if (s.clientWrites.load() != writes) lastRadioText = std::chrono::steady_clock::now();
         }
+    };
+
+    // A client that only shut down its sending side is served a moment longer if it has just sent
+    // radio commands, so their answers reach it; not when another connection waits.
+    auto halfCloseGraceMs = [&]() -> int {
+        if (!s.socketServer.GetSocketHalfClosed() || s.socketServer.GetConnectionWaiting()) return 0;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            lastRadioText + kHalfCloseGrace - std::chrono::steady_clock::now());
+        return left.count() > 0 ? static_cast<int>(left.count()) : 0;
     };
 
     auto checkTimeLimits = [&](std::int64_t now) {
@@ -220,15 +269,25 @@ unsigned CBrenlow::ThreadSock(void* state) {
             if (now - t.sessionStart >= kLoginLimitMs) {
                 const SessionTexts texts = ReadTexts(s.session);
                 SendText(s, kLoginTimeout);
-                LogFormat("%s LOGIN %s timeout.", texts.address, texts.userId);
+                LogFormat("%s LOGIN %s timeout.", texts.address, texts.logUserId);
                 OnSocketClose();
+                return;
+            }
+            // One address cannot hold the station: a newcomer from another one (not refused) is
+            // let in once this client has tried no password for a while.
+            char waiting[sizeof s.session.clientAddress] = {};
+            if (s.socketServer.GetWaitingClientIP(waiting)) {
+                if (throttle.Refused(waiting, now))
+                    s.socketServer.DropWaitingClient();
+                else if (now - guard.lastAttempt >= kGiveWayAfterMs)
+                    OnSocketClose();
             }
             return;
         }
         if (now - t.lastReceive >= kIdleLimitMs) {
             const SessionTexts texts = ReadTexts(s.session);
             SendText(s, kIdleTimeout);
-            LogFormat("%s CONN %s timeout.", texts.address, texts.userId);
+            LogFormat("%s CONN %s timeout.", texts.address, texts.logUserId);
             OnSocketClose();
         }
         if (!s.session.loggedIn.load() || c.limitSeconds == 0) return;
@@ -242,7 +301,7 @@ unsigned CBrenlow::ThreadSock(void* state) {
         if (r.autoInformation.load()) SendSessionTimeText(s);
         if (elapsed >= c.limitSeconds) {
             const SessionTexts texts = ReadTexts(s.session);
-            LogFormat("%s SESSION %s Session timeout.", texts.address, texts.userId);
+            LogFormat("%s SESSION %s Session timeout.", texts.address, texts.logUserId);
             OnSocketClose();
         }
     };
@@ -260,23 +319,31 @@ unsigned CBrenlow::ThreadSock(void* state) {
             if (s.socketServer.GetSocketAccepted()) {
                 if (!refused(now)) accept(now);
             } else {
-                s.socketServer.WaitEvent(WaitBudgetMs(s, now, c));
+                s.socketServer.WaitEvent(WaitBudgetMs(s, now, c, guard));
                 now = s.NowMs();
             }
         } else if (s.socketServer.GetSendOverflow()) {
             sendOverflow();
         } else if (s.socketServer.GetSocketClosed()) {
-            OnSocketClose();
-            b.Clear();
+            if (const int grace = halfCloseGraceMs()) {
+                s.socketServer.WaitEvent(std::min(grace, WaitBudgetMs(s, now, c, guard)));
+                now = s.NowMs();
+            } else {
+                OnSocketClose();
+                b.Clear();
+            }
         } else if (s.socketServer.GetRcvDataLength() > 0) {
             receive(now);
         } else {
-            s.socketServer.WaitEvent(WaitBudgetMs(s, now, c));
+            s.socketServer.WaitEvent(WaitBudgetMs(s, now, c, guard));
             now = s.NowMs();
         }
         if (s.clientConnected.load()) checkTimeLimits(now);
     }
-    activeThrottle = nullptr;
+    // The stop ends a session still open: it gets its close line too (before the station's END),
+    // but sends nothing more to the radio, whose last command is the station's.
+    if (s.clientConnected.load()) LogClose(ReadTexts(s.session));
+    activeGuard = nullptr;
     s.sockThreadAlive = 0;
     return 0;
 }
@@ -302,15 +369,19 @@ void CBrenlow::OnSocketClose() {
     s.clientConnected = 0;
 
     const SessionTexts t = ReadTexts(s.session);
-    if (t.userId[0])
-        LogFormat("%s CLOSE %s Connection Close", t.address, t.userId);
-    else
-        LogFormat("%s CLOSE - Connection Close", t.address);
+    LogClose(t);
+    // A connection that ends without any password tried counts against its address.
+    if (activeGuard && !activeGuard->passwordTried && t.address[0])
+        LogCoolDown(t.address, activeGuard->throttle.Failed(t.address, LoginThrottle::kNoLoginAttempt, s.NowMs()));
 
-    switch (s.modelId.load()) {
-    case brenlow::kDunmore: brenlow::WriteRadio(s, {kDunmoreRelease, sizeof kDunmoreRelease - 1}); break;
-    case brenlow::kCorrin: brenlow::WriteRadio(s, {kCorrinKeyerClear, sizeof kCorrinKeyerClear - 1}); break;
-    default: break;
+    // Once the station's stop has begun, its own sequence is the last the radio hears.
+    const bool handBack = brenlow::ClientPathOpen(s);
+    if (handBack) {
+        switch (s.modelId.load()) {
+        case brenlow::kDunmore: brenlow::WriteRadio(s, {kDunmoreRelease, sizeof kDunmoreRelease - 1}); break;
+        case brenlow::kCorrin: brenlow::WriteRadio(s, {kCorrinKeyerClear, sizeof kCorrinKeyerClear - 1}); break;
+        default: break;
+        }
     }
 
     s.terminalMode = 0;
@@ -319,14 +390,16 @@ void CBrenlow::OnSocketClose() {
         s.cache[brenlow::Answer::ID].valid = 0;
     }
     const std::uint32_t statusBefore = s.statusAnswers.load();
-    brenlow::WriteRadio(s, {kRadioReset, sizeof kRadioReset - 1});
-    s.clientKeyedTransmitter = 0;
+    if (handBack) {
+        brenlow::WriteRadio(s, {kRadioReset, sizeof kRadioReset - 1});
+        s.clientKeyedTransmitter = 0;
+    }
 
     if (!s.sockThreadRun.load()) return;
     // The radio's answers to the reset belong to no client: the next one, which may be waiting
     // already, is greeted once the last of them (the status answer) has passed, or a moment later
     // if the radio stays silent.
-    if (s.comPortOpen.load()) {
+    if (handBack && s.comPortOpen.load()) {
         std::unique_lock<std::mutex> l(s.statusLock);
         s.statusArrived.wait_for(l, std::chrono::milliseconds(kResetAnswerWaitMs),
                                  [&] { return s.statusAnswers.load() != statusBefore || !s.sockThreadRun.load(); });
@@ -376,32 +449,38 @@ int CBrenlow::CmdSetCodeCheckVEXA_LOGIN(unsigned char* command, void* state) {
     const SessionTexts t = ReadTexts(r);
     if (!t.userId[0]) return notAcceptable();
 
+    if (activeGuard) {
+        activeGuard->passwordTried = true;
+        activeGuard->lastAttempt = s.NowMs();
+    }
     if (!CheckVexaUserPassword(t.userId, value)) {
         const std::uint32_t failures = ++r.passwordFailures;
         SendText(s, kPwdNg);
-        LogFormat("%s LOGIN %s Password NG.(%u)", t.address, t.userId, failures);
-        if (failures >= 3) {
+        LogFormat("%s LOGIN %s Password NG.(%u)", t.address, t.logUserId, failures);
+        // Every wrong password counts for the address, whatever becomes of this connection; the
+        // one that starts a block also ends the connection.
+        const std::int64_t coolDown =
+            activeGuard ? activeGuard->throttle.Failed(t.address, LoginThrottle::kWrongPassword, s.NowMs()) : 0;
+        if (failures >= 3 || coolDown > 0) {
             SendBlock(s, kLoginFailed);
             OnSocketClose();
-            if (activeThrottle)
-                if (const std::int64_t coolDown = activeThrottle->LoginFailed(t.address, s.NowMs()))
-                    LogFormat("%s LOGIN - Too many failed logins, connections refused for %lld seconds.", t.address,
-                              static_cast<long long>(coolDown / 1000));
+            LogCoolDown(t.address, coolDown);
         }
         return 1;
     }
     if (GetUserDisabled(t.userId)) {
         SendText(s, kPwdOkDisabled);
-        LogFormat("%s LOGIN %s Password OK.(User Disabled)", t.address, t.userId);
+        LogFormat("%s LOGIN %s Password OK.(User Disabled)", t.address, t.logUserId);
         OnSocketClose();
         return 1;
     }
     r.loggedIn = 1;
-    if (activeThrottle) activeThrottle->LoginSucceeded(t.address);
+    s.socketServer.SetClientMayGiveWay(false);
+    if (activeGuard) activeGuard->throttle.LoginSucceeded(t.address);
     brenlow::PostToHost(s, brenlow::kConnectionEvent, brenlow::kClientLoggedIn);
     SetSessionStart(s, s.NowMs());
     SendText(s, kPwdOk);
-    LogFormat("%s LOGIN %s Password OK.", t.address, t.userId);
+    LogFormat("%s LOGIN %s Password OK.", t.address, t.logUserId);
     return 1;
 }
 

@@ -44,19 +44,34 @@ inline int SendSessionTimeText(RadioState& s) {
 // A formatted access-log entry (CBrenlow::VexaLogAdd).
 __attribute__((format(printf, 1, 2))) void LogFormat(const char* format, ...);
 
-// A consistent copy of the session's two texts.
+// A consistent copy of the session's two texts, and the user id as log lines show it.
 struct SessionTexts {
     char userId[35];
     char address[25];
+    // Blanks written as "\x20": no stored id holds one, so a client's id cannot pose as the log
+    // line's next field ("UID:alice Password OK.").
+    char logUserId[sizeof userId * 4];
 };
 
 inline SessionTexts ReadTexts(SessionRecord& r) {
     SessionTexts t;
-    std::lock_guard<std::mutex> g(r.lock);
-    std::memcpy(t.userId, r.loginUserId, sizeof t.userId);
-    std::memcpy(t.address, r.clientAddress, sizeof t.address);
+    {
+        std::lock_guard<std::mutex> g(r.lock);
+        std::memcpy(t.userId, r.loginUserId, sizeof t.userId);
+        std::memcpy(t.address, r.clientAddress, sizeof t.address);
+    }
     t.userId[sizeof t.userId - 1] = 0;
     t.address[sizeof t.address - 1] = 0;
+    char* out = t.logUserId;
+    for (const char* in = t.userId; *in; ++in) {
+        if (*in == ' ') {
+            std::memcpy(out, "\\x20", 4);
+            out += 4;
+        } else {
+            *out++ = *in;
+        }
+    }
+    *out = 0;
     return t;
 }
 

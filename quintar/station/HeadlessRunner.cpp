@@ -168,6 +168,8 @@ int RunHeadless(int argc, const char* const* argv)
             const QString detail = controller.FailureDetail();
             Print(stderr, detail.isEmpty() ? line : line + QStringLiteral(" (") + detail + QLatin1Char(')'));
         });
+        QObject::connect(&controller, &StationController::Warning,
+                         [](const QString& text) { Print(stderr, QStringLiteral("quintar: ") + text); });
         QObject::connect(&controller, &StationController::ErrorMessage,
                          [](const QString& caption, const QString& text) {
                              QString t = text;
@@ -194,10 +196,11 @@ int RunHeadless(int argc, const char* const* argv)
             Print(stderr, QStringLiteral("quintar: the watchdog stopped the station: ") + controller.FailureDetail());
             QCoreApplication::exit(kHeadlessWatchdog);
         });
-        QObject::connect(&controller, &StationController::StartFinished, [](StationController::StartResult result) {
+        QObject::connect(&controller, &StationController::StartFinished, [&controller](StationController::StartResult result) {
             if (result == StationController::StartResult::Started)
                 return;
-            if (result == StationController::StartResult::NotAllowed)
+            // A setting that is no number has said so in its error message already.
+            if (result == StationController::StartResult::NotAllowed && controller.FailureDetail().isEmpty())
                 std::fprintf(stderr, "quintar: nothing started: the TCP port setting (\"VEXA IP Port No\") is outside "
                                      "1024..65535\n");
             QCoreApplication::exit(kHeadlessStartFailed);

@@ -80,6 +80,13 @@ bool HasControlCharacter(std::string_view text)
     });
 }
 
+std::string Slot(int slot)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%03d", slot);
+    return text;
+}
+
 // A typed text in a message of one line: its control characters written as escapes.
 std::string Quoted(std::string_view text)
 {
@@ -169,6 +176,19 @@ Entry MakeEntry(Id id, int value)
 Entry MakeEntry(Id id, std::string value)
 {
     return {SectionOf(id), KeyOf(id), std::move(value)};
+}
+
+Refusal StoredNotANumber(brenlow::Profile& profile, Id id)
+{
+    const Row& row = RowOf(id);
+    if (row.kind != Kind::Range && row.kind != Kind::Choice && row.kind != Kind::Switch)
+        return std::nullopt;
+    const std::string stored = profile.GetString(SectionOf(id), KeyOf(id), "");
+    bool number = false;
+    QString::fromStdString(stored).trimmed().toInt(&number);  // as the profile reads numbers
+    if (stored.empty() || number)
+        return std::nullopt;
+    return "the setting \"" + KeyOf(id) + "\" is " + Quoted(stored) + ", not a number";
 }
 
 Parsed Parse(Id id, const std::string& typed)
@@ -272,6 +292,48 @@ UserTable LoadUsers(brenlow::Profile& profile)
         users[static_cast<std::size_t>(slot)] = std::move(u);
     }
     return users;
+}
+
+std::vector<std::string> UserSlotWarnings(SettingsProfile& profile)
+{
+    std::vector<std::string> warnings;
+    const UserTable users = LoadUsers(profile);
+    std::array<bool, kUserSlots> named{};
+    for (int slot = 0; slot < kUserSlots; ++slot) {
+        if (!users[slot] || named[slot])
+            continue;
+        std::string held = Slot(slot);
+        bool exactOnly = true;
+        int count = 1;
+        for (int other = slot + 1; other < kUserSlots; ++other) {
+            if (!users[other] || !SameUserId(users[other]->id, users[slot]->id))
+                continue;
+            named[other] = true;
+            exactOnly = exactOnly && users[other]->id == users[slot]->id;
+            held += ", " + Slot(other);
+            ++count;
+        }
+        if (count == 1)
+            continue;
+        warnings.push_back("user id " + Quoted(users[slot]->id) + " is in slots " + held +
+                           (exactOnly ? "; logins use slot " + Slot(slot) + " only"
+                                      : " (letter case ignored); quintar setup counts them as one user"));
+    }
+    // Slots are "VEXA 000 User ID" to "VEXA 009 User ID"; any other number is read by nothing.
+    const std::string prefix = std::string(brenlow::server::kVexa) + " ", suffix = " User ID";
+    for (const std::string& key : profile.Keys(brenlow::server::kSetting)) {
+        if (key.size() <= prefix.size() + suffix.size() || key.compare(0, prefix.size(), prefix) != 0 ||
+            key.compare(key.size() - suffix.size(), suffix.size(), suffix) != 0)
+            continue;
+        const std::string number = key.substr(prefix.size(), key.size() - prefix.size() - suffix.size());
+        if (!IsDecimal(number) || (number.size() == 3 && std::stoi(number) < kUserSlots))
+            continue;
+        const std::string id = profile.GetString(brenlow::server::kSetting, key, "");
+        if (!id.empty())
+            warnings.push_back("user id " + Quoted(id) + " in slot " + number + " is ignored: the user slots are " +
+                               Slot(0) + " to " + Slot(kUserSlots - 1));
+    }
+    return warnings;
 }
 
 void StoreUser(Entries& entries, int slot, const UserRecord& u)

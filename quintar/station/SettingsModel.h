@@ -90,6 +90,10 @@ int ReadInt(brenlow::Profile& profile, Id id);
 std::string ReadText(brenlow::Profile& profile, Id id);
 Entry MakeEntry(Id id, int value);
 Entry MakeEntry(Id id, std::string value);
+// A number setting whose stored text is no number (ReadInt gives its default then): which setting
+// holds what, as in: the setting "VEXA IP Port No" is "5213O", not a number. Nothing when it is
+// missing or a number.
+Refusal StoredNotANumber(brenlow::Profile& profile, Id id);
 
 // A value as the operator types it (setup command or dialog): the value to store, or why not.
 // Switches take "on"/"off" or "1"/"0"; folders must exist and are made absolute.
@@ -121,6 +125,10 @@ enum class UserField { Id, Password, Description, Disabled };
 std::string UserKey(int slot, UserField field);  // "VEXA 007 Password"
 
 UserTable LoadUsers(brenlow::Profile& profile);  // empty ids are free slots; disabled read as 0 or 1
+// What the station and `quintar setup` say about the user slots: an id in more than one slot
+// (letter case ignored; logins use the first exact one) and users in slots past 009, which
+// nothing reads. One line each, naming the slots.
+std::vector<std::string> UserSlotWarnings(SettingsProfile& profile);
 void StoreUser(Entries& entries, int slot, const UserRecord& user);  // an empty record frees the slot
 
 Refusal CheckUserId(std::string_view id);

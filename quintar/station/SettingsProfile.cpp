@@ -72,6 +72,18 @@ bool HoldsAllOf(const QSettings& intended, const QByteArray& written)
     return same;
 }
 
+// Root may use a profile of another user that lies in that user's own folder, which nobody else can
+// write: a service user's profile, as a station service keeps it.
+bool ServiceProfileOfRoot(const QByteArray& path, const struct stat& file)
+{
+    if (::geteuid() != 0)
+        return false;
+    struct stat folder {};
+    const QByteArray parent = QFile::encodeName(QFileInfo(QFile::decodeName(path)).absolutePath());
+    return ::stat(parent.constData(), &folder) == 0 && folder.st_uid == file.st_uid &&
+           (folder.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
 }  // namespace
 
 SettingsProfile::SettingsProfile(QString file) : file_(std::move(file)) {}
@@ -100,6 +112,17 @@ std::string SettingsProfile::GetString(const std::string& section, const std::st
     return text ? text->toStdString() : def;
 }
 
+std::vector<std::string> SettingsProfile::Keys(const std::string& section)
+{
+    std::lock_guard<std::mutex> g(lock_);
+    QSettings settings(file_, QSettings::IniFormat);
+    settings.beginGroup(QString::fromStdString(section));
+    std::vector<std::string> keys;
+    for (const QString& key : settings.childKeys())
+        keys.push_back(key.toStdString());
+    return keys;
+}
+
 bool SettingsProfile::WriteInt(const std::string& section, const std::string& key, int value)
 {
     return Write({{section, key, value}});
@@ -114,14 +137,22 @@ SettingsProfile::Inspection SettingsProfile::InspectLocked() const
 {
     const QByteArray path = QFile::encodeName(file_);
     struct stat st {};
-    if (::stat(path.constData(), &st) != 0) {
+    if (::lstat(path.constData(), &st) != 0) {
         if (errno == ENOENT)
             return {Kind::Missing, QStringLiteral("does not exist")};
         return {Kind::Unreadable, QString::fromLocal8Bit(std::strerror(errno))};
     }
+    // Whoever can write the folder could point a link at a file of the user running this, which
+    // a save would then rewrite.
+    if (S_ISLNK(st.st_mode))
+        return {Kind::Unsafe, QStringLiteral("is a symbolic link; give the path of the profile file itself")};
     if (!S_ISREG(st.st_mode))
         return {Kind::NotRegular, S_ISDIR(st.st_mode) ? QStringLiteral("is a folder, not a profile file")
                                                        : QStringLiteral("is not a regular file")};
+    if (st.st_uid != ::geteuid() && !ServiceProfileOfRoot(path, st))
+        return {Kind::Unsafe, QStringLiteral("belongs to another user (uid %1); a profile must be the file of the "
+                                             "user who runs the station")
+                                  .arg(st.st_uid)};
     if (st.st_size > kLargestProfile)
         return {Kind::NotAProfile, QStringLiteral("is far larger than a profile; not a profile")};
     QFile file(file_);
@@ -168,8 +199,8 @@ bool SettingsProfile::SaveLocked(const std::vector<Entry>& entries)
         lastError_ = found.reason;
         return false;
     }
-    // A link to the profile keeps pointing at it: the real file is the one replaced.
-    const QString target = found.kind == Kind::Profile ? QFileInfo(file_).canonicalFilePath() : file_;
+    // The path itself is replaced (rename never writes through a link put there meanwhile).
+    const QString target = file_;
     const QString folder = QFileInfo(target).absolutePath();
     if (!QDir().mkpath(folder)) {
         lastError_ = QStringLiteral("cannot create the folder %1").arg(folder);
@@ -191,10 +222,14 @@ bool SettingsProfile::SaveLocked(const std::vector<Entry>& entries)
     };
     bool copied = true;
     if (found.kind == Kind::Profile) {
-        QFile old(target);
+        const int oldFd = ::open(QFile::encodeName(target).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        QFile old;
         QFile out;
-        copied = old.open(QIODevice::ReadOnly) && out.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle) &&
-                 out.write(old.readAll()) >= 0 && out.flush();
+        copied = oldFd >= 0 && old.open(oldFd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle) &&
+                 out.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle) && out.write(old.readAll()) >= 0 &&
+                 out.flush();
+        if (oldFd >= 0 && !old.isOpen())
+            ::close(oldFd);
     }
     const int copyErrno = errno;
     ::close(fd);
@@ -214,8 +249,13 @@ bool SettingsProfile::SaveLocked(const std::vector<Entry>& entries)
         if (settings.status() != QSettings::NoError || !HoldsAllOf(settings, temp))
             return fail(QStringLiteral("cannot write %1 (disk full or not writable?)").arg(folder));
     }
+    // Root saving a service user's profile leaves it that user's, so the running station reads it.
+    struct stat old {};
+    const bool keepOwner = found.kind == Kind::Profile && ::geteuid() == 0 &&
+                           ::lstat(QFile::encodeName(target).constData(), &old) == 0 && old.st_uid != 0;
     const int syncFd = ::open(temp.constData(), O_RDONLY | O_CLOEXEC);
-    const bool synced = syncFd >= 0 && ::fsync(syncFd) == 0 && ::fchmod(syncFd, kOwnerOnly) == 0;
+    const bool synced = syncFd >= 0 && ::fsync(syncFd) == 0 && ::fchmod(syncFd, kOwnerOnly) == 0 &&
+                        (!keepOwner || ::fchown(syncFd, old.st_uid, old.st_gid) == 0);
     const int syncErrno = errno;
     if (syncFd >= 0)
         ::close(syncFd);
@@ -241,13 +281,15 @@ bool SettingsProfile::Secure()
         lastError_ = found.reason;
         return false;
     }
-    const QByteArray path = QFile::encodeName(file_);
-    struct stat st {};
-    if (::stat(path.constData(), &st) != 0)
+    // On the file opened, never on what a link put at the path meanwhile would point to.
+    const int fd = ::open(QFile::encodeName(file_).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return false;
-    if ((st.st_mode & 07777) == kOwnerOnly)
-        return true;
-    return ::chmod(path.constData(), kOwnerOnly) == 0;
+    struct stat st {};
+    const bool secure = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                        ((st.st_mode & 07777) == kOwnerOnly || ::fchmod(fd, kOwnerOnly) == 0);
+    ::close(fd);
+    return secure;
 }
 
 }  // namespace quintar

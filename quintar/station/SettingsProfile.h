@@ -2,6 +2,8 @@
 // It keeps passwords as plain text, so the file is the owner's alone (mode 0600), and every save
 // replaces the file whole (a copy written beside it, synced, renamed), so a crash or a full disk
 // never leaves half of it, and a save that failed leaves nothing behind, not even in memory.
+// Only a regular file of the user who runs it is used: never a link, never another user's file
+// (root may use one of the user whose private folder holds it, as a service user's profile).
 #pragma once
 
 #include <QString>
@@ -29,7 +31,8 @@ public:
         Profile,     // a regular, readable file of sections, keys and comments
         NotRegular,  // a folder, a device, ...
         Unreadable,
-        NotAProfile  // some other file; never changed
+        NotAProfile,  // some other file; never changed
+        Unsafe        // a symbolic link, or a file of another user: never read or written through
     };
     struct Inspection {
         Kind kind;
@@ -48,6 +51,8 @@ public:
     std::string GetString(const std::string& section, const std::string& key, const std::string& def) override;
     bool WriteInt(const std::string& section, const std::string& key, int value) override;
     bool WriteString(const std::string& section, const std::string& key, const std::string& value) override;
+    // The keys the file holds in a section.
+    std::vector<std::string> Keys(const std::string& section);
 
     // Writes every entry in one save: afterwards the file holds all of them or, on failure
     // (false, LastError() tells why), none. Creates the file (and its folder) on first use;

@@ -415,16 +415,20 @@ Refusal UserEdit(Context& c)
     return std::nullopt;
 }
 
+// Every slot of the id goes, so a copy made by hand cannot go on logging in.
 Refusal UserDelete(Context& c)
 {
     const UserTable users = settings::LoadUsers(c.profile);
-    int slot = 0;
     std::string id;
-    if (Refusal r = FindExisting(c, users, slot, id))
+    if (Refusal r = TakeUserId(c, id))
         return r;
     if (!c.args.isEmpty())
         return std::string("usage: quintar setup user delete ID");
-    settings::StoreUser(c.changes, slot, UserRecord{});
+    for (int slot = 0; slot < settings::kUserSlots; ++slot)
+        if (users[slot] && settings::SameUserId(users[slot]->id, id))
+            settings::StoreUser(c.changes, slot, UserRecord{});
+    if (c.changes.empty())
+        return "no user " + Quoted(QString::fromLocal8Bit(id.c_str()));
     return std::nullopt;
 }
 
@@ -471,10 +475,16 @@ Refusal Show(Context& c)
     for (const auto& u : settings::LoadUsers(p))
         users += u ? 1 : 0;
     auto shown = [](const std::string& text) { return text.empty() ? std::string("-") : text; };
+    // A number setting that holds no number is shown as it is, with what that means.
+    auto number = [&p](Id id) {
+        if (const Refusal bad = settings::StoredNotANumber(p, id))
+            return *bad + " (the station does not start)";
+        return std::to_string(settings::ReadInt(p, id));
+    };
     std::fprintf(c.out, "profile       %s\n", Bytes(p.File()).c_str());
-    std::fprintf(c.out, "com-port      %d (device %s)\n", port, device.c_str());
-    std::fprintf(c.out, "baud          %d\n", settings::ReadInt(p, Id::ComBaud));
-    std::fprintf(c.out, "tcp-port      %d\n", settings::ReadInt(p, Id::TcpPort));
+    std::fprintf(c.out, "com-port      %s (device %s)\n", number(Id::ComPort).c_str(), device.c_str());
+    std::fprintf(c.out, "baud          %s\n", number(Id::ComBaud).c_str());
+    std::fprintf(c.out, "tcp-port      %s\n", number(Id::TcpPort).c_str());
     if (minutes == 0)
         std::fprintf(c.out, "session-time  unlimited\n");
     else
@@ -536,6 +546,9 @@ int RunSetup(const QStringList& arguments, std::FILE* out, std::FILE* err)
     const SettingsProfile::Inspection found = profile.Inspect();
     if (found.kind != SettingsProfile::Kind::Missing && found.kind != SettingsProfile::Kind::Profile)
         return refuse("cannot use the profile " + Bytes(profile.File()) + ": " + Bytes(found.reason));
+    if (found.kind == SettingsProfile::Kind::Profile)
+        for (const std::string& warning : settings::UserSlotWarnings(profile))
+            std::fprintf(err, "quintar setup: %s\n", warning.c_str());
     Context context{profile, words.mid(1), out, err, {}};
     const QString& group = words[0];
     const CommandRow* row = nullptr;

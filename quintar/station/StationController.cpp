@@ -14,11 +14,14 @@
 #include <thread>
 #include <utility>
 
+#include <arpa/inet.h>
 #include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "SettingsModel.h"
+#include "SettingsProfile.h"
 #include "Utilities.h"
 
 namespace quintar {
@@ -40,8 +43,18 @@ const unsigned char* Bytes(const char* text)
 }
 
 // What keeps a serial device from opening, and what the operator can do about it.
-QString SerialOpenFailure(const std::string& device, int error)
+QString SerialOpenFailure(const std::string& device, int error, int baud)
 {
+    const auto& rates = settings::kBaudRates;
+    if (error == EINVAL && std::find(rates.begin(), rates.end(), baud) == rates.end())
+        return QStringLiteral("baud rate %1 (\"COM Baud\") is not one the serial port takes: 4800, 9600, 19200, "
+                              "38400, 57600 or 115200")
+            .arg(baud);
+    if (error == EBUSY) {
+        const std::string holder = CBrenlow::LastComPortHolder();
+        return QStringLiteral("in use by %1")
+            .arg(holder.empty() ? QStringLiteral("another program") : QString::fromStdString(holder));
+    }
     QString text = QString::fromLocal8Bit(std::strerror(error));
     if (error == EACCES || error == EPERM) {
         // Serial devices belong to a group (usually "dialout") whose members may open them.
@@ -241,10 +254,15 @@ void StationController::Start()
     phase_ = Phase::Starting;
 
     ipPort_ = settings::ReadInt(profile_, Id::TcpPort);
+    if (!running_ && !SettingsAreNumbers()) {
+        FinishStart(StartResult::NotAllowed);
+        return;
+    }
     if (ipPort_ < settings::kMinTcpPort || ipPort_ > settings::kMaxTcpPort || running_) {
         FinishStart(StartResult::NotAllowed);
         return;
     }
+    WarnAboutSettings();
     if (comPort_ >= settings::kMinComPort) {
         const std::string device = settings::ReadComDevice(profile_, comPort_);
         CBrenlow::SetComPortPath(static_cast<unsigned>(comPort_), device.c_str());
@@ -259,7 +277,7 @@ void StationController::StartLinkOpened()
     if (!linkOpened_) {
         const std::string device = CBrenlow::ComPortPath(static_cast<unsigned>(comPort_));
         const int error = CBrenlow::LastComPortError();
-        const QString reason = SerialOpenFailure(device, error);
+        const QString reason = SerialOpenFailure(device, error, baud_);
         failureDetail_ = QStringLiteral("device %1: %2").arg(QString::fromStdString(device), reason);
         if (error == ENOENT)
             failureDetail_ += QStringLiteral("; set the device with: quintar setup set com-device N PATH");
@@ -307,11 +325,25 @@ void StationController::PollIdentity()
     }
     if (!radio_.SocketServerOpen(static_cast<unsigned>(ipPort_))) {
         const int error = CBrenlow::LastSocketError();
-        failureDetail_ = QStringLiteral("TCP port %1: %2").arg(ipPort_).arg(QString::fromLocal8Bit(std::strerror(error)));
-        if (error == EADDRINUSE)
-            failureDetail_ += QStringLiteral("; another program listens there");
-        else if (error == EACCES)
-            failureDetail_ += QStringLiteral("; this user may not listen on that port");
+        const QString address = QString::fromStdString(CBrenlow::ListenAddress());
+        in_addr parsed{};
+        if (::inet_pton(AF_INET, address.toLatin1().constData(), &parsed) != 1) {
+            failureDetail_ = QStringLiteral("the listen address \"%1\" (QUINTAR_LISTEN_ADDRESS) is no IPv4 address; "
+                                            "the station listens on IPv4 only, such as 127.0.0.1 or 0.0.0.0")
+                                 .arg(address);
+        } else {
+            // The address is named where it is the reason.
+            const QString where = error == EADDRNOTAVAIL ? QStringLiteral(" on ") + address : QString();
+            failureDetail_ = QStringLiteral("TCP port %1%2: %3")
+                                 .arg(ipPort_)
+                                 .arg(where, QString::fromLocal8Bit(std::strerror(error)));
+            if (error == EADDRINUSE)
+                failureDetail_ += QStringLiteral("; another program listens there");
+            else if (error == EACCES)
+                failureDetail_ += QStringLiteral("; this user may not listen on that port");
+            else if (error == EADDRNOTAVAIL)
+                failureDetail_ += QStringLiteral("; no network interface of this computer has that address");
+        }
         closedResult_ = StartResult::SocketFailed;
         OnWorker([this] { radio_.RadioConnectionClose(); }, &StationController::StartLinkClosed);
         return;
@@ -362,6 +394,45 @@ QString StationController::PortName() const
     const QString name = QStringLiteral("COM%1").arg(comPort_);
     const std::string device = CBrenlow::ComPortPath(static_cast<unsigned>(comPort_));
     return device.empty() ? name : name + QStringLiteral(" (%1)").arg(QString::fromStdString(device));
+}
+
+// The start's number settings: one that holds no number would be read as its default, a device,
+// speed or port the operator never chose; the start refuses it instead.
+bool StationController::SettingsAreNumbers()
+{
+    for (const settings::Id id : {settings::Id::ComPort, settings::Id::ComBaud, settings::Id::TcpPort}) {
+        if (const settings::Refusal bad = settings::StoredNotANumber(profile_, id)) {
+            failureDetail_ = QString::fromStdString(*bad);
+            emit ErrorMessage(QString::fromLatin1(kErrorCaption),
+                              QStringLiteral("Nothing started: %1.\n").arg(failureDetail_));
+            return false;
+        }
+    }
+    return true;
+}
+
+// What the operator should know before the station serves: copies of a user id, users in slots
+// nothing reads, and a log folder where others could plant files in the log's place.
+void StationController::WarnAboutSettings()
+{
+    if (auto* file = dynamic_cast<SettingsProfile*>(&profile_))
+        for (const std::string& warning : settings::UserSlotWarnings(*file))
+            emit Warning(QString::fromStdString(warning));
+    if (settings::ReadInt(profile_, settings::Id::Log) == 0)
+        return;
+    const std::string folder = settings::ReadText(profile_, settings::Id::LogFolder);
+    struct stat st {};
+    if (folder.empty() || ::stat(folder.c_str(), &st) != 0)
+        return;
+    const bool othersWrite = (st.st_mode & (S_IWGRP | S_IWOTH)) != 0 || (st.st_uid != ::geteuid() && st.st_uid != 0);
+    if (!othersWrite)
+        return;
+    const passwd* owner = ::getpwuid(st.st_uid);
+    emit Warning(QStringLiteral("the access log folder %1 can be written by other users (mode %2, owner %3); "
+                                "a file they put there can stop the log")
+                     .arg(QString::fromStdString(folder))
+                     .arg(st.st_mode & 07777, 4, 8, QLatin1Char('0'))
+                     .arg(owner ? QString::fromLocal8Bit(owner->pw_name) : QString::number(st.st_uid)));
 }
 
 void StationController::FinishStart(StartResult result)
@@ -415,13 +486,19 @@ void StationController::Stop(StopCause cause)
 void StationController::BeginStop()
 {
     pollTimer_.stop();
-    // A transmitter left keyed would stay on the air with nobody at the station.
+    // Nothing a client sends reaches the radio from here on, so what keyed it is known for good.
+    CBrenlow::CloseClientPath();
     TakePendingNotifications();
-    if (transmitting_ || CBrenlow::ClientKeyedTransmitter())
-        radio_.ConnRX();
+    // In terminal mode the radio's line takes no other command: it is left first.
+    if (modelId_ == kDunmore)
+        radio_.ConnTC("W", 0, 1);
     if (modelId_ == kCorrin)
         radio_.ConnKY("W", Bytes(""));  // clears the keyer's buffer: "KY" and 25 blanks
     radio_.ConnAI("W", 0);
+    // A transmitter left keyed would stay on the air with nobody at the station: the unkey is the
+    // stop's last command.
+    if (transmitting_ || CBrenlow::ClientKeyedTransmitter())
+        radio_.ConnRX();
     if (voiceActive_)
         StopVoice();
 }

@@ -129,6 +129,9 @@ signals:
     // The serial port did not open: `port` as PortName() gives it, `reason` the system's reason
     // with what the operator can do about it. Logged, not a message: a window shows it.
     void SerialPortUnavailable(const QString& port, const QString& reason);
+    // Something wrong found at a start that does not stop it (duplicate user slots, a log folder
+    // others can write); a line for the operator.
+    void Warning(const QString& text);
     // Every line this controller adds to the access log, whether or not logging is on.
     void LogWritten(const QString& line);
     // After the panel has taken in a connection event (1 accepted, 2 ended, 3 logged in).
@@ -196,6 +199,8 @@ private:
     void StartAfterPreamble();
     void PollIdentity();
     void StartLinkClosed();
+    bool SettingsAreNumbers();
+    void WarnAboutSettings();
     void FinishStart(StartResult result);
     void BeginStop();
     void CloseLink();

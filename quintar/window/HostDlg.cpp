@@ -371,6 +371,8 @@ void CHostDlg::ConnectController()
                   QStringLiteral(" Can not open %1.\n %2%3\n The device of each port is set in Control > Setup.\n")
                       .arg(port, reason, stop));
     });
+    connect(c, &StationController::Warning, this,
+            [](const QString& text) { std::fprintf(stderr, "quintar: %s\n", text.toLocal8Bit().constData()); });
     connect(c, &StationController::CloseReady, this, &CHostDlg::FinishClose);
 
     Action(ids::kOn)->setEnabled(!c->Started());

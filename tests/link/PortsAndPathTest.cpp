@@ -213,6 +213,38 @@ TEST_F(LinkPathTest, pointsAtTheTerminalInAPrivateFolderAndCleansUp)
     EXPECT_FALSE(LinkPath::InUse(link));
 }
 
+// Whoever can write the status file's folder may put a FIFO or a link at its names: the status is
+// still written whole and through neither, and reading it never waits on a FIFO.
+TEST_F(LinkPathTest, statusFileIsWrittenAndReadWithoutFollowingALinkOrWaitingOnAFifo)
+{
+    const std::string status = LinkPath::StatusFileOf(Path("radio"));
+    const std::string victim = Path("victim");
+    std::ofstream(victim) << "mine\n";
+    // At the name a writer might use beside it; the test reads it, so a writer opening it
+    // would not hang the test, only fill the FIFO.
+    ASSERT_EQ(::mkfifo((status + ".new").c_str(), 0600), 0);
+    const int reader = ::open((status + ".new").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    std::filesystem::create_symlink(victim, status);
+
+    ASSERT_TRUE(quintar::link::WriteFileAtomically(status, "state=waiting\n", &error)) << error;
+    ASSERT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(status)));
+    std::string text;
+    ASSERT_TRUE(quintar::link::ReadOwnFile(status, text, error)) << error;
+    EXPECT_EQ(text, "state=waiting\n");
+    std::ifstream mine(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(mine), {}), "mine\n");
+
+    std::filesystem::remove(status);
+    ASSERT_EQ(::mkfifo(status.c_str(), 0600), 0);
+    EXPECT_FALSE(quintar::link::ReadOwnFile(status, text, error));
+    EXPECT_NE(error.find("is not a regular file of this user"), std::string::npos) << error;
+    std::filesystem::remove(status);
+    std::filesystem::create_symlink(victim, status);
+    EXPECT_FALSE(quintar::link::ReadOwnFile(status, text, error));
+    EXPECT_NE(error.find("a symbolic link"), std::string::npos) << error;
+    ::close(reader);
+}
+
 TEST_F(LinkPathTest, refusesAPathAnotherLinkHolds)
 {
     const std::string link = Path("radio");

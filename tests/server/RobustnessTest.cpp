@@ -211,19 +211,45 @@ TEST_F(Robustness, ClientThatStopsReadingIsClosedWhileTheRadioSideGoesOn) {
 }
 
 TEST_F(Robustness, ClientThatReconnectsAtOnceGetsItsGreeting) {
+    // Both connections log in: connections that end without a password count against their
+    // address, and a hundred rounds of them would have it refused.
+    auto logIn = [](testsupport::SessionClient& client) {
+        client.Send("UID:alice;PWD:secret;");
+        return client.ReadExact(kUidOk.size() + kPwdOk.size(), kPatienceMs) == kUidOk + kPwdOk;
+    };
     for (int round = 0; round < 100; ++round) {
         SCOPED_TRACE(round);
         testsupport::SessionClient first;
         ASSERT_TRUE(first.Connect(rig.port));
         ASSERT_EQ(first.ReadExact(testsupport::SessionClient::kGreetingSize, kPatienceMs).size(),
                   testsupport::SessionClient::kGreetingSize);
+        ASSERT_TRUE(logIn(first));
         first.Close();
         testsupport::SessionClient next;  // one attempt, no retry
         ASSERT_TRUE(next.Connect(rig.port));
         const std::string greeting = next.ReadExact(testsupport::SessionClient::kGreetingSize, kPatienceMs);
         ASSERT_EQ(greeting.size(), testsupport::SessionClient::kGreetingSize) << "turned away without a greeting";
+        ASSERT_TRUE(logIn(next));
         next.Close();
         ASSERT_TRUE(rig.WaitNoClient());
+    }
+}
+
+// The one-liner of the README: the client sends its login and a command and shuts down its
+// sending side at once; the answer still reaches it, then the server closes as usual.
+TEST_F(Robustness, ClientThatShutsDownItsSendingSideGetsTheAnswersToItsLastCommands) {
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        testsupport::SessionClient client;
+        ASSERT_TRUE(client.ConnectAndGreet(rig.port, kPatienceMs));
+        ASSERT_TRUE(client.Send("UID:alice;PWD:secret;FA;"));
+        ASSERT_TRUE(client.ShutdownSending());
+        bool closed = false;
+        EXPECT_EQ(client.ReadUntilClosed(kPatienceMs, &closed), kUidOk + kPwdOk + "FA00014074000;");
+        EXPECT_TRUE(closed);
+        EXPECT_TRUE(rig.WaitLogEntry("127.0.0.1 CLOSE alice Connection Close"));
+        ASSERT_TRUE(rig.WaitNoClient());
+        rig.ClearLog();
     }
 }
 

@@ -120,4 +120,9 @@ bool ServerRig::WaitNoClient(int timeoutMs) const {
     return testsupport::WaitUntil([&] { return state.clientConnected.load() == 0; }, timeoutMs);
 }
 
+bool ServerRig::RestartServer() {
+    lib.SocketServerClose();
+    return lib.SocketServerOpen(port) != 0;
+}
+
 }  // namespace servertest

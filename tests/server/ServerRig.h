@@ -54,6 +54,8 @@ public:
     void ClearLog() const;
     // Until the server has dropped its client.
     bool WaitNoClient(int timeoutMs = kPatienceMs) const;
+    // Closes and opens the server again on the same port: its login throttle forgets every address.
+    bool RestartServer();
 
     brenlow::RadioState& state;
     testsupport::TestBrenlow lib;

@@ -226,6 +226,97 @@ TEST_F(Setup, pathThatHoldsSomethingElseIsRefusedAndLeftUntouched)
     EXPECT_EQ(FileMode(folder), 0755u);
 }
 
+// A folder others can write: one of them puts a link to a file of the user who runs setup (or the
+// host) at the profile's name. Neither writes through it, nor changes its mode, and both say why.
+TEST_F(Setup, profileThatIsALinkIsRefusedByTheSetupAndTheHostAndWhatItPointsAtIsLeftAlone)
+{
+    const std::filesystem::path shared = dir.Path() / "shared";
+    std::filesystem::create_directory(shared);
+    ::chmod(shared.c_str(), 0777);
+    const std::filesystem::path victim = dir.Path() / "startup.conf";
+    const std::string text = "[Setting]\nalias=ls\n";
+    std::ofstream(victim) << text;
+    ::chmod(victim.c_str(), 0644);
+    profileFile = shared / "station.ini";
+    std::filesystem::create_symlink(victim, profileFile);
+
+    EXPECT_EQ(RunSetup({"set", "tcp-port", "50001"}), 2);
+    EXPECT_NE(last->Err().find("cannot use the profile " + profileFile.string() + ": is a symbolic link"),
+              std::string::npos)
+        << last->Err();
+    Program host({"--headless", "--profile", QString::fromStdString(profileFile.string())});
+    ASSERT_TRUE(host.Run());
+    EXPECT_EQ(host.ExitStatus(), 1);
+    EXPECT_NE(host.Err().find("cannot use the profile " + profileFile.string() + ": is a symbolic link"),
+              std::string::npos)
+        << host.Err();
+    EXPECT_EQ(FileBytes(victim), text);
+    EXPECT_EQ(FileMode(victim), 0644u);
+    EXPECT_TRUE(std::filesystem::is_symlink(profileFile));
+}
+
+// A profile of another user is theirs to fill in; only root may use one that lies in that user's
+// own folder, as a service user's profile does.
+TEST_F(Setup, profileOfAnotherUserIsRefusedUnlessRootFindsItInThatUsersOwnFolder)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to give the profile to another user (nobody)";
+    constexpr uid_t kNobody = 65534;
+    const struct {
+        const char* name;
+        mode_t folderMode;
+        uid_t folderOwner;
+        int status;
+    } cases[] = {{"shared folder", 0777, 0, 2}, {"the other user's private folder", 0750, kNobody, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::filesystem::path folder = dir.Path() / c.name;
+        std::filesystem::create_directory(folder);
+        profileFile = folder / "station.ini";
+        WriteSettings(*std::make_unique<quintar::SettingsProfile>(QString::fromStdString(profileFile.string())), settings);
+        ASSERT_EQ(::chown(profileFile.c_str(), kNobody, kNobody), 0);
+        ASSERT_EQ(::chown(folder.c_str(), c.folderOwner, c.folderOwner), 0);
+        ::chmod(folder.c_str(), c.folderMode);
+        const auto before = FileBytes(profileFile);
+        EXPECT_EQ(RunSetup({"set", "baud", "4800"}), c.status) << last->Err();
+        if (c.status == 0)
+            continue;
+        EXPECT_NE(last->Err().find("cannot use the profile " + profileFile.string() + ": belongs to another user"),
+                  std::string::npos)
+            << last->Err();
+        EXPECT_EQ(FileBytes(profileFile), before);
+    }
+}
+
+// Copies of a user made by hand: deleting the user deletes every copy, and setup names copies and
+// users in slots past 009, which nothing reads.
+TEST_F(Setup, userDeleteRemovesEveryCopyAndCopiesAndSlotsPast009AreNamed)
+{
+    settings.users = {{"alice", "Pw!one", "", 0}, {"bob", "Pw!Bob", "", 0}, {"alice", "Pw!two", "", 0},
+                      {"ALICE", "Pw!three", "", 0}};
+    settings.logFolder.clear();
+    WriteSettings(*profile, settings);
+    profile->WriteString("Setting", "VEXA 012 User ID", "late");
+    ASSERT_EQ(RunSetup({"user", "list"}), 0);
+    EXPECT_NE(last->Err().find("quintar setup: user id \"alice\" is in slots 000, 002, 003 (letter case ignored); "
+                               "quintar setup counts them as one user\n"),
+              std::string::npos)
+        << last->Err();
+    EXPECT_NE(last->Err().find("quintar setup: user id \"late\" in slot 012 is ignored: the user slots are 000 to 009\n"),
+              std::string::npos)
+        << last->Err();
+
+    ASSERT_EQ(RunSetup({"user", "delete", "alice"}), 0) << last->Err();
+    for (const char* slot : {"000", "002", "003"})
+        EXPECT_EQ(Stored(QStringLiteral("Setting/VEXA %1 User ID").arg(slot)).toString(), "") << slot;
+    EXPECT_EQ(Stored("Setting/VEXA 001 User ID").toString(), "bob");
+    ASSERT_EQ(RunSetup({"user", "list"}), 0);
+    EXPECT_EQ(last->Out().find("alice"), std::string::npos) << last->Out();
+    EXPECT_EQ(last->Err().find("is in slots"), std::string::npos) << last->Err();
+    EXPECT_EQ(RunSetup({"user", "delete", "alice"}), 2);
+    EXPECT_NE(last->Err().find("no user \"alice\""), std::string::npos) << last->Err();
+}
+
 TEST_F(Setup, saveThatFailsSaysWhyAndLeavesTheProfileAsItWas)
 {
     WriteStartingProfile();

@@ -173,6 +173,8 @@ std::string SessionClient::Pending(int waitMs) {
     return Take(buffer_.size());
 }
 
+bool SessionClient::ShutdownSending() { return fd_ >= 0 && shutdown(fd_, SHUT_WR) == 0; }
+
 void SessionClient::Close() {
     if (fd_ >= 0) close(fd_);
     fd_ = -1;

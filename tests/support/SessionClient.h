@@ -44,6 +44,8 @@ public:
     // Bytes already received and not yet handed out, after a short look for more.
     std::string Pending(int waitMs = 0);
 
+    // Shuts down the sending side only (as `nc` does at the end of its input); answers still come.
+    bool ShutdownSending();
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
     int Fd() const { return fd_; }

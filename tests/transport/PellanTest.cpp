@@ -5,10 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <future>
+#include <iomanip>
 #include <map>
 #include <string>
 #include <thread>
@@ -111,6 +118,49 @@ TEST_F(PellanTest, SecondOpenRefusedCloseIsRepeatableAndReopenWorks)
     ASSERT_TRUE(Open());
     ASSERT_NE(WriteText(port, "ID;"), 0);
     EXPECT_EQ(Join(ReadUntil(port, "ID020;")), "ID020;");
+}
+
+// The device is one port's alone, root's too: another is refused with EBUSY and told who holds it,
+// until the first closes it. Where the lock folder takes files, the UUCP lock file that other
+// serial programs look at is kept as well, a live one honoured and a stale one taken over.
+TEST_F(PellanTest, DeviceHeldByAnotherIsRefusedAsBusyNamingTheHolder)
+{
+    ASSERT_TRUE(Open());
+    CPellan other;
+    other.SetPortPath(1, radio.SlavePath().c_str());
+    EXPECT_EQ(other.OpenComPort(1, 38400, 0, 8, 1, 1), 0);
+    EXPECT_EQ(other.LastError(), EBUSY);
+    EXPECT_EQ(other.LastHolder(), "process " + std::to_string(getpid()) + " (test_transport)");
+    port.CloseComPort();
+    ASSERT_NE(other.OpenComPort(1, 38400, 0, 8, 1, 1), 0) << "free again once closed";
+    ASSERT_NE(WriteText(other, "ID;"), 0);
+    EXPECT_EQ(Join(ReadUntil(other, "ID020;")), "ID020;");
+    other.CloseComPort();
+
+    const std::string lockFile = "/run/lock/LCK.." + radio.SlavePath().substr(5, 3) + "_" + radio.SlavePath().substr(9);
+    if (access("/run/lock", W_OK) != 0)
+        GTEST_SKIP() << "/run/lock takes no files from this user; the descriptor's own locks were tested";
+    ASSERT_TRUE(Open());
+    std::ifstream held(lockFile);
+    long pid = 0;
+    held >> pid;
+    EXPECT_EQ(pid, getpid()) << lockFile;
+    port.CloseComPort();
+    EXPECT_FALSE(std::filesystem::exists(lockFile));
+
+    auto writeLock = [&](long owner) { std::ofstream(lockFile) << std::setw(10) << owner << "\n"; };
+    writeLock(getppid());  // another program, alive
+    EXPECT_FALSE(Open());
+    EXPECT_EQ(port.LastError(), EBUSY);
+    EXPECT_EQ(port.LastHolder().rfind("process " + std::to_string(getppid()), 0), 0u) << port.LastHolder();
+    const pid_t gone = fork();
+    if (gone == 0)
+        _exit(0);
+    waitpid(gone, nullptr, 0);
+    writeLock(gone);  // left behind by a program that ended
+    EXPECT_TRUE(Open());
+    port.CloseComPort();
+    EXPECT_FALSE(std::filesystem::exists(lockFile));
 }
 
 TEST_F(PellanTest, IdRoundTrip)

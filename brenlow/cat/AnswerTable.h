@@ -1,11 +1,10 @@
-// The answer table: one row per radio answer (and per model where the two models differ), saying
-// which identities it serves, its length rule, and how its fixed-position parameters fill the
-// cache entry. The parsers and the notifications both read their values through it.
+// The vocabulary of the answer table: per radio answer (and per model where the two models differ)
+// its identities, length rule and how its fixed-position parameters fill the cache entry, and the
+// notification the host is sent. Commands.h holds the rows; the parsers and notifications read through them.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <initializer_list>
 
 #include "AnswerCache.h"
 #include "AnswerText.h"
@@ -42,24 +41,48 @@ enum class Shape : std::uint8_t {
 enum class Effect : std::uint8_t { None, ExTerminal, TcTerminal };
 
 struct AnswerRow {
-    char letters[3];
-    Models models;
-    std::uint8_t exactLength;  // 0: any length
-    Answer entry;
-    Shape shape;
-    std::uint8_t indexes;      // Indexed: how many slots
-    Effect effect;
-    std::uint8_t fieldCount;
-    std::array<Field, 16> fields;  // in cache order; numbers to value[], texts to text[]
+    char letters[3]{};
+    Models models = Models::Both;
+    std::uint8_t exactLength = 0;  // 0: any length
+    Answer entry = Answer::Count;
+    Shape shape = Shape::Plain;
+    std::uint8_t indexes = 0;      // Indexed: how many slots
+    Effect effect = Effect::None;
+    std::uint8_t fieldCount = 0;
+    std::array<Field, 16> fields{};  // in cache order; numbers to value[], texts to text[]
+};
 
-    constexpr AnswerRow(const char (&l)[3], Models m, Answer e, std::initializer_list<Field> f,
-                        Shape s = Shape::Plain, std::uint8_t length = 0, std::uint8_t ix = 0,
-                        Effect fx = Effect::None)
-        : letters{l[0], l[1], 0}, models(m), exactLength(length), entry(e), shape(s), indexes(ix), effect(fx),
-          fieldCount(static_cast<std::uint8_t>(f.size())), fields{} {
-        std::size_t i = 0;
-        for (const Field& x : f) fields[i++] = x;
-    }
+// The lParam an answer's notification carries.
+enum class Carry : std::uint8_t {
+    Zero,         // lParam 0
+    Value,        // the entry's first value
+    HighLow,      // the first value shifted left by 16, plus the second
+    Notified,     // FA, FB, FC: once per read, lParam 0
+    IndexValue,   // AG, SQ: index digit 0 or 1; index and that index's value
+    IndexDigit,   // AR: index digit 0 or 1; the digit
+    SmIndex,      // SM: index digit 0 to 3, once per read; the index
+    RmIndex,      // RM: once per read of that index; index and its value
+    SlotDigit,    // MR: the digit at position 2
+    MenuNumber,   // EX: positions 2 to 8 as one decimal number
+    Signed,       // IS: the value, negated for a minus sign
+    Identity,     // ID: the new identity
+    TableDigits,  // SS of identity 20: the two slot digits
+    TyDigits,     // TY: positions 2 and 3 as two decimal digits, then d(4)
+};
+
+// Whether a carry reads the command's cache entry (the others read the answer or nothing).
+constexpr bool ReadsEntry(Carry c) {
+    return c != Carry::Zero && c != Carry::IndexDigit && c != Carry::SlotDigit && c != Carry::TableDigits &&
+           c != Carry::TyDigits && c != Carry::MenuNumber && c != Carry::Identity;
+}
+
+// One answer's notification to the host: the models it is posted for, its event code (wParam), its lParam.
+struct NotifyRow {
+    char letters[3]{};
+    Models models = Models::Both;
+    unsigned code = 0;
+    Carry carry = Carry::Value;
+    Answer entry = Answer::Count;  // Answer::Count: the cache keeps nothing of the command
 };
 
 // Finds the row of a command (two letters) that serves an identity in a table whose rows carry
@@ -67,7 +90,7 @@ struct AnswerRow {
 template <class Row, std::size_t N>
 class LetterIndex {
 public:
-    constexpr explicit LetterIndex(const Row (&rows)[N]) : rows_(rows), first_{} {
+    constexpr explicit LetterIndex(const std::array<Row, N>& rows) : rows_(rows), first_{} {
         for (auto& row : first_)
             for (auto& cell : row) cell = -1;
         for (std::size_t i = N; i-- > 0;) first_[rows[i].letters[0] - 'A'][rows[i].letters[1] - 'A'] = static_cast<std::int16_t>(i);
@@ -84,7 +107,7 @@ public:
     }
 
 private:
-    const Row (&rows_)[N];
+    const std::array<Row, N>& rows_;
     std::int16_t first_[26][26];
 };
 

@@ -1,6 +1,6 @@
 // The vocabulary of the command encoder table: per-model parameter checks, the command formats the
 // rows carry ("%01d", "%011I64d", "%-24s", ...), what a query empties in the answer cache and what
-// follows a set. Encoders.cpp holds the rows and the routine they drive.
+// follows a set. Commands.h holds the rows; Encoders.cpp the routine they drive.
 #pragma once
 
 #include <array>
@@ -125,23 +125,15 @@ inline constexpr std::size_t kMaxParams = 16;
 // One encoder: the member's name after "Conn", the models it serves, its read form (null: the
 // member has no mode string and always writes its set form), its set form and parameters.
 struct EncoderRow {
-    const char* name;
-    Models models;
-    const char* read;
-    const char* set;
-    std::array<Param, kMaxParams> params;
-    std::uint8_t paramCount;
-    After after;
-    Clears clears;  // on the read form; on every write of a member without a read form
-    Quirk quirk;
-
-    constexpr EncoderRow(const char* n, Models m, const char* r, const char* s, std::initializer_list<Param> p,
-                         After a = After::None, Clears c = kNothing, Quirk q = Quirk::None)
-        : name(n), models(m), read(r), set(s), params{}, paramCount(static_cast<std::uint8_t>(p.size())), after(a),
-          clears(c), quirk(q) {
-        std::size_t i = 0;
-        for (const Param& x : p) params[i++] = x;
-    }
+    char name[4]{};
+    Models models = Models::Both;
+    const char* read = nullptr;
+    const char* set = nullptr;
+    std::array<Param, kMaxParams> params{};
+    std::uint8_t paramCount = 0;
+    After after = After::None;
+    Clears clears{};  // on the read form; on every write of a member without a read form
+    Quirk quirk = Quirk::None;
 };
 
 // One conversion of a command format: "%01d", "%d", "%011I64d", "%s", "%-24s", "%128s", "%c".

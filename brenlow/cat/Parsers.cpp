@@ -1,136 +1,18 @@
-// The answer parsers: every answer of the two served models, as one table row, stored into the
-// answer cache. The per-letter parser members are entry points to one routine that finds the row,
-// stores the values under the cache lock and then runs the letter's notification.
+// The answer parsers: every answer of the two served models, as one answer row drawn from the command
+// rows, stored into the answer cache. The per-letter parser members are entry points to one routine
+// that finds the row, stores the values under the cache lock and then runs the letter's notification.
 #include <cstring>
+#include <string_view>
 
-#include "AnswerTable.h"
 #include "Brenlow.h"
+#include "Commands.h"
 #include "RadioState.h"
 
 namespace brenlow {
 namespace {
 
-using A = Answer;
-constexpr Models kDun = Models::Dunmore;
-constexpr Models kCor = Models::Corrin;
-constexpr Models kBoth = Models::Both;
-
-// The six numbers of the IF and OI answers after the frequency text.
-#define BRENLOW_STATUS_FIELDS                                                                        \
-    text(2, 12, 20), num(13, 16), num(17, 22), d(23), d(24), d(25), num(26, 27), d(28), d(29), d(30), \
-        d(31), d(32), d(33), num(34, 35), d(36)
-
-constexpr AnswerRow kAnswers[] = {
-    {"AC", kBoth, A::AC, {d(2), d(3), d(4)}},
-    {"AG", kBoth, A::AG, {num(3)}, Shape::Indexed, 0, 2},
-    {"AI", kBoth, A::AI, {d(2)}},
-    {"AL", kDun, A::AL, {num(2)}},
-    {"AM", kDun, A::AM, {d(2)}},
-    {"AN", kBoth, A::AN, {d(2)}},
-    {"AR", kDun, A::AR, {d(3), d(4)}, Shape::Indexed, 0, 2},
-    {"AS", kBoth, A::AS, {d(2), num(3, 4), d(16), text(5, 15, 20)}},
-    {"BC", kBoth, A::BC, {d(2)}},
-    {"BP", kDun, A::BP, {num(2)}},
-    {"BY", kBoth, A::BY, {d(2), d(3)}},
-    {"CA", kBoth, A::CA, {d(2)}},
-    {"CG", kDun, A::CG, {num(2)}},
-    {"CM", kDun, A::CM, {d(2)}},
-    {"CN", kBoth, A::CN, {num(2)}},
-    {"CR", kCor, A::CR, {d(2), d(3), d(4)}},
-    {"CT", kBoth, A::CT, {d(2)}},
-    {"DC", kDun, A::DC, {d(2), d(3)}},
-    {"DL", kCor, A::DL, {d(2), dd(3)}},
-    {"DQ", kDun, A::DQ, {d(2)}},
-    {"EX", kBoth, A::EX, {num(2, 4), num(5, 6), d(7), d(8), text(9, kToEnd, 20)}, Shape::Plain, 0, 0, Effect::ExTerminal},
-    {"FA", kBoth, A::FA, {text(2, 12, 20)}, Shape::Plain, 13},
-    {"FB", kBoth, A::FB, {text(2, 12, 20)}, Shape::Plain, 13},
-    {"FC", kDun, A::FC, {text(2, 12, 20)}, Shape::Plain, 13},
-    {"FD", kDun, A::FD, {text(2, kToEnd, 12)}},
-    {"FR", kBoth, A::FR, {d(2)}},
-    {"FS", kBoth, A::FS, {d(2)}},
-    {"FT", kBoth, A::FT, {d(2)}},
-    {"FW", kBoth, A::FW, {num(2)}},
-    {"GT", kBoth, A::GT, {num(2)}},
-    {"ID", Models::Any, A::ID, {num(2)}, Shape::Identity},
-    {"IF", kBoth, A::IF, {BRENLOW_STATUS_FIELDS}, Shape::Plain, 37},
-    {"IS", kBoth, A::IS, {text(2, 2, 4), num(3)}},
-    {"KS", kBoth, A::KS, {num(2)}},
-    {"KY", kBoth, A::KY, {d(2)}},
-    {"LK", kBoth, A::LK, {d(2), d(3)}},
-    {"LM", kDun, A::LM, {d(2)}},
-    {"LM", kCor, A::LM, {d(2), d(3), ddd(4)}},
-    {"LT", kDun, A::LT, {d(2)}},
-    {"MC", kBoth, A::MC, {d(2), num(3)}},
-    {"MD", kBoth, A::MD, {d(2)}},
-    {"ME", kCor, A::ME, {d(2), d(3), d(4)}},
-    {"MF", kBoth, A::MF, {d(2)}},
-    {"MG", kBoth, A::MG, {num(2)}},
-    {"ML", kBoth, A::ML, {num(2)}},
-    {"MO", kDun, A::MO, {d(2)}},
-    {"MR", kBoth, A::MR,
-     {d(3), num(4, 5), d(17), d(18), d(19), num(20, 21), num(22, 23), num(24, 26), d(27), d(28), num(38, 39),
-      num(29, 37), d(40), text(6, 16, 20), text(41, 48, 20)},
-     Shape::MrSlot},
-    {"MU", kDun, A::MU, {d(2), d(3), d(4), d(5), d(6), d(7), d(8), d(9), d(10), d(11)}},
-    {"NB", kBoth, A::NB, {d(2)}},
-    {"NL", kBoth, A::NL, {num(2)}},
-    {"NR", kBoth, A::NR, {d(2)}},
-    {"NT", kDun, A::NT, {d(2)}},
-    {"OF", kDun, A::OF, {num(2)}},
-    {"OI", kDun, A::OI, {BRENLOW_STATUS_FIELDS}, Shape::Plain, 37},
-    {"OP", kCor, A::OP, {d(2), d(3), d(4)}},
-    {"OS", kDun, A::OS, {d(2)}},
-    {"PA", kBoth, A::PA, {d(2), d(3)}},
-    {"PB", kDun, A::PB, {d(2)}},
-    {"PB", kCor, A::PB, {d(2), d(3), d(4)}},
-    {"PC", kBoth, A::PC, {num(2)}},
-    {"PK", kDun, A::PK, {text(2, 12, 20), text(13, 24, 20), text(25, 44, 40), text(45, 49, 12)}},
-    {"PL", kBoth, A::PL, {num(2, 4), num(5)}},
-    {"PM", kDun, A::PM, {d(2)}},
-    {"PR", kBoth, A::PR, {d(2)}},
-    {"PS", kBoth, A::PS, {d(2)}},
-    {"QC", kDun, A::QC, {num(2)}},
-    {"QR", kBoth, A::QR, {d(2), d(3)}},
-    {"RA", kBoth, A::RA, {dd(2), dd(4)}},
-    {"RD", kBoth, A::RD, {num(2)}},
-    {"RG", kBoth, A::RG, {num(2)}},
-    {"RL", kBoth, A::RL, {num(2)}},
-    {"RM", kBoth, A::RM, {num(3)}, Shape::Indexed, 0, 10},
-    {"RS", kCor, A::RS, {d(2)}},
-    {"RT", kBoth, A::RT, {d(2)}},
-    {"RU", kBoth, A::RU, {num(2)}},
-    {"RX", kBoth, A::RX, {num(2)}},
-    {"SA", kDun, A::SA, {d(2), d(3), d(4), d(5), d(6), d(7), d(8), text(9, kToEnd, 12)}},
-    {"SB", kDun, A::SB, {d(2)}},
-    {"SC", kDun, A::SC, {d(2)}},
-    {"SC", kCor, A::SC, {d(2), d(3)}},
-    {"SD", kBoth, A::SD, {num(2)}},
-    {"SH", kBoth, A::SH, {num(2)}},
-    {"SL", kBoth, A::SL, {num(2)}},
-    {"SM", kBoth, A::SM, {num(3)}, Shape::Indexed, 0, 4},
-    {"SQ", kBoth, A::SQ, {num(3)}, Shape::Indexed, 0, 2},
-    {"SS", kDun, A::SS, {d(2)}},
-    {"SS", kCor, A::SS, {text(4, kToEnd, 20)}, Shape::SsTable},
-    {"ST", kBoth, A::ST, {num(2)}},
-    {"SU", kBoth, A::SU, {d(2), d(3), d(4), d(5), d(6), d(7), d(8), d(9), d(10), d(11), d(12)}},
-    {"TC", kDun, A::TC, {d(2), d(3)}, Shape::Plain, 0, 0, Effect::TcTerminal},
-    {"TI", kDun, A::TI, {d(2), d(3), d(4)}},
-    {"TN", kBoth, A::TN, {num(2)}},
-    {"TO", kBoth, A::TO, {d(2)}},
-    {"TS", kBoth, A::TS, {d(2)}},
-    {"TX", kBoth, A::TX, {num(2)}},
-    {"TY", kBoth, A::TY, {d(4)}, Shape::Bits},
-    {"UL", kBoth, A::UL, {d(2)}},
-    {"VD", kBoth, A::VD, {num(2)}},
-    {"VG", kBoth, A::VG, {num(2)}},
-    {"VX", kBoth, A::VX, {d(2)}},
-    {"XI", kCor, A::XI, {d(13), dd(14), text(2, 12, 20)}, Shape::Plain, 16},
-    {"XO", kCor, A::XO, {d(2), text(3, 13, 20)}, Shape::Plain, 14},
-    {"XT", kBoth, A::XT, {d(2)}},
-};
-#undef BRENLOW_STATUS_FIELDS
-
-constexpr std::size_t kRowCount = sizeof kAnswers / sizeof kAnswers[0];
+constexpr auto kAnswers = Family<&Command::answers>();
+constexpr std::size_t kRowCount = kAnswers.size();
 
 constexpr bool RowsAreSound() {
     for (std::size_t i = 0; i < kRowCount; ++i) {
@@ -157,6 +39,23 @@ constexpr bool RowsAreSound() {
     return true;
 }
 static_assert(RowsAreSound(), "answer table: bad field, overlapping models or split command");
+
+// The per-letter parser and notifier members are those of the first letters that the command rows
+// give an answer layout or a notification, and no others.
+constexpr bool MembersFitLetters() {
+    constexpr std::string_view listed =
+#define BRENLOW_LETTER(letter) #letter
+        BRENLOW_ANSWER_LETTERS(BRENLOW_LETTER);
+#undef BRENLOW_LETTER
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        bool answered = false;
+        for (const Command& c : kCommands)
+            answered = answered || (c.letters[0] == letter && (c.answers.count > 0 || c.notices.count > 0));
+        if (answered != (listed.find(letter) != std::string_view::npos)) return false;
+    }
+    return true;
+}
+static_assert(MembersFitLetters(), "BRENLOW_ANSWER_LETTERS and the letters of the command rows' answers differ");
 
 constexpr LetterIndex kIndex(kAnswers);
 

@@ -201,8 +201,9 @@ int RunHeadless(int argc, const char* const* argv)
                 return;
             // A setting that is no number has said so in its error message already.
             if (result == StationController::StartResult::NotAllowed && controller.FailureDetail().isEmpty())
-                std::fprintf(stderr, "quintar: nothing started: the TCP port setting (\"VEXA IP Port No\") is outside "
-                                     "1024..65535\n");
+                std::fprintf(stderr, "quintar: nothing started: the TCP port setting (\"%s\") is outside %s\n",
+                             settings::KeyOf(settings::Id::TcpPort).c_str(),
+                             settings::AllowedValues(settings::Id::TcpPort).c_str());
             QCoreApplication::exit(kHeadlessStartFailed);
         });
 

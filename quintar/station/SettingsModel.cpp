@@ -17,45 +17,52 @@ using brenlow::server::Key;
 
 constexpr KeyRef Library(Key key)
 {
-    return {key, nullptr, nullptr};
+    const brenlow::server::KeyRow& k = brenlow::server::Row(key);
+    return {key, nullptr, nullptr, k.intDefault, k.textDefault};
 }
 
-constexpr KeyRef Host(const char* section, const char* name)
+constexpr KeyRef Host(const char* section, const char* name, int intDefault = 0)
 {
-    return {std::nullopt, section, name};
+    return {std::nullopt, section, name, intDefault, ""};
+}
+
+// One setting, its default its key's.
+constexpr Row Setting(Id id, KeyRef key, Kind kind, int min, int max, std::span<const int> choices,
+                      const char* shellName, const char* shellValue, const char* help)
+{
+    return {id, key, kind, min, max, choices, key.intDefault, key.textDefault, shellName, shellValue, help};
 }
 
 constexpr char kVoiceSection[] = "Voice";
 
 constexpr Row kRows[] = {
-    {Id::ComPort, Library(Key::ComPort), Kind::Range, kMinComPort, kMaxComPort, {}, 1, "", "com-port", "N",
-     "serial port number of the radio, 1..20 (its device: set com-device)"},
-    {Id::ComBaud, Library(Key::ComBaud), Kind::Choice, 0, 0, kBaudRates, 9600, "", "baud", "B",
-     "serial speed: 4800, 9600, 19200, 38400, 57600 or 115200"},
-    {Id::TcpPort, Library(Key::IpPort), Kind::Range, kMinTcpPort, kMaxTcpPort, {}, 50000, "", "tcp-port", "P",
-     "TCP port of the session server, 1024..65535"},
-    {Id::SessionTime, Library(Key::SessionTime), Kind::Choice, 0, 0, kSessionMinutes, 0, "", "session-time", "MIN",
-     "session limit in minutes: unlimited (0), 1, 2, 3, 5, 10, 15, 20, 30, 40, 50, 60, 90 or 120"},
-    {Id::Log, Library(Key::Log), Kind::Switch, 0, 1, {}, 0, "", "log", "on|off [--folder DIR]",
-     "access log; on needs a folder (an existing one)"},
-    {Id::LogFolder, Library(Key::LogFilePath), Kind::Folder, 0, 0, {}, 0, "", nullptr, nullptr,
-     "folder of the access log files"},
-    {Id::Voice, Library(Key::Voice), Kind::Switch, 0, 1, {}, 0, "", "voice", "on|off",
-     "offer a voice call to logged-in clients (where voice works here)"},
-    {Id::SipPort, Host(kVoiceSection, "SIP Port"), Kind::Range, 1, 65535, {}, 5060, "", "sip-port", "P",
-     "UDP and TCP port of the voice calls' SIP listener"},
-    {Id::BindAddress, Host(kVoiceSection, "Bind Address"), Kind::Text, 0, 0, {}, 0, "", "sip-address", "ADDRESS",
-     "address the SIP listener uses; empty: every address"},
-    {Id::CaptureDevice, Host(kVoiceSection, "Capture Device"), Kind::Text, 0, 0, {}, 0, "", "capture-device", "NAME",
-     "sound device the caller hears (the radio's receive audio); empty: the system's default"},
-    {Id::PlaybackDevice, Host(kVoiceSection, "Playback Device"), Kind::Text, 0, 0, {}, 0, "", "playback-device",
-     "NAME", "sound device the caller is played to (the radio's transmit audio); empty: the system's default"},
-    {Id::PlayFile, Host(kVoiceSection, "Play File"), Kind::File, 0, 0, {}, 0, "", "play-file", "WAV",
-     "file mode: the caller hears this WAV file instead of a sound device; empty: devices"},
-    {Id::RecordFile, Host(kVoiceSection, "Record File"), Kind::File, 0, 0, {}, 0, "", "record-file", "WAV",
-     "file mode: what the caller says is recorded to this WAV file"},
-    {Id::WindowPosition, Library(Key::WindowPos), Kind::Text, 0, 0, {}, 0, "", nullptr, nullptr,
-     "where the window was last"},
+    Setting(Id::ComPort, Library(Key::ComPort), Kind::Range, kMinComPort, kMaxComPort, {}, "com-port", "N",
+            "serial port number of the radio, {} (its device: set com-device)"),
+    Setting(Id::ComBaud, Library(Key::ComBaud), Kind::Choice, 0, 0, kBaudRates, "baud", "B", "serial speed: {}"),
+    Setting(Id::TcpPort, Library(Key::IpPort), Kind::Range, kMinTcpPort, kMaxTcpPort, {}, "tcp-port", "P",
+            "TCP port of the session server, {}"),
+    Setting(Id::SessionTime, Library(Key::SessionTime), Kind::Choice, 0, 0, kSessionMinutes, "session-time", "MIN",
+            "session limit in minutes: {}"),
+    Setting(Id::Log, Library(Key::Log), Kind::Switch, 0, 1, {}, "log", "on|off [--folder DIR]",
+            "access log; on needs a folder (an existing one)"),
+    Setting(Id::LogFolder, Library(Key::LogFilePath), Kind::Folder, 0, 0, {}, nullptr, nullptr,
+            "folder of the access log files"),
+    Setting(Id::Voice, Library(Key::Voice), Kind::Switch, 0, 1, {}, "voice", "on|off",
+            "offer a voice call to logged-in clients (where voice works here)"),
+    Setting(Id::SipPort, Host(kVoiceSection, "SIP Port", 5060), Kind::Range, 1, 65535, {}, "sip-port", "P",
+            "UDP and TCP port of the voice calls' SIP listener"),
+    Setting(Id::BindAddress, Host(kVoiceSection, "Bind Address"), Kind::Text, 0, 0, {}, "sip-address", "ADDRESS",
+            "address the SIP listener uses; empty: every address"),
+    Setting(Id::CaptureDevice, Host(kVoiceSection, "Capture Device"), Kind::Text, 0, 0, {}, "capture-device", "NAME",
+            "sound device the caller hears (the radio's receive audio); empty: the system's default"),
+    Setting(Id::PlaybackDevice, Host(kVoiceSection, "Playback Device"), Kind::Text, 0, 0, {}, "playback-device",
+            "NAME", "sound device the caller is played to (the radio's transmit audio); empty: the system's default"),
+    Setting(Id::PlayFile, Host(kVoiceSection, "Play File"), Kind::File, 0, 0, {}, "play-file", "WAV",
+            "file mode: the caller hears this WAV file instead of a sound device; empty: devices"),
+    Setting(Id::RecordFile, Host(kVoiceSection, "Record File"), Kind::File, 0, 0, {}, "record-file", "WAV",
+            "file mode: what the caller says is recorded to this WAV file"),
+    Setting(Id::WindowPosition, Library(Key::WindowPos), Kind::Text, 0, 0, {}, nullptr, nullptr,
+            "where the window was last"),
 };
 
 constexpr bool RowsInIdOrder()
@@ -66,6 +73,17 @@ constexpr bool RowsInIdOrder()
     return true;
 }
 static_assert(RowsInIdOrder(), "one row per setting, in the order of Id");
+
+// Only a row with values to list says where they go in its help.
+constexpr bool HelpListsValuesOnlyWhereThereAreSome()
+{
+    for (const Row& row : kRows)
+        if (std::string_view(row.help).find("{}") != std::string_view::npos && row.kind != Kind::Range &&
+            row.kind != Kind::Choice)
+            return false;
+    return true;
+}
+static_assert(HelpListsValuesOnlyWhereThereAreSome(), "\"{}\" in the help of a setting without a range or choices");
 
 bool IsDecimal(std::string_view text)
 {
@@ -269,26 +287,40 @@ Refusal CheckComDevice(std::string_view path)
 
 // ---- Users -------------------------------------------------------------------------------------
 
+namespace {
+
+const brenlow::server::KeyRow& UserKeyRow(UserField field)
+{
+    static constexpr Key kKeys[] = {Key::UserId, Key::Password, Key::Description, Key::UserDisabled};
+    return brenlow::server::Row(kKeys[static_cast<int>(field)]);
+}
+
+std::string ReadUserText(brenlow::Profile& profile, int slot, UserField field)
+{
+    const brenlow::server::KeyRow& k = UserKeyRow(field);
+    return profile.GetString(k.section, UserKey(slot, field), k.textDefault);
+}
+
+}  // namespace
+
 std::string UserKey(int slot, UserField field)
 {
-    using brenlow::server::Key;
-    static constexpr Key kKeys[] = {Key::UserId, Key::Password, Key::Description, Key::UserDisabled};
-    return brenlow::server::KeyName(kKeys[static_cast<int>(field)], slot);
+    return brenlow::server::KeyName(UserKeyRow(field).key, slot);
 }
 
 UserTable LoadUsers(brenlow::Profile& profile)
 {
-    const std::string section = brenlow::server::kSetting;
     UserTable users;
     for (int slot = 0; slot < kUserSlots; ++slot) {
-        std::string id = profile.GetString(section, UserKey(slot, UserField::Id), "");
+        std::string id = ReadUserText(profile, slot, UserField::Id);
         if (id.empty())
             continue;
         UserRecord u;
         u.id = std::move(id);
-        u.password = profile.GetString(section, UserKey(slot, UserField::Password), "");
-        u.description = profile.GetString(section, UserKey(slot, UserField::Description), "");
-        u.disabled = profile.GetInt(section, UserKey(slot, UserField::Disabled), 0) != 0 ? 1 : 0;
+        u.password = ReadUserText(profile, slot, UserField::Password);
+        u.description = ReadUserText(profile, slot, UserField::Description);
+        const brenlow::server::KeyRow& disabled = UserKeyRow(UserField::Disabled);
+        u.disabled = profile.GetInt(disabled.section, UserKey(slot, UserField::Disabled), disabled.intDefault) ? 1 : 0;
         users[static_cast<std::size_t>(slot)] = std::move(u);
     }
     return users;
@@ -320,15 +352,16 @@ std::vector<std::string> UserSlotWarnings(SettingsProfile& profile)
                                       : " (letter case ignored); quintar setup counts them as one user"));
     }
     // Slots are "VEXA 000 User ID" to "VEXA 009 User ID"; any other number is read by nothing.
-    const std::string prefix = std::string(brenlow::server::kVexa) + " ", suffix = " User ID";
-    for (const std::string& key : profile.Keys(brenlow::server::kSetting)) {
+    const brenlow::server::KeyRow& userId = UserKeyRow(UserField::Id);
+    const std::string prefix = std::string(brenlow::server::kVexa) + " ", suffix = std::string(" ") + userId.word;
+    for (const std::string& key : profile.Keys(userId.section)) {
         if (key.size() <= prefix.size() + suffix.size() || key.compare(0, prefix.size(), prefix) != 0 ||
             key.compare(key.size() - suffix.size(), suffix.size(), suffix) != 0)
             continue;
         const std::string number = key.substr(prefix.size(), key.size() - prefix.size() - suffix.size());
         if (!IsDecimal(number) || (number.size() == 3 && std::stoi(number) < kUserSlots))
             continue;
-        const std::string id = profile.GetString(brenlow::server::kSetting, key, "");
+        const std::string id = profile.GetString(userId.section, key, userId.textDefault);
         if (!id.empty())
             warnings.push_back("user id " + Quoted(id) + " in slot " + number + " is ignored: the user slots are " +
                                Slot(0) + " to " + Slot(kUserSlots - 1));
@@ -338,11 +371,13 @@ std::vector<std::string> UserSlotWarnings(SettingsProfile& profile)
 
 void StoreUser(Entries& entries, int slot, const UserRecord& u)
 {
-    const std::string section = brenlow::server::kSetting;
-    entries.push_back({section, UserKey(slot, UserField::Id), u.id});
-    entries.push_back({section, UserKey(slot, UserField::Password), u.password});
-    entries.push_back({section, UserKey(slot, UserField::Description), u.description});
-    entries.push_back({section, UserKey(slot, UserField::Disabled), u.disabled});
+    auto entry = [slot](UserField field, std::variant<int, std::string> value) {
+        return Entry{UserKeyRow(field).section, UserKey(slot, field), std::move(value)};
+    };
+    entries.push_back(entry(UserField::Id, u.id));
+    entries.push_back(entry(UserField::Password, u.password));
+    entries.push_back(entry(UserField::Description, u.description));
+    entries.push_back(entry(UserField::Disabled, u.disabled));
 }
 
 Refusal CheckUserId(std::string_view id)
@@ -378,18 +413,29 @@ bool SameUserId(std::string_view a, std::string_view b)
            });
 }
 
+std::string AllowedValues(Id id)
+{
+    const Row& row = RowOf(id);
+    if (row.kind == Kind::Choice)
+        return ChoiceList(id, row.choices);
+    return std::to_string(row.min) + ".." + std::to_string(row.max);
+}
+
 std::string SetCommandHelp()
 {
     std::string help;
-    auto line = [&help](const std::string& command, const char* text) {
+    auto line = [&help](const std::string& command, const std::string& text) {
         char buffer[256];
-        std::snprintf(buffer, sizeof buffer, "  %-37s%s\n", command.c_str(), text);
+        std::snprintf(buffer, sizeof buffer, "  %-37s%s\n", command.c_str(), text.c_str());
         help += buffer;
     };
     for (const Row& row : kRows) {
         if (!row.shellName)
             continue;
-        line(std::string("set ") + row.shellName + " " + row.shellValue, row.help);
+        std::string text = row.help;
+        if (const std::size_t at = text.find("{}"); at != std::string::npos)
+            text.replace(at, 2, AllowedValues(row.id));
+        line(std::string("set ") + row.shellName + " " + row.shellValue, text);
         if (row.id == Id::ComPort)
             line("set com-device N PATH", "serial device of port N (default /dev/ttyS<N-1>)");
     }

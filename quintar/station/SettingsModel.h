@@ -48,12 +48,14 @@ enum class Kind {
     File,    // an absolute file path, or empty
 };
 
-// A key is either one of the library's (its name composed by the library's key table) or one that
-// only the host reads, named here.
+// A key is either one of the library's (its name and default from the library's key table) or one
+// that only the host reads, named here with its default.
 struct KeyRef {
     std::optional<brenlow::server::Key> library;
     const char* section = nullptr;  // host keys only
     const char* name = nullptr;
+    int intDefault = 0;
+    const char* textDefault = "";
 };
 
 struct Row {
@@ -62,12 +64,18 @@ struct Row {
     Kind kind;
     int min, max;                     // Range
     std::span<const int> choices;     // Choice
-    int intDefault;
+    int intDefault;                   // the key's
     const char* textDefault;
     const char* shellName;   // "set <shellName> <shellValue>"
     const char* shellValue;
-    const char* help;
+    const char* help;        // "{}" stands for the values a Range or Choice allows
 };
+
+// The default of one of the library's keys.
+constexpr int KeyDefault(brenlow::server::Key key)
+{
+    return brenlow::server::Row(key).intDefault;
+}
 
 inline constexpr std::array<int, 6> kBaudRates = {4800, 9600, 19200, 38400, 57600, 115200};
 inline constexpr std::array<int, 14> kSessionMinutes = {0, 1, 2, 3, 5, 10, 15, 20, 30, 40, 50, 60, 90, 120};
@@ -140,6 +148,8 @@ bool SameUserId(std::string_view a, std::string_view b);  // letter case ignored
 
 // The lines of `quintar setup --help` that list the settings, from the rows.
 std::string SetCommandHelp();
+// The values a Range or Choice row allows, as the help gives them: "1..20", "4800, 9600 or 19200".
+std::string AllowedValues(Id id);
 
 // ---- The Setup dialog ----------------------------------------------------------------------------
 
@@ -161,12 +171,12 @@ std::vector<std::string> PresentSerialDevices(const std::string& devRoot = "/dev
 
 // Everything the Setup dialog shows and saves.
 struct SetupValues {
-    int comPort = 1;
-    int baud = 9600;
-    int tcpPort = 50000;
-    int voice = 0;
-    int sessionMinutes = 0;
-    int log = 0;
+    int comPort = KeyDefault(brenlow::server::Key::ComPort);
+    int baud = KeyDefault(brenlow::server::Key::ComBaud);
+    int tcpPort = KeyDefault(brenlow::server::Key::IpPort);
+    int voice = KeyDefault(brenlow::server::Key::Voice);
+    int sessionMinutes = KeyDefault(brenlow::server::Key::SessionTime);
+    int log = KeyDefault(brenlow::server::Key::Log);
     std::string logFolder;
     // Top of the dialog's list first. Loading puts the used slots in reverse order (each one goes
     // on top) and saving writes the top user to slot 000, so each save reverses the stored order;

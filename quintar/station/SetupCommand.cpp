@@ -43,8 +43,10 @@ std::string Usage()
            "  user edit ID [--description TEXT] [--disabled|--enabled] [--password|--password-stdin]\n"
            "  user delete ID | user enable ID | user disable ID\n"
            "\n"
-           "User ids and passwords: 1 to 32 characters from '!' to DEL (0x21..0x7F) except ';'.\n"
-           "Descriptions: at most 128 bytes, no tabs or line breaks. At most ten users; ids that differ\n"
+           "User ids and passwords: 1 to " + std::to_string(settings::kMaxUserIdLength) +
+           " characters from '!' to DEL (0x21..0x7F) except ';'.\n"
+           "Descriptions: at most " + std::to_string(settings::kMaxDescriptionLength) +
+           " bytes, no tabs or line breaks. At most ten users; ids that differ\n"
            "only in letter case are the same id. Passwords are read from the terminal without echo, or\n"
            "with --password-stdin from one line of standard input.\n"
            "Exit status: 0 done, 1 the profile could not be saved, 2 refused (nothing changed).\n";
@@ -246,22 +248,16 @@ std::string UsageOf(const settings::Row& row)
     return std::string("usage: quintar setup set ") + row.shellName + " " + row.shellValue;
 }
 
-std::optional<int> ParsePortNumber(const QString& text)
-{
-    const settings::Parsed p = settings::Parse(Id::ComPort, Bytes(text));
-    return p.number;
-}
-
 Refusal SetComDevice(Context& c)
 {
     if (c.args.size() != 2)
         return std::string("usage: quintar setup set com-device N PATH");
-    const std::optional<int> n = ParsePortNumber(c.args[0]);
-    if (!n)
-        return "serial port " + Quoted(c.args[0]) + " is not a number from 1 to 20";
+    const settings::Parsed n = settings::Parse(Id::ComPort, Bytes(c.args[0]));
+    if (!n.number)
+        return "serial port " + *n.refusal;
     if (Refusal r = settings::CheckComDevice(Bytes(c.args[1])))
         return r;
-    c.changes.push_back({settings::kPortsSection, settings::ComDeviceKey(*n), Bytes(c.args[1])});
+    c.changes.push_back({settings::kPortsSection, settings::ComDeviceKey(*n.number), Bytes(c.args[1])});
     return std::nullopt;
 }
 

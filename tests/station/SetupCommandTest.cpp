@@ -195,6 +195,31 @@ TEST_F(Setup, helpListsEverySettingWithItsRule)
         EXPECT_NE(help.find(line), std::string::npos) << line;
 }
 
+TEST_F(Setup, helpGivesTheRangesAndChoicesEachSettingTakes)
+{
+    EXPECT_EQ(RunSetup({"--help"}), 0);
+    for (const char* line :
+         {"  set com-port N                       serial port number of the radio, 1..20 (its device: set com-device)\n",
+          "  set baud B                           serial speed: 4800, 9600, 19200, 38400, 57600 or 115200\n",
+          "  set tcp-port P                       TCP port of the session server, 1024..65535\n",
+          "  set session-time MIN                 session limit in minutes: unlimited (0), 1, 2, 3, 5, 10, 15, 20, 30, "
+          "40, 50, 60, 90 or 120\n",
+          "User ids and passwords: 1 to 32 characters from '!' to DEL (0x21..0x7F) except ';'.\n",
+          "Descriptions: at most 128 bytes, no tabs or line breaks."})
+        EXPECT_NE(last->Out().find(line), std::string::npos) << line << "\n" << last->Out();
+}
+
+TEST_F(Setup, showWithoutAProfileGivesEachSettingsDefault)
+{
+    ASSERT_FALSE(std::filesystem::exists(profileFile));
+    ASSERT_EQ(RunSetup({"show"}), 0) << last->Err();
+    for (const char* line : {"com-port      1 (device /dev/ttyS0)\n", "baud          9600\n", "tcp-port      50000\n",
+                             "session-time  unlimited\n", "log           off (folder -)\n", "voice         off\n",
+                             "sip-port      5060 (address -)\n", "users         0 of 10\n"})
+        EXPECT_NE(last->Out().find(line), std::string::npos) << line << "\n" << last->Out();
+    EXPECT_FALSE(std::filesystem::exists(profileFile));
+}
+
 TEST_F(Setup, saysWhenItCreatesTheProfileAndItsFolder)
 {
     profileFile = dir.Path() / "new-folder" / "station.ini";

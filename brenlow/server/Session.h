@@ -74,7 +74,7 @@ private:
     // the grace of a half-closed client is the transport's, not a session limit).
     std::chrono::steady_clock::time_point lastRadioText_{};
 
-    static std::atomic<Session*> running_;
+    static std::atomic<Session*> running_;  // the one whose thread runs, for the entry points
 };
 
 }  // namespace brenlow::server

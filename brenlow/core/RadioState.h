@@ -126,7 +126,7 @@ struct RadioState {
     CPellan serialPort;
     CDrisko socketServer;  // the plain TCP listener
     ClientLink client{socketServer, session.loggedIn};
-    // Where the reader sends the radio's text: the client, unless a tool takes it instead.
+    // Where the reader sends the radio's text: the client, unless a test or a tool puts its own sink here.
     std::atomic<RelaySink*> relay{&client};
 
     // The host's platform, registered through CBrenlow's static setters.

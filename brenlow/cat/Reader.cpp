@@ -1,22 +1,20 @@
 // The serial link and its reader thread: opening and closing the link, and the reader, which cuts
 // the serial byte stream into answers at the last ";", routes each answer to the parser of its first
-// letter, and relays the same bytes to a logged-in client. In terminal pass-through mode it parses
-// nothing and relays raw bytes.
-#include <string.h>
-
-#include <algorithm>
+// letter, and relays the same bytes to the relay sink (a logged-in client). In terminal pass-through
+// mode it parses nothing and relays raw bytes.
 #include <array>
 #include <cstring>
 #include <mutex>
 
 #include "Brenlow.h"
+#include "Framer.h"
 #include "RadioState.h"
 
 using brenlow::RadioState;
 
 namespace {
 
-constexpr std::size_t kBufferSize = 1024;
+constexpr std::size_t kBufferSize = brenlow::Framer::kSize;
 constexpr std::size_t kAnswerSize = 256;
 constexpr int kNoLimit = -1;  // data, or Wake() from the close, ends the wait
 
@@ -58,9 +56,7 @@ void CBrenlow::RadioConnectionClose() {
 unsigned CBrenlow::ThreadCom(void* state) {
     RadioState& s = *static_cast<RadioState*>(state);
     unsigned char chunk[kBufferSize] = {};
-    unsigned char pending[kBufferSize] = {};
-    unsigned char block[kBufferSize] = {};
-    std::size_t pendingLength = 0;
+    brenlow::Framer answers;
     s.comThreadAlive = 1;
 
     while (s.comThreadRun.load()) {
@@ -70,44 +66,23 @@ unsigned CBrenlow::ThreadCom(void* state) {
         }
         std::memset(chunk, 0, sizeof chunk);
         if (!s.serialPort.GetRcvData(chunk)) continue;
-        std::size_t chunkLength = std::strlen(reinterpret_cast<char*>(chunk));
+        const std::size_t chunkLength = std::strlen(reinterpret_cast<char*>(chunk));
+        brenlow::RelaySink& sink = *s.relay.load();
 
         // Raw radio data is the logged-in operator's alone, never a stranger's before login.
         if (s.terminalMode.load()) {
-            if (s.socketServer.GetClientExist() && s.session.loggedIn.load()) s.socketServer.Write(chunk, chunkLength);
+            if (sink.Relaying()) sink.Relay(chunk, chunkLength);
             continue;
         }
-
-        // The chunk is taken in pieces that fit beside pending, and complete answers are cut out
-        // after each piece, so an unfinished answer is never pushed out by the rest of a burst.
         // Only text without any ";" (noise) is ever dropped, oldest first.
-        std::size_t taken = 0;
-        while (taken < chunkLength) {
-            if (pendingLength == kBufferSize - 1) {
-                const std::size_t drop = std::min(pendingLength, chunkLength - taken);
-                std::memmove(pending, pending + drop, pendingLength - drop);
-                pendingLength -= drop;
-                std::memset(pending + pendingLength, 0, kBufferSize - pendingLength);
-            }
-            const std::size_t piece = std::min(kBufferSize - 1 - pendingLength, chunkLength - taken);
-            std::memcpy(pending + pendingLength, chunk + taken, piece);
-            pendingLength += piece;
-            taken += piece;
-
-            auto* last = static_cast<unsigned char*>(::memrchr(pending, ';', pendingLength));
-            if (!last) continue;
-            std::size_t n = static_cast<std::size_t>(last - pending) + 1;
-            std::memset(block, 0, sizeof block);
-            std::memcpy(block, pending, n);
+        answers.Feed(chunk, chunkLength, brenlow::Framer::WhenFull::DropOldest, [&](unsigned char* block, std::size_t n) {
             // Decided before parsing: parsing the answer to a session's closing reset lets the next
             // client in, and these answers must not reach that client.
-            const bool relay = s.socketServer.GetClientExist() && s.session.loggedIn.load();
+            const bool relay = sink.Relaying();
             ConstituteData(block, &s);
-            if (relay) s.socketServer.Write(block, n);
-            std::memmove(pending, pending + n, pendingLength - n);
-            pendingLength -= n;
-            std::memset(pending + pendingLength, 0, kBufferSize - pendingLength);
-        }
+            if (relay) sink.Relay(block, n);
+            return true;
+        });
     }
     s.comThreadAlive = 0;
     return 0;

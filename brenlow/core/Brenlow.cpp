@@ -51,9 +51,9 @@ void CBrenlow::GetTime(unsigned* hour, unsigned* minute, unsigned* second) {
     *second = static_cast<unsigned>(local.tm_sec);
 }
 
-int CBrenlow::GetClientExest() { return State().socketServer.GetClientExist(); }
+int CBrenlow::GetClientExest() { return State().client.Transport().GetClientExist(); }
 
-int CBrenlow::GetClientIP(char* text) { return State().socketServer.GetClientIP(text); }
+int CBrenlow::GetClientIP(char* text) { return State().client.Transport().GetClientIP(text); }
 
 int CBrenlow::GetLocalIP(char* text) { return State().socketServer.GetLocalIP(text); }
 

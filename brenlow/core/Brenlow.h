@@ -6,6 +6,11 @@
 #include "BrenlowMembers.h"
 #include "Platform.h"
 
+namespace brenlow::server {
+class LoginDialogue;
+class Session;
+}  // namespace brenlow::server
+
 class CBrenlow {
 public:
     CBrenlow();
@@ -89,6 +94,8 @@ protected:
     static void OnSocketClose();
     static int CmdSetCodeCheckVEXA_LOGIN(unsigned char* command, void* state);
     static void CmdSetCodeCheck(unsigned char* batch, void* state);
+    // The same with the login dialogue of the connection, as the session calls it.
+    static void CmdSetCodeCheck(unsigned char* batch, void* state, brenlow::server::LoginDialogue& login);
     static int CmdSetCodeCheckFallow(unsigned char* command, void* state);
     static int CmdSetCodeCheckDunmore(unsigned char* command, void* state);
     static int CmdSetCodeCheckCorrin(unsigned char* command, void* state);
@@ -98,6 +105,8 @@ protected:
     static int CmdSetCodeCheckVEXA_S(unsigned char* command, void* state);
 
 private:
+    friend class brenlow::server::Session;  // its steps hand the client's commands to the filter
+
     void* comThread = nullptr;   // the reader thread, stored by RadioConnectionOpen; never read back
     void* sockThread = nullptr;  // the session thread, stored by SocketServerOpen; never read back
 };

@@ -15,6 +15,7 @@
 #include "Drisko.h"
 #include "Pellan.h"
 #include "Platform.h"
+#include "RelaySink.h"
 
 namespace brenlow {
 
@@ -59,6 +60,32 @@ struct SessionRecord {
     void Clear();
 };
 
+// The session's client over the transport it came by: the server writes its texts to it, and the
+// reader relays the radio's text to it once it has logged in. Bound to the plain listener until a
+// session serves another transport.
+class ClientLink final : public RelaySink {
+public:
+    ClientLink(ClientTransport& plain, const std::atomic<std::uint32_t>& loggedIn)
+        : plain_(plain), transport_(&plain), loggedIn_(loggedIn) {}
+    void Bind(ClientTransport& transport) { transport_ = &transport; }
+    // The transport's session has ended: back to the plain listener, unless another took the link.
+    void Release(ClientTransport& transport) {
+        ClientTransport* bound = &transport;
+        transport_.compare_exchange_strong(bound, &plain_);
+    }
+    ClientTransport& Transport() { return *transport_.load(); }
+    int Write(const unsigned char* data, std::size_t length) {
+        return Transport().Write(data, static_cast<unsigned long>(length));
+    }
+    bool Relaying() override { return Transport().GetClientExist() && loggedIn_.load(); }
+    void Relay(const unsigned char* data, std::size_t length) override { Write(data, length); }
+
+private:
+    ClientTransport& plain_;
+    std::atomic<ClientTransport*> transport_;
+    const std::atomic<std::uint32_t>& loggedIn_;
+};
+
 struct RadioState {
     std::atomic<std::uint32_t> comThreadRun{0};
     std::atomic<std::uint32_t> comThreadAlive{0};
@@ -97,7 +124,10 @@ struct RadioState {
     std::atomic<std::uint32_t> ipPort{0};
 
     CPellan serialPort;
-    CDrisko socketServer;
+    CDrisko socketServer;  // the plain TCP listener
+    ClientLink client{socketServer, session.loggedIn};
+    // Where the reader sends the radio's text: the client, unless a test or a tool puts its own sink here.
+    std::atomic<RelaySink*> relay{&client};
 
     // The host's platform, registered through CBrenlow's static setters.
     std::atomic<Profile*> profile{nullptr};

@@ -10,6 +10,7 @@
 #include "Brenlow.h"
 #include "CommandRules.h"
 #include "Models.h"
+#include "Session.h"
 #include "SessionText.h"
 
 using brenlow::RadioState;
@@ -68,7 +69,7 @@ int CBrenlow::CmdSetCodeCheckCorrin(unsigned char* command, void* state) {
     return Apply(brenlow::kCorrinRules, command, *static_cast<RadioState*>(state));
 }
 
-void CBrenlow::CmdSetCodeCheck(unsigned char* batch, void* state) {
+void CBrenlow::CmdSetCodeCheck(unsigned char* batch, void* state, LoginDialogue& login) {
     using ModelCheck = int (*)(unsigned char*, void*);
     struct ModelRow {
         std::uint32_t id;
@@ -93,7 +94,7 @@ void CBrenlow::CmdSetCodeCheck(unsigned char* batch, void* state) {
         pos = end + 1;
 
         if (!s.session.loggedIn.load()) {
-            if (!CmdSetCodeCheckVEXA_LOGIN(command, state)) SendText(s, kCmdNg);
+            if (!login.Step(command)) SendText(s, kCmdNg);
         } else if (command[0] == '@' && command[1] == '@') {
             if (length >= 4) {
                 UpperCase(command, 4);
@@ -127,4 +128,9 @@ void CBrenlow::CmdSetCodeCheck(unsigned char* batch, void* state) {
         }
         if (hadClient && !s.clientConnected.load()) break;
     }
+}
+
+// Before login, the commands go to the login dialogue of the session that runs.
+void CBrenlow::CmdSetCodeCheck(unsigned char* batch, void* state) {
+    Session::With(*static_cast<RadioState*>(state), [&](Session& session) { CmdSetCodeCheck(batch, state, session.Login()); });
 }

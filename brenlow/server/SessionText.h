@@ -1,5 +1,6 @@
-// The session server's notification codes, and the small helpers that send the protocol's texts
-// (SessionProtocol.h) at their own length or as NUL-padded blocks and write formatted access-log entries.
+// The small helpers of the session server: sending the protocol's texts (SessionProtocol.h) to the
+// client at their own length or as NUL-padded blocks, formatted access-log entries, and the session
+// record's texts and start stamp.
 #pragma once
 
 #include <cstdarg>
@@ -12,16 +13,15 @@
 
 namespace brenlow::server {
 
-
 inline int SendText(RadioState& s, const char* text) {
-    return s.socketServer.Write(reinterpret_cast<const unsigned char*>(text), std::strlen(text));
+    return s.client.Write(reinterpret_cast<const unsigned char*>(text), std::strlen(text));
 }
 
 inline int SendBlock(RadioState& s, const char* text, std::size_t size) {
     unsigned char block[kBufferSize] = {};
     if (size > sizeof block) size = sizeof block;
     std::snprintf(reinterpret_cast<char*>(block), size, "%s", text);
-    return s.socketServer.Write(block, size);
+    return s.client.Write(block, size);
 }
 
 inline int SendBlock(RadioState& s, Block b) { return SendBlock(s, b.text, b.size); }
@@ -73,6 +73,12 @@ inline SessionTexts ReadTexts(SessionRecord& r) {
     }
     *out = 0;
     return t;
+}
+
+// The session length counts from here: the accept, then the login.
+inline void SetSessionStart(RadioState& s, std::int64_t now) {
+    std::lock_guard<std::mutex> g(s.session.lock);
+    s.session.sessionStartTime = now;
 }
 
 }  // namespace brenlow::server

@@ -3,6 +3,7 @@
 // hung-up line.
 #include "Pellan.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -19,6 +20,7 @@
 #include <string>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
@@ -177,6 +179,7 @@ struct CPellan::Impl {
     int wakeFd = -1;                      // eventfd behind Wake()
     std::atomic<int> lastError{0};        // of the last OpenComPort
     std::string lastHolder;               // of the last OpenComPort; guarded by pathMutex
+    std::string lastPath;                 // the device of the last OpenComPort; guarded by pathMutex
     std::string uucpLock;                 // the lock file this port made; guarded by fdLock
 
     void DrainWake()
@@ -243,9 +246,11 @@ std::string CPellan::PortPath(unsigned port) const
 
 int CPellan::OpenComPort(unsigned port, unsigned baud, unsigned parity, unsigned dataBits, unsigned stopBits, int reset)
 {
+    std::string device = PortPath(port);
     {
         std::lock_guard pathLock(impl_->pathMutex);
         impl_->lastHolder.clear();
+        impl_->lastPath = std::move(device);
     }
     auto failed = [this](int error) {
         impl_->lastError = error;
@@ -473,4 +478,33 @@ std::string CPellan::LastHolder() const
 {
     std::lock_guard pathLock(impl_->pathMutex);
     return impl_->lastHolder;
+}
+
+std::string CPellan::LastFailure() const
+{
+    const int error = LastError();
+    if (error == 0)
+        return {};
+    std::string path, holder;
+    {
+        std::lock_guard pathLock(impl_->pathMutex);
+        path = impl_->lastPath;
+        holder = impl_->lastHolder;
+    }
+    if (error == EBUSY)
+        return "in use by " + (holder.empty() ? std::string("another program") : holder);
+    std::string text = std::strerror(error);
+    // Serial devices belong to a group (usually "dialout") whose members may open them.
+    struct stat st {};
+    if ((error == EACCES || error == EPERM) && stat(path.c_str(), &st) == 0) {
+        const group* owner = getgrgid(st.st_gid);
+        const std::string name = owner ? owner->gr_name : std::to_string(st.st_gid);
+        gid_t groups[256];
+        const int count = std::max(getgroups(256, groups), 0);
+        const bool member = getegid() == st.st_gid || std::find(groups, groups + count, st.st_gid) != groups + count;
+        if (!member)
+            text += "; this user is not in the group \"" + name + "\" that may use it: sudo usermod -aG " + name +
+                    " $USER, then log in again";
+    }
+    return text;
 }

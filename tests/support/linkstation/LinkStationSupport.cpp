@@ -3,10 +3,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pthread.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -21,13 +17,9 @@
 
 #include "SessionClient.h"
 
-extern char** environ;
-
 namespace linkstationtest {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 std::string FileText(const std::filesystem::path& file)
 {
@@ -38,14 +30,6 @@ std::string FileText(const std::filesystem::path& file)
 }
 
 }  // namespace
-
-std::size_t Count(std::string_view text, std::string_view what)
-{
-    std::size_t n = 0;
-    for (std::size_t at = text.find(what); at != std::string_view::npos; at = text.find(what, at + what.size()))
-        ++n;
-    return n;
-}
 
 std::string FindOnPath(const std::string& name)
 {
@@ -76,202 +60,9 @@ int OpenRaw(const std::string& path)
 // ---- Child --------------------------------------------------------------------------------------
 
 Child::Child(std::string program, std::vector<std::string> arguments, std::vector<std::string> environment)
+    : ChildProcess(std::move(program), std::move(arguments), std::move(environment),
+                   {"QUINTAR_PROFILE=", "QUINTAR_LISTEN_ADDRESS=", "XDG_STATE_HOME=", "DISPLAY=", "WAYLAND_DISPLAY="})
 {
-    argv_.push_back(std::move(program));
-    argv_.insert(argv_.end(), arguments.begin(), arguments.end());
-    // The child never inherits the test's profile, listen address or state folder.
-    constexpr std::string_view kDropped[] = {"QUINTAR_PROFILE=", "QUINTAR_LISTEN_ADDRESS=", "XDG_STATE_HOME=",
-                                             "DISPLAY=", "WAYLAND_DISPLAY="};
-    for (char** e = environ; *e; ++e) {
-        const std::string_view entry = *e;
-        if (std::none_of(std::begin(kDropped), std::end(kDropped),
-                         [&](std::string_view name) { return entry.substr(0, name.size()) == name; }))
-            env_.emplace_back(entry);
-    }
-    env_.insert(env_.end(), environment.begin(), environment.end());
-}
-
-Child::~Child()
-{
-    if (pid_ > 0 && !exited_) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
-    for (int fd : {in_, out_, err_})
-        if (fd >= 0)
-            ::close(fd);
-}
-
-bool Child::Start()
-{
-    int in[2], out[2], err[2];
-    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
-        return false;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (terminal_.empty())
-        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    else
-        posix_spawn_file_actions_addopen(&actions, 0, terminal_.c_str(), O_RDWR, 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t none, defaults;
-    sigemptyset(&none);
-    sigemptyset(&defaults);
-    for (int sig : {SIGINT, SIGTERM, SIGPIPE, SIGHUP})
-        sigaddset(&defaults, sig);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    // A session of its own: no controlling terminal, so no password is ever asked on the test's.
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    std::vector<char*> argv, envp;
-    for (auto& a : argv_)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (auto& e : env_)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
-    ::close(in[0]);
-    ::close(out[1]);
-    ::close(err[1]);
-    in_ = in[1];
-    out_ = out[0];
-    err_ = err[0];
-    ::fcntl(out_, F_SETFL, O_NONBLOCK);
-    ::fcntl(err_, F_SETFL, O_NONBLOCK);
-    if (rc != 0)
-        return false;
-    pid_ = pid;
-    return true;
-}
-
-bool Child::Run(const std::string& input, int timeoutMs)
-{
-    if (!Start())
-        return false;
-    Write(input);
-    CloseInput();
-    return WaitForExit(timeoutMs);
-}
-
-bool Child::Write(std::string_view text)
-{
-    // A program that has ended must fail the write, not end this test with SIGPIPE.
-    sigset_t pipeSignal, old;
-    sigemptyset(&pipeSignal);
-    sigaddset(&pipeSignal, SIGPIPE);
-    pthread_sigmask(SIG_BLOCK, &pipeSignal, &old);
-    bool ok = in_ >= 0;
-    while (ok && !text.empty()) {
-        const ssize_t n = ::write(in_, text.data(), text.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (errno == EPIPE) {
-                const timespec zero{};
-                sigtimedwait(&pipeSignal, nullptr, &zero);
-            }
-            ok = false;
-            break;
-        }
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-    pthread_sigmask(SIG_SETMASK, &old, nullptr);
-    return ok;
-}
-
-void Child::CloseInput()
-{
-    if (in_ >= 0)
-        ::close(in_);
-    in_ = -1;
-}
-
-void Child::Collect(int waitMs)
-{
-    pollfd p[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
-    if (::poll(p, 2, waitMs) <= 0)
-        return;
-    char buffer[4096];
-    bool any = false;
-    for (auto [fd, text] : {std::pair{out_, &outText_}, std::pair{err_, &errText_}}) {
-        ssize_t n = 0;
-        while ((n = ::read(fd, buffer, sizeof buffer)) > 0) {
-            text->append(buffer, static_cast<std::size_t>(n));
-            any = true;
-        }
-    }
-    if (!any)  // both pipes at their end: poll no longer waits
-        std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
-}
-
-bool Child::Reap()
-{
-    if (exited_)
-        return true;
-    int status = 0;
-    if (pid_ <= 0 || ::waitpid(pid_, &status, WNOHANG) != pid_)
-        return false;
-    exited_ = true;
-    exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-    return true;
-}
-
-bool Child::Running()
-{
-    return pid_ > 0 && !Reap();
-}
-
-bool Child::WaitForOutput(std::string_view text, int timeoutMs, std::size_t count)
-{
-    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        Collect(20);
-        if (Count(outText_, text) >= count)
-            return true;
-        if (Reap()) {
-            Collect(0);
-            return Count(outText_, text) >= count;
-        }
-        if (Clock::now() >= end)
-            return false;
-    }
-}
-
-bool Child::WaitForExit(int timeoutMs)
-{
-    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!Reap()) {
-        if (Clock::now() >= end)
-            return false;
-        Collect(20);
-    }
-    Collect(0);
-    return true;
-}
-
-void Child::Signal(int signal)
-{
-    if (pid_ > 0 && !exited_)
-        ::kill(pid_, signal);
-}
-
-const std::string& Child::Out()
-{
-    Collect(0);
-    return outText_;
-}
-
-const std::string& Child::Err()
-{
-    Collect(0);
-    return errText_;
 }
 
 // ---- Rigctl -------------------------------------------------------------------------------------

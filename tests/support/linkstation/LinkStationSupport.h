@@ -12,51 +12,20 @@
 #include <string_view>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "RadioSim.h"
 #include "TestSupport.h"
 
 namespace linkstationtest {
 
-// A program run as a child in its own session, with its standard streams on pipes. Started with
-// posix_spawn: a fork of this multi-threaded test would not be safe.
-class Child {
+// A program run as a child (the station host, its setup command, the link, rigctl); it never
+// inherits the test's profile, listen address, state folder or display.
+class Child : public testsupport::ChildProcess {
 public:
     Child(std::string program, std::vector<std::string> arguments, std::vector<std::string> environment = {});
-    ~Child();  // kills it if it still runs
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    // Gives the child `terminal` as its standard input and controlling terminal (it leads its own
-    // session, so the first terminal it opens becomes its controlling one).
-    void SetTerminal(std::string terminal) { terminal_ = std::move(terminal); }
-    bool Start();
-    // Runs to its end with `input` on standard input; false on time-out.
-    bool Run(const std::string& input = {}, int timeoutMs = 20000);
-    bool Write(std::string_view text);
-    void CloseInput();
-    // Waits until standard output holds `text` `count` times.
-    bool WaitForOutput(std::string_view text, int timeoutMs, std::size_t count = 1);
-    bool WaitForExit(int timeoutMs);
-    void Signal(int signal);
-    bool Running();
-    int ExitStatus() const { return exitStatus_; }  // -N: ended by signal N
-    const std::string& Out();
-    const std::string& Err();
-
-private:
-    void Collect(int waitMs);
-    bool Reap();
-    std::vector<std::string> argv_;
-    std::vector<std::string> env_;
-    std::string terminal_;
-    int pid_ = -1;
-    int in_ = -1, out_ = -1, err_ = -1;
-    bool exited_ = false;
-    int exitStatus_ = -1;
-    std::string outText_, errText_;
 };
 
-std::size_t Count(std::string_view text, std::string_view what);
+using testsupport::Count;
 std::string FindOnPath(const std::string& name);
 // A terminal opened raw, as a CAT program opens a serial port; -1 when it cannot be opened.
 int OpenRaw(const std::string& path);

@@ -26,13 +26,18 @@ QString ProgramFolder()
 WindowLibrary LoadWindowLibrary(const QStringList& candidates)
 {
     WindowLibrary window;
+    QStringList folders;
     for (const QString& candidate : candidates) {
-        if (candidate.contains(QLatin1Char('/')) && !QFileInfo::exists(candidate))
+        const bool path = candidate.contains(QLatin1Char('/'));
+        if (path && !QFileInfo::exists(candidate)) {
+            folders << QFileInfo(candidate).absolutePath();
             continue;
+        }
         QLibrary library(candidate);
         if (!library.load()) {
-            // The first real failure (a GUI library missing) says more than a later "not found".
-            if (window.reason.isEmpty())
+            // A file that is there but does not load (a GUI library missing) says why; the bare name
+            // failing only repeats that the file was found nowhere.
+            if (window.reason.isEmpty() && path)
                 window.reason = library.errorString();
             continue;
         }
@@ -44,7 +49,8 @@ WindowLibrary LoadWindowLibrary(const QStringList& candidates)
         return {main, library.fileName(), {}};
     }
     if (window.reason.isEmpty())
-        window.reason = QStringLiteral("%1 not found").arg(QLatin1String(kQuintarWindowFile));
+        window.reason = QStringLiteral("no %1 in %2 or the system's library folders")
+                            .arg(QLatin1String(kQuintarWindowFile), folders.join(QStringLiteral(", ")));
     return window;
 }
 

@@ -31,20 +31,6 @@ std::string FileText(const std::filesystem::path& file)
 
 }  // namespace
 
-std::string FindOnPath(const std::string& name)
-{
-    const char* path = std::getenv("PATH");
-    const std::string dirs = path ? path : "/usr/bin:/bin";
-    for (std::size_t at = 0; at <= dirs.size();) {
-        const std::size_t end = std::min(dirs.find(':', at), dirs.size());
-        const std::string candidate = dirs.substr(at, end - at) + "/" + name;
-        if (end > at && ::access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-        at = end + 1;
-    }
-    return {};
-}
-
 int OpenRaw(const std::string& path)
 {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -66,35 +52,6 @@ Child::Child(std::string program, std::vector<std::string> arguments, std::vecto
 }
 
 // ---- Rigctl -------------------------------------------------------------------------------------
-
-namespace {
-constexpr int kRigctlStepMs = 30000;  // rigctl retries a command that goes unanswered several times
-const std::string kPrompt = "\nRig command: ";
-}  // namespace
-
-Rigctl::Rigctl(int model, const std::string& port, std::vector<std::string> options)
-    : process_(FindOnPath("rigctl"), [&] {
-          std::vector<std::string> a = {"-m", std::to_string(model), "-r", port, "-s", "9600"};
-          a.insert(a.end(), options.begin(), options.end());
-          return a;
-      }())
-{
-}
-
-bool Rigctl::Open()
-{
-    return process_.Start() && process_.WaitForOutput(kPrompt, kRigctlStepMs, ++prompts_);
-}
-
-std::optional<std::string> Rigctl::Run(const std::string& command)
-{
-    const std::size_t from = process_.Out().size();
-    if (!process_.Write(command + "\n") || !process_.WaitForOutput(kPrompt, kRigctlStepMs, ++prompts_))
-        return std::nullopt;
-    const std::string& out = process_.Out();
-    const std::size_t end = out.rfind(kPrompt);
-    return end >= from ? out.substr(from, end - from) : std::string();
-}
 
 const std::vector<std::string>& CatMatrix()
 {

@@ -14,6 +14,7 @@
 
 #include "ChildProcess.h"
 #include "RadioSim.h"
+#include "Rigctl.h"
 #include "TestSupport.h"
 
 namespace linkstationtest {
@@ -26,7 +27,7 @@ public:
 };
 
 using testsupport::Count;
-std::string FindOnPath(const std::string& name);
+using testsupport::FindOnPath;
 // A terminal opened raw, as a CAT program opens a serial port; -1 when it cannot be opened.
 int OpenRaw(const std::string& path);
 
@@ -48,19 +49,7 @@ inline void PrintTo(const CatModel& m, std::ostream* os)
 inline const CatModel kIdentity20{"identity20", 2028, 20, {}};
 inline const CatModel kIdentity19{"identity19", 2014, 19, {"-EDM"}};
 
-// rigctl in its interactive mode: one command a line, each answered by its output and a prompt.
-class Rigctl {
-public:
-    Rigctl(int model, const std::string& port, std::vector<std::string> options = {});
-    bool Open();
-    // The command's output, or nothing when rigctl stalled.
-    std::optional<std::string> Run(const std::string& command);
-    Child& Process() { return process_; }
-
-private:
-    Child process_;
-    std::size_t prompts_ = 0;
-};
+using testsupport::Rigctl;
 
 // The commands by which a CAT program's view of the radio is compared: frequency, mode, VFO, split,
 // transmit, levels, RIT/XIT, functions, power state and the capabilities dump, each read, set and

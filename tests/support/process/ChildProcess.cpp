@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <thread>
 #include <utility>
 
@@ -22,6 +23,20 @@ namespace testsupport {
 
 namespace {
 using Clock = std::chrono::steady_clock;
+}
+
+std::string FindOnPath(const std::string& name)
+{
+    const char* path = std::getenv("PATH");
+    const std::string dirs = path ? path : "/usr/bin:/bin";
+    for (std::size_t at = 0; at <= dirs.size();) {
+        const std::size_t end = std::min(dirs.find(':', at), dirs.size());
+        const std::string candidate = dirs.substr(at, end - at) + "/" + name;
+        if (end > at && ::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        at = end + 1;
+    }
+    return {};
 }
 
 std::size_t Count(std::string_view text, std::string_view what)

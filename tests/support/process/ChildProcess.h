@@ -59,6 +59,9 @@ private:
     std::string outText_, errText_;
 };
 
+// The program `name` as the shell finds it on PATH, or "" where it is not installed.
+std::string FindOnPath(const std::string& name);
+
 // How often `what` occurs in `text`, without overlaps.
 std::size_t Count(std::string_view text, std::string_view what);
 

@@ -14,7 +14,12 @@ set(CPACK_RPM_PACKAGE_LICENSE "GPL-3.0-or-later")
 set(CPACK_GENERATOR TGZ DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_STRIP_FILES ON)
-set(CPACK_COMPONENTS_ALL ${QUINTAR_COMPONENT})
+set(CPACK_COMPONENTS_ALL ${QUINTAR_COMPONENT} ${QUINTAR_WINDOW_COMPONENT})
+# For now the window goes into the station's package: both components form its group.
+string(TOUPPER ${QUINTAR_WINDOW_COMPONENT} window)
+string(TOUPPER ${QUINTAR_COMPONENT} station)
+set(CPACK_COMPONENT_${station}_GROUP ${QUINTAR_COMPONENT})
+set(CPACK_COMPONENT_${window}_GROUP ${QUINTAR_COMPONENT})
 if(TARGET Ambrel)
   list(APPEND CPACK_COMPONENTS_ALL ${QUINTAR_VOICE_COMPONENT})
 endif()
@@ -29,7 +34,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_INSTALL_FULL_LIBDIR}/quintar)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
-string(TOUPPER ${QUINTAR_COMPONENT} station)
 set(CPACK_DEBIAN_${station}_PACKAGE_NAME quintar)
 # passwd: useradd, for the service user where systemd-sysusers is not installed.
 set(CPACK_DEBIAN_${station}_PACKAGE_DEPENDS "passwd")
@@ -37,7 +41,7 @@ set(CPACK_DEBIAN_${station}_PACKAGE_SUGGESTS "quintar-voice")
 set(CPACK_DEBIAN_${station}_PACKAGE_CONTROL_EXTRA
   ${PROJECT_SOURCE_DIR}/dist/debian/postinst ${PROJECT_SOURCE_DIR}/dist/debian/prerm
   ${PROJECT_SOURCE_DIR}/dist/debian/postrm)
-set(CPACK_COMPONENT_${station}_DESCRIPTION
+set(CPACK_COMPONENT_GROUP_${station}_DESCRIPTION
   "Remote-operation host for an amateur-radio transceiver
 Quintar runs a station: it talks to the transceiver on a serial port and lets one network
 client at a time log in over TCP and operate the radio with the radio's own command set,

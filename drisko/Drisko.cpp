@@ -20,27 +20,21 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "TransportParts.h"
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using transport::Clock;
+using transport::RemainingMs;
 
 constexpr int kFinalFlushMs = 2000;  // what a closing client has not taken yet gets this long
 constexpr int kFlushSliceMs = 50;
 constexpr unsigned kChunk = 1023;
 constexpr size_t kAddressMax = 24;
-
-int RemainingMs(bool limited, Clock::time_point deadline)
-{
-    if (!limited)
-        return -1;
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
 
 void CopyAddress(char* text, const char* address)
 {
@@ -83,15 +77,7 @@ struct CDrisko::Impl {
     std::atomic<int> lastError{0};
     std::mutex ipMutex;
     char clientIp[kAddressMax + 1] = "";
-    int wakeFd = -1;
-
-    void Signal() { eventfd_write(wakeFd, 1); }
-
-    void DrainWake()
-    {
-        eventfd_t value;
-        eventfd_read(wakeFd, &value);
-    }
+    transport::WakeEvent wake;
 
     // Takes the exclusive lock; when it is busy, waiters are told to leave so it cannot starve.
     std::unique_lock<std::shared_mutex> LockExclusive(bool alwaysWake)
@@ -100,7 +86,7 @@ struct CDrisko::Impl {
         if (lock.owns_lock() && !alwaysWake)
             return lock;
         exclusivePending.fetch_add(1);
-        Signal();
+        wake.Signal();
         if (!lock.owns_lock())
             lock.lock();
         exclusivePending.fetch_sub(1);
@@ -223,28 +209,15 @@ struct CDrisko::Impl {
 
     void WaitWakeOnly(bool limited, Clock::time_point deadline)
     {
-        pollfd p{wakeFd, POLLIN, 0};
-        for (;;) {
-            int r = poll(&p, 1, RemainingMs(limited, deadline));
-            if (r < 0 && errno == EINTR)
-                continue;
-            if (r > 0 && exclusivePending.load() == 0)
-                DrainWake();
-            return;
-        }
+        wake.WaitAlone(limited, deadline, [this] { return exclusivePending.load() != 0; });
     }
 };
 
-CDrisko::CDrisko() : impl_(new Impl)
-{
-    impl_->wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-}
+CDrisko::CDrisko() : impl_(new Impl) {}
 
 CDrisko::~CDrisko()
 {
     DisConnect();
-    if (impl_->wakeFd >= 0)
-        close(impl_->wakeFd);
     delete impl_;
 }
 
@@ -262,7 +235,7 @@ std::string CDrisko::ListenAddress() const
 
 int CDrisko::Listen(unsigned port)
 {
-    if (port == 0 || port > 65535 || impl_->wakeFd < 0)
+    if (port == 0 || port > 65535 || !impl_->wake.Valid())
         return 0;
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -481,14 +454,7 @@ int CDrisko::GetRcvData(unsigned char* buffer)
         impl_->hungUp = true;
     if (n <= 0)
         return 0;
-    // NUL bytes carry nothing for the command stream and would cut the caller's C string.
-    unsigned out = 0;
-    for (ssize_t i = 0; i < n; ++i) {
-        if (raw[i] != 0)
-            buffer[out++] = raw[i];
-    }
-    buffer[out] = 0;
-    return out > 0 ? 1 : 0;
+    return transport::DeliverWithoutNul(raw, n, buffer);
 }
 
 int CDrisko::Write(const unsigned char* data, unsigned long count)
@@ -525,13 +491,13 @@ int CDrisko::Write(const unsigned char* data, unsigned long count)
     const unsigned long rest = count - done;
     if (impl_->Queued() + rest > kSendQueueLimit) {
         impl_->sendOverflow = true;
-        impl_->Signal();  // the session thread closes the client
+        impl_->wake.Signal();  // the session thread closes the client
         return 0;
     }
     const bool wasEmpty = impl_->Queued() == 0;
     impl_->outQueue.append(reinterpret_cast<const char*>(data + done), rest);
     if (wasEmpty)
-        impl_->Signal();  // the session thread's wait now also watches for room to send
+        impl_->wake.Signal();  // the session thread's wait now also watches for room to send
     return 1;
 }
 
@@ -624,7 +590,7 @@ bool CDrisko::WaitEvent(int timeoutMs)
         }
         pollfd p[3];
         nfds_t count = 0;
-        p[count++] = {impl_->wakeFd, POLLIN, 0};
+        p[count++] = {impl_->wake.Fd(), POLLIN, 0};
         const int listenAt = impl_->listenFd >= 0 ? static_cast<int>(count) : -1;
         if (listenAt >= 0)
             p[count++] = {impl_->listenFd, POLLIN, 0};
@@ -656,7 +622,7 @@ bool CDrisko::WaitEvent(int timeoutMs)
         }
         if (p[0].revents & POLLIN) {
             if (impl_->exclusivePending.load() == 0)
-                impl_->DrainWake();
+                impl_->wake.Drain();
             return work;
         }
         if (work)
@@ -670,6 +636,5 @@ bool CDrisko::WaitEvent(int timeoutMs)
 
 void CDrisko::Wake()
 {
-    if (impl_->wakeFd >= 0)
-        impl_->Signal();
+    impl_->wake.Signal();
 }

@@ -3,6 +3,7 @@
 // hung-up line.
 #include "Pellan.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -19,8 +20,8 @@
 #include <string>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -28,9 +29,12 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "TransportParts.h"
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using transport::Clock;
+using transport::RemainingMs;
 
 constexpr int kWriteBudgetMs = 2000;  // a stuck line must not hold a writer (or a close) for long
 constexpr int kWriteSliceMs = 50;     // how often a blocked writer looks for a pending close
@@ -153,15 +157,6 @@ bool TakeUucpLock(const std::string& lockFile, long& holder, bool& made)
     return holder == 0;
 }
 
-// Milliseconds left until deadline for poll(); -1 (no limit) when there is no deadline.
-int RemainingMs(bool limited, Clock::time_point deadline)
-{
-    if (!limited)
-        return -1;
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
-
 }  // namespace
 
 struct CPellan::Impl {
@@ -174,29 +169,16 @@ struct CPellan::Impl {
     int fd = -1;                          // guarded by fdLock
     std::atomic<int> closing{0};          // > 0 while a close waits for the exclusive lock
     std::mutex writeMutex;                // keeps each Write whole on the line
-    int wakeFd = -1;                      // eventfd behind Wake()
+    transport::WakeEvent wake;            // behind Wake()
     std::atomic<int> lastError{0};        // of the last OpenComPort
     std::string lastHolder;               // of the last OpenComPort; guarded by pathMutex
+    std::string lastPath;                 // the device of the last OpenComPort; guarded by pathMutex
     std::string uucpLock;                 // the lock file this port made; guarded by fdLock
-
-    void DrainWake()
-    {
-        eventfd_t value;
-        eventfd_read(wakeFd, &value);  // non-blocking; nothing to do when already empty
-    }
 
     // Waits on the wake descriptor only; used when there is no usable line to watch.
     void WaitWakeOnly(bool limited, Clock::time_point deadline)
     {
-        pollfd p{wakeFd, POLLIN, 0};
-        for (;;) {
-            int r = poll(&p, 1, RemainingMs(limited, deadline));
-            if (r < 0 && errno == EINTR)
-                continue;
-            if (r > 0 && !closing.load())
-                DrainWake();
-            return;
-        }
+        wake.WaitAlone(limited, deadline, [this] { return closing.load() != 0; });
     }
 
     unsigned Pending() const
@@ -208,16 +190,11 @@ struct CPellan::Impl {
     }
 };
 
-CPellan::CPellan() : impl_(new Impl)
-{
-    impl_->wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-}
+CPellan::CPellan() : impl_(new Impl) {}
 
 CPellan::~CPellan()
 {
     CloseComPort();
-    if (impl_->wakeFd >= 0)
-        close(impl_->wakeFd);
     delete impl_;
 }
 
@@ -243,9 +220,11 @@ std::string CPellan::PortPath(unsigned port) const
 
 int CPellan::OpenComPort(unsigned port, unsigned baud, unsigned parity, unsigned dataBits, unsigned stopBits, int reset)
 {
+    std::string device = PortPath(port);
     {
         std::lock_guard pathLock(impl_->pathMutex);
         impl_->lastHolder.clear();
+        impl_->lastPath = std::move(device);
     }
     auto failed = [this](int error) {
         impl_->lastError = error;
@@ -261,7 +240,7 @@ int CPellan::OpenComPort(unsigned port, unsigned baud, unsigned parity, unsigned
     speed_t speed;
     if (!BaudToSpeed(baud, speed) || parity != 0 || dataBits != 8 || (stopBits != 1 && stopBits != 2))
         return failed(EINVAL);
-    if (impl_->wakeFd < 0)
+    if (!impl_->wake.Valid())
         return failed(EMFILE);
     const std::string path = PortPath(port);
     if (path.empty())
@@ -403,14 +382,7 @@ int CPellan::GetRcvData(unsigned char* buffer)
     } while (n < 0 && errno == EINTR);
     if (n <= 0)
         return 0;
-    // NUL bytes carry nothing for the command stream and would cut the caller's C string.
-    unsigned out = 0;
-    for (ssize_t i = 0; i < n; ++i) {
-        if (raw[i] != 0)
-            buffer[out++] = raw[i];
-    }
-    buffer[out] = 0;
-    return out > 0 ? 1 : 0;
+    return transport::DeliverWithoutNul(raw, n, buffer);
 }
 
 bool CPellan::WaitRcvData(int timeoutMs)
@@ -430,7 +402,7 @@ bool CPellan::WaitRcvData(int timeoutMs)
     for (;;) {
         if (impl_->closing.load())
             return false;
-        pollfd p[2] = {{impl_->fd, POLLIN, 0}, {impl_->wakeFd, POLLIN, 0}};
+        pollfd p[2] = {{impl_->fd, POLLIN, 0}, {impl_->wake.Fd(), POLLIN, 0}};
         int r = poll(p, 2, RemainingMs(limited, deadline));
         if (r < 0) {
             if (errno == EINTR)
@@ -442,7 +414,7 @@ bool CPellan::WaitRcvData(int timeoutMs)
         if (p[1].revents & POLLIN) {
             // A pending close needs the wake to stay visible to every waiter.
             if (!impl_->closing.load())
-                impl_->DrainWake();
+                impl_->wake.Drain();
             return impl_->Pending() > 0;
         }
         if (p[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
@@ -460,8 +432,7 @@ bool CPellan::WaitRcvData(int timeoutMs)
 
 void CPellan::Wake()
 {
-    if (impl_->wakeFd >= 0)
-        eventfd_write(impl_->wakeFd, 1);
+    impl_->wake.Signal();
 }
 
 int CPellan::LastError() const
@@ -473,4 +444,33 @@ std::string CPellan::LastHolder() const
 {
     std::lock_guard pathLock(impl_->pathMutex);
     return impl_->lastHolder;
+}
+
+std::string CPellan::LastFailure() const
+{
+    const int error = LastError();
+    if (error == 0)
+        return {};
+    std::string path, holder;
+    {
+        std::lock_guard pathLock(impl_->pathMutex);
+        path = impl_->lastPath;
+        holder = impl_->lastHolder;
+    }
+    if (error == EBUSY)
+        return "in use by " + (holder.empty() ? std::string("another program") : holder);
+    std::string text = std::strerror(error);
+    // Serial devices belong to a group (usually "dialout") whose members may open them.
+    struct stat st {};
+    if ((error == EACCES || error == EPERM) && stat(path.c_str(), &st) == 0) {
+        const group* owner = getgrgid(st.st_gid);
+        const std::string name = owner ? owner->gr_name : std::to_string(st.st_gid);
+        gid_t groups[256];
+        const int count = std::max(getgroups(256, groups), 0);
+        const bool member = getegid() == st.st_gid || std::find(groups, groups + count, st.st_gid) != groups + count;
+        if (!member)
+            text += "; this user is not in the group \"" + name + "\" that may use it: sudo usermod -aG " + name +
+                    " $USER, then log in again";
+    }
+    return text;
 }

@@ -27,6 +27,10 @@ public:
     int LastError() const;
     // After an EBUSY failure, who holds the device where that is known: "process 1234 (name)".
     std::string LastHolder() const;
+    // Why the last OpenComPort failed, for the operator: the system's reason, who holds a busy
+    // device, and for a device this user may not open, the group whose members may. Empty after a
+    // success.
+    std::string LastFailure() const;
 
     // Writes all bytes in order; returns non-zero when every byte was accepted.
     int Write(const unsigned char* data, unsigned long count);

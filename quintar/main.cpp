@@ -1,5 +1,6 @@
-// quintar: the station host program: the window (the default), headless (`--headless`), or the
-// station's configuration (`setup`).
+// quintar: the station host program: the window (the default, from the window library where a
+// display is there), headless (`--headless`), or the station's configuration (`setup`). It links
+// QtCore alone; the window's library brings the GUI libraries when it loads.
 #include <QCoreApplication>
 #include <QStringList>
 
@@ -7,10 +8,40 @@
 #include <cstdio>
 #include <cstring>
 
+#include "DisplayProbe.h"
 #include "HeadlessRunner.h"
-#include "HostApp.h"
 #include "HostOptions.h"
 #include "SetupCommand.h"
+#include "WindowLibrary.h"
+
+namespace {
+
+// Exit status of the window without a display or without its library.
+constexpr int kNoWindow = 2;
+
+int RunWindow(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (argv[i][0] == '-' && std::strstr(argv[i], "-EDM") == nullptr && std::strstr(argv[i], "-ELM") == nullptr &&
+            std::strncmp(argv[i], "--profile", 9) != 0) {
+            std::fprintf(stderr, "quintar: unknown option %s (try --help)\n", argv[i]);
+            return 2;
+        }
+    if (!quintar::DisplayAvailable()) {
+        std::fputs("quintar: no display to open the window on; run the station with --headless (see --help)\n", stderr);
+        return kNoWindow;
+    }
+    const quintar::WindowLibrary window =
+        quintar::LoadWindowLibrary(quintar::WindowLibraryCandidates(quintar::ProgramFolder()));
+    if (!window) {
+        std::fprintf(stderr, "quintar: the station's window is not installed (%s); run the station with --headless "
+                             "(see --help)\n", window.reason.toLocal8Bit().constData());
+        return kNoWindow;
+    }
+    return window.main(&argc, argv);
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -36,15 +67,8 @@ int main(int argc, char** argv)
             return 0;
         }
     }
-    if (!headless) {
-        for (int i = 1; i < argc; ++i)
-            if (argv[i][0] == '-' && std::strstr(argv[i], "-EDM") == nullptr && std::strstr(argv[i], "-ELM") == nullptr &&
-                std::strncmp(argv[i], "--profile", 9) != 0) {
-                std::fprintf(stderr, "quintar: unknown option %s (try --help)\n", argv[i]);
-                return 2;
-            }
-        return quintar::CHostApp::Main(argc, argv);
-    }
+    if (!headless)
+        return RunWindow(argc, argv);
     QCoreApplication app(argc, argv);
     return quintar::RunHeadless(argc, argv);
 }

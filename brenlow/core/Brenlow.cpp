@@ -73,7 +73,7 @@ std::string CBrenlow::ComPortPath(unsigned port) { return State().serialPort.Por
 
 int CBrenlow::LastComPortError() { return State().serialPort.LastError(); }
 
-std::string CBrenlow::LastComPortHolder() { return State().serialPort.LastHolder(); }
+std::string CBrenlow::LastComPortFailure() { return State().serialPort.LastFailure(); }
 
 std::string CBrenlow::ListenAddress() { return State().socketServer.ListenAddress(); }
 

@@ -40,8 +40,8 @@ public:
     static void WakeSessionThread();                              // re-reads the clock at once
     static std::string ComPortPath(unsigned port);                // the device "COM" port n opens
     static int LastComPortError();     // errno of the last RadioConnectionOpen that failed
-    // Who holds the device when that failure was EBUSY, as "process 1234 (name)"; empty if unknown.
-    static std::string LastComPortHolder();
+    // Why that failure happened, for the operator (the serial component's reason and remedy).
+    static std::string LastComPortFailure();
     static std::string ListenAddress();  // the TCP listen address as set (dotted IPv4 expected)
     static int LastSocketError();      // errno of the last SocketServerOpen that failed to listen
     static int ClientKeyedTransmitter();  // 1 while a client's last transmit command was TX, not RX

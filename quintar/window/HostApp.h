@@ -1,7 +1,8 @@
-// CHostApp, the windowed host from start to end: a display to open the window on, the profile,
-// one host per profile (a second copy brings the first one's window to the front and ends
-// silently), the application icon, the library's alerts and the stop signals, then the main
-// window until it closes.
+// CHostApp, the windowed host from start to end: the start-up checklist reporting in message boxes
+// (a second copy on the same profile brings the first one's window to the front and ends
+// silently), the application icon, a second launch's request to come to the front, the stop
+// signals, then the main window until it closes. The program loads it from the window library,
+// once it has found a display.
 #pragma once
 
 #include <QApplication>
@@ -17,16 +18,11 @@ public:
     // Exit statuses of the windowed host.
     static constexpr int kClosed = 0;        // closed by the operator or a stop signal; also a second copy
     static constexpr int kUnusable = 1;      // the profile or its lock cannot be used
-    static constexpr int kNoDisplay = 2;     // nothing to open the window on
     static constexpr int kUsage = 2;         // an incomplete argument
 
-    // The windowed program: checks for a display first (one line on standard error and kNoDisplay
-    // without one), then runs the host. `argv` is the whole command line.
+    // The windowed program, run where the program has found a display. `argv` is the whole
+    // command line.
     static int Main(int& argc, char** argv);
-
-    // Whether a window can be opened: a Qt platform chosen in QT_QPA_PLATFORM, or a Wayland or X
-    // display whose socket answers (an X display on another machine is taken on trust).
-    static bool DisplayAvailable();
 
     CHostApp(int& argc, char** argv);
     // Runs the host to its end and returns its exit status.

@@ -29,8 +29,8 @@
 #include "StyledControls.h"
 #include "Utilities.h"
 #include "SetupDlg.h"
-#include "WindowAlerts.h"
 #include "WindowParts.h"
+#include "WindowReport.h"
 
 namespace quintar {
 
@@ -88,32 +88,32 @@ void CHostDlg::RunCommand(int id)
 
 void CHostDlg::OnStart()
 {
-    controller_->Start();
+    controller_.Start();
 }
 
 void CHostDlg::OnStop()
 {
-    controller_->Stop(StationController::StopCause::Command);
+    controller_.Stop(StationController::StopCause::Command);
 }
 
 void CHostDlg::OnControl()
 {
-    controller_->Control(StationController::StopCause::Command);
+    controller_.Control(StationController::StopCause::Command);
 }
 
 // Switching the radio off under a remote operator, or in the middle of a transmission, is asked
 // first; every other use of the switch acts at once.
 void CHostDlg::OnPowerSwitch()
 {
-    if (!controller_->PowerSwitchInterrupts()) {
-        controller_->PowerSwitch();
+    if (!controller_.PowerSwitchInterrupts()) {
+        controller_.PowerSwitch();
         return;
     }
     if (powerQuestion_) {
         powerQuestion_->activateWindow();
         return;
     }
-    const StationController& c = *controller_;
+    const StationController& c = controller_;
     QString why;
     if (c.ClientLoggedIn() && c.Transmitting())
         why = QStringLiteral("The remote operator %1 is logged in, and the radio is transmitting.").arg(c.UserId());
@@ -133,8 +133,8 @@ void CHostDlg::OnPowerSwitch()
     box->setEscapeButton(keep);
     connect(box, &QMessageBox::finished, this, [this, box, off] {
         // The radio may have gone off while the question was up; the switch would then turn it on.
-        if (box->clickedButton() == off && controller_->RadioPowerOn())
-            controller_->PowerSwitch();
+        if (box->clickedButton() == off && controller_.RadioPowerOn())
+            controller_.PowerSwitch();
     });
     powerQuestion_ = box;
     box->open();
@@ -150,27 +150,27 @@ QFont CHostDlg::PanelFont()
     return window::FittingFont(PanelTextsFit);
 }
 
-CHostDlg::CHostDlg(SettingsProfile& profile, HostOptions options, QString helpFile, QWidget* parent)
+CHostDlg::CHostDlg(SettingsProfile& profile, StationController& controller, WindowReport& report, QString helpFile,
+                   QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       profile_(profile),
-      options_(options),
+      controller_(controller),
+      report_(report),
       help_(std::make_unique<HostHelp>(std::move(helpFile), this))
 {
     setObjectName(QStringLiteral("CHostDlg"));
     // The controls copy the window's font when they are made.
     setFont(PanelFont());
     connect(this, &CHostDlg::HelpRequested, this, &CHostDlg::ShowHelp);
+    connect(&controller_, &StationController::CloseReady, this, &CHostDlg::FinishClose);
 }
 
 CHostDlg::~CHostDlg()
 {
     delete splash_;
-    delete powerQuestion_;  // its answer must not reach a controller that is gone
-    voice_.reset();
-    controller_.reset();  // stops a station still running
-    if (alerts_)
-        CBrenlow::SetAlertSink(nullptr);
+    delete powerQuestion_;  // its answer must not reach the controller after the window
+    report_.AttachWindow(nullptr);
     if (busyLook_)
         QGuiApplication::restoreOverrideCursor();
 }
@@ -185,10 +185,7 @@ void CHostDlg::Open(int splashMs)
     splash_->show();
     DoEvents();
 
-    alerts_ = std::make_unique<WindowAlerts>(this);
-    CBrenlow::SetAlertSink(alerts_.get());
-    controller_ = std::make_unique<StationController>(profile_, options_);
-
+    report_.AttachWindow(this);
     BuildMenu();
     BuildPanel();
     ConnectController();
@@ -197,14 +194,7 @@ void CHostDlg::Open(int splashMs)
     ShowLamp(controlButton_, controlLamp_, false);
     RestorePosition();
 
-    setWindowTitle(QString::fromStdString(WindowTitle(options_)));
-
-    // Voice: the library loads with the first question whether voice works here; switched on but
-    // unavailable is said once, and the station runs on without it.
-    voice_ = std::make_unique<VoiceCalls>(*controller_, profile_, StationDataFolder() + QStringLiteral("/voice"));
-    connect(voice_.get(), &VoiceCalls::Notice, this, &CHostDlg::ShowNotice);
-    if (settings::ReadInt(profile_, settings::Id::Voice) != 0 && !GetVoiceEnableOS())
-        ShowNotice(QStringLiteral("Voice calls are switched on but unavailable here: ") + VoiceCalls::UnavailableReason());
+    setWindowTitle(QString::fromStdString(WindowTitle(controller_.Options())));
 
     if (splashMs <= 0)
         FinishSplash();
@@ -341,7 +331,7 @@ QAction* CHostDlg::Action(int id) const
 
 void CHostDlg::ConnectController()
 {
-    StationController* c = controller_.get();
+    StationController* c = &controller_;
     connect(c, &StationController::ModelNameChanged, Static(ids::kModelName), &QLabel::setText);
     connect(c, &StationController::UserIdChanged, this, [this](const QString& v) {
         Static(ids::kUserId)->setText(v);
@@ -373,7 +363,6 @@ void CHostDlg::ConnectController()
     });
     connect(c, &StationController::Warning, this,
             [](const QString& text) { std::fprintf(stderr, "quintar: %s\n", text.toLocal8Bit().constData()); });
-    connect(c, &StationController::CloseReady, this, &CHostDlg::FinishClose);
 
     Action(ids::kOn)->setEnabled(!c->Started());
     Action(ids::kOff)->setEnabled(c->Started());
@@ -422,15 +411,6 @@ void CHostDlg::SetBusyLook(bool busy)
     }
 }
 
-// The voice calls' messages: application message boxes with an OK button and no icon.
-void CHostDlg::ShowNotice(const QString& text)
-{
-    auto* box = new QMessageBox(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok, this);
-    box->setObjectName(QStringLiteral("voiceMessage"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
-}
-
 void CHostDlg::ShowError(const QString& caption, const QString& text)
 {
     auto* box = new QMessageBox(QMessageBox::Warning, caption, text, QMessageBox::Ok, this);
@@ -441,9 +421,9 @@ void CHostDlg::ShowError(const QString& caption, const QString& text)
 
 int CHostDlg::F1Context() const
 {
-    if (!controller_->ServerOpen())
+    if (!controller_.ServerOpen())
         return 8;
-    return controller_->RadioPowerOn() ? 2 : 26;
+    return controller_.RadioPowerOn() ? 2 : 26;
 }
 
 void CHostDlg::ShowHelp(int context)
@@ -466,7 +446,7 @@ void CHostDlg::OnSetup()
         setup_->activateWindow();
         return;
     }
-    auto* setup = new CSetupDlg(profile_, this);
+    auto* setup = new CSetupDlg(profile_, controller_.LocalAddress(), this);
     setup->setAttribute(Qt::WA_DeleteOnClose);
     connect(setup, &CSetupDlg::HelpRequested, this, &CHostDlg::HelpRequested);
     setup_ = setup;
@@ -570,21 +550,16 @@ void CHostDlg::BeginClose()
         return;
     closing_ = true;
     emit CloseBegun();
-    if (alerts_)
-        alerts_->Dismiss();
+    report_.Dismiss();
     if (powerQuestion_)
         powerQuestion_->close();  // as "Leave On"
     if (splash_)
         FinishSplash();
-    if (!controller_) {
-        FinishClose();
-        return;
-    }
     if (isVisible())
         SavePosition();
     // The controller ends a voice call and the station in the teardown's order, after a start
     // under way has ended.
-    controller_->RequestClose();
+    controller_.RequestClose();
 }
 
 void CHostDlg::FinishClose()

@@ -12,9 +12,7 @@
 #include <memory>
 
 #include "AboutDlg.h"
-#include "HostOptions.h"
 #include "StationController.h"
-#include "VoiceCalls.h"
 
 class CStaticEx;
 class QAction;
@@ -28,23 +26,25 @@ namespace quintar {
 class SettingsProfile;
 class CSetupDlg;
 class HostHelp;
-class WindowAlerts;
+class WindowReport;
 
 class CHostDlg : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kSplashHoldMs = 1000;
 
+    // The window of `controller`'s station, whose messages `report` shows from the start on;
     // `helpFile` is the compiled help the window opens (HostHelp::DefaultFile() for the program).
-    CHostDlg(SettingsProfile& profile, HostOptions options, QString helpFile, QWidget* parent = nullptr);
+    CHostDlg(SettingsProfile& profile, StationController& controller, WindowReport& report, QString helpFile,
+             QWidget* parent = nullptr);
     ~CHostDlg() override;
 
-    // Start-up: shows the splash, builds the panel on a new station controller, restores the
-    // saved position, holds the splash for `splashMs` (a click closes it sooner), then shows the
-    // window and emits Opened.
+    // Start-up: shows the splash, builds the panel on the station controller, restores the saved
+    // position, holds the splash for `splashMs` (a click closes it sooner), then shows the window
+    // and emits Opened.
     void Open(int splashMs = kSplashHoldMs);
 
-    StationController& Controller() { return *controller_; }
+    StationController& Controller() { return controller_; }
     HostHelp& Help() { return *help_; }
     // The splash while it is up, else null.
     CAboutDlg* Splash() const { return splash_; }
@@ -105,7 +105,6 @@ private:
     void ShowOnAir(bool on);
     void SetBusyLook(bool busy);
     void ShowError(const QString& caption, const QString& text);
-    void ShowNotice(const QString& text);
     void ShowHelp(int context);
     void ShowAbout();
     void FinishSplash();
@@ -117,11 +116,9 @@ private:
     QAction* Action(int id) const;
 
     SettingsProfile& profile_;
-    const HostOptions options_;
+    StationController& controller_;
+    WindowReport& report_;
     std::unique_ptr<HostHelp> help_;
-    std::unique_ptr<WindowAlerts> alerts_;  // the library's alerts, while the window is open
-    std::unique_ptr<StationController> controller_;
-    std::unique_ptr<VoiceCalls> voice_;
 
     QMenuBar* menuBar_ = nullptr;
     QWidget* panel_ = nullptr;

@@ -21,7 +21,6 @@
 #include <algorithm>
 
 #include "Artwork.h"
-#include "Brenlow.h"
 #include "PanelLayout.h"
 #include "SettingsProfile.h"
 #include "SetupUserDlg.h"
@@ -242,10 +241,12 @@ QVariant UserListModel::headerData(int section, Qt::Orientation orientation, int
 
 // ---- The dialog -------------------------------------------------------------------------------------
 
-CSetupDlg::CSetupDlg(SettingsProfile& profile, QWidget* parent, FolderChooser chooseFolder, DeviceLister listDevices)
+CSetupDlg::CSetupDlg(SettingsProfile& profile, QString localAddress, QWidget* parent, FolderChooser chooseFolder,
+                     DeviceLister listDevices)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
       profile_(profile),
+      localAddress_(std::move(localAddress)),
       chooseFolder_(chooseFolder ? std::move(chooseFolder) : FolderChooser(BrowseFolder)),
       listDevices_(listDevices ? std::move(listDevices) : DeviceLister([] { return settings::PresentSerialDevices(); }))
 {
@@ -357,11 +358,7 @@ void CSetupDlg::Build()
     BuildMenu();
 
     // This computer's address as a client would reach it.
-    address_->clear();
-    CBrenlow library;
-    char local[25] = {};
-    library.GetLocalIP(local);
-    address_->setText(QString::fromLatin1(local));
+    address_->setText(localAddress_);
     voice_->setEnabled(GetVoiceEnableOS() != 0);
 
     auto* help = new QAction(this);

@@ -69,9 +69,11 @@ public:
     // The serial devices to offer for the ports.
     using DeviceLister = std::function<std::vector<std::string>()>;
 
-    // Reads the profile into the dialog. `chooseFolder` and `listDevices` default to the system's
-    // folder browser and the devices present under /dev.
-    CSetupDlg(SettingsProfile& profile, QWidget* parent, FolderChooser chooseFolder = {}, DeviceLister listDevices = {});
+    // Reads the profile into the dialog; `localAddress` is this computer's address as a client would
+    // reach it (the station controller tells it). `chooseFolder` and `listDevices` default to the
+    // system's folder browser and the devices present under /dev.
+    CSetupDlg(SettingsProfile& profile, QString localAddress, QWidget* parent, FolderChooser chooseFolder = {},
+              DeviceLister listDevices = {});
     ~CSetupDlg() override;
 
     // The values the controls show now, as OK would save them.
@@ -112,6 +114,7 @@ private:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     SettingsProfile& profile_;
+    const QString localAddress_;
     FolderChooser chooseFolder_;
     DeviceLister listDevices_;
 

@@ -21,8 +21,9 @@ namespace quintar {
 class WindowAlerts final : public QObject, public brenlow::AlertSink {
     Q_OBJECT
 public:
-    // `owner`: the window the boxes belong to; it must live on this object's thread.
-    explicit WindowAlerts(QWidget* owner);
+    // `owner`: the window the boxes belong to (none yet: null); it must live on this object's thread.
+    explicit WindowAlerts(QWidget* owner = nullptr);
+    void SetOwner(QWidget* owner) { owner_ = owner; }
     // Lets every waiting caller go.
     ~WindowAlerts() override;
 
@@ -37,7 +38,7 @@ public:
 private:
     QMessageBox* ShowBox(const QString& text);
 
-    QWidget* owner_;
+    QPointer<QWidget> owner_;
     std::shared_ptr<std::atomic<bool>> closing_;
     std::vector<QPointer<QMessageBox>> boxes_;
 };

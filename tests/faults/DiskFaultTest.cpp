@@ -42,8 +42,7 @@ TEST_F(Disk, logFolderTurningReadOnlyAlertsLosesTheEntriesAndTheSessionsGoOn)
     StartRadio();
     Program host(Arguments(), Environment());
     RunUnprivileged(host, {dir.Path(), profileFile, logFolder, radio->SlavePath()});
-    ASSERT_TRUE(host.Start());
-    ASSERT_TRUE(host.WaitForOutput(ReadyLine(), 15000)) << host.Err();
+    ASSERT_TRUE(Serving(host));
     ASSERT_TRUE(ServeOneClient());
     ASSERT_TRUE(WaitForLog("127.0.0.1 CLOSE op1 Connection Close", 1)) << Log();
 
@@ -67,9 +66,7 @@ TEST_F(Disk, logFolderTurningReadOnlyAlertsLosesTheEntriesAndTheSessionsGoOn)
     EXPECT_EQ(log.substr(0, before.size()), before);
     EXPECT_TRUE(BrokenLogLines(log).empty()) << log;
 
-    host.Signal(SIGTERM);
-    ASSERT_TRUE(host.WaitForExit(15000));
-    EXPECT_EQ(host.ExitStatus(), 0);
+    ASSERT_TRUE(StoppedBySigterm(host));
 }
 
 TEST_F(Disk, logDiskFillingUpAlertsKeepsOnlyWholeLinesAndTheSessionsGoOn)
@@ -77,8 +74,7 @@ TEST_F(Disk, logDiskFillingUpAlertsKeepsOnlyWholeLinesAndTheSessionsGoOn)
     settings.users = {{"op1", "pw1", "", 0}};
     StartRadio();
     Program host(Arguments(), Environment());
-    ASSERT_TRUE(host.Start());
-    ASSERT_TRUE(host.WaitForOutput(ReadyLine(), 15000)) << host.Err();
+    ASSERT_TRUE(Serving(host));
     ASSERT_TRUE(WaitForLog("- START - Successful COM1, Socket:" + std::to_string(settings.tcpPort) + ".", 1));
 
     // Room for part of one more line: the next entry is cut off by the disk, as on a full one.
@@ -99,9 +95,7 @@ TEST_F(Disk, logDiskFillingUpAlertsKeepsOnlyWholeLinesAndTheSessionsGoOn)
     EXPECT_TRUE(BrokenLogLines(log).empty()) << log;
     EXPECT_EQ(Count(log, LogEntry("127.0.0.1 OPEN - Connection Open")), 1u) << log;
 
-    host.Signal(SIGTERM);
-    ASSERT_TRUE(host.WaitForExit(15000));
-    EXPECT_EQ(host.ExitStatus(), 0);
+    ASSERT_TRUE(StoppedBySigterm(host));
 }
 
 TEST_F(Disk, passwordChangeIntoAProfileFolderThatTakesNoWritesFailsAndChangesNothing)
@@ -110,8 +104,7 @@ TEST_F(Disk, passwordChangeIntoAProfileFolderThatTakesNoWritesFailsAndChangesNot
     StartRadio();
     Program host(Arguments(), Environment());
     RunUnprivileged(host, {dir.Path(), profileFile, logFolder, radio->SlavePath()});
-    ASSERT_TRUE(host.Start());
-    ASSERT_TRUE(host.WaitForOutput(ReadyLine(), 15000)) << host.Err();
+    ASSERT_TRUE(Serving(host));
     const auto before = stationtest::FileBytes(profileFile);
 
     // The profile is saved whole through a new copy in its folder; a folder that takes no new
@@ -119,8 +112,7 @@ TEST_F(Disk, passwordChangeIntoAProfileFolderThatTakesNoWritesFailsAndChangesNot
     ASSERT_EQ(::chmod(dir.Path().c_str(), 0555), 0);
     {
         Client client;
-        ASSERT_TRUE(client.Connect(static_cast<unsigned>(settings.tcpPort), 5000));
-        ASSERT_TRUE(client.LogIn("op1", "pw1", 5000));
+        ASSERT_TRUE(LogIn(client));
         ASSERT_TRUE(client.Send("@@AI1;@@CPnewpw1;"));
         EXPECT_TRUE(client.ReadUntil("@@CP0;", 5000)) << client.Received();
         EXPECT_EQ(client.Received().find("@@CP1;"), std::string::npos);
@@ -133,16 +125,13 @@ TEST_F(Disk, passwordChangeIntoAProfileFolderThatTakesNoWritesFailsAndChangesNot
     ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
     {
         Client client;
-        ASSERT_TRUE(client.Connect(static_cast<unsigned>(settings.tcpPort), 5000));
-        ASSERT_TRUE(client.LogIn("op1", "pw1", 5000));
+        ASSERT_TRUE(LogIn(client));
         ASSERT_TRUE(client.Send("@@AI1;@@CPnewpw1;"));
         EXPECT_TRUE(client.ReadUntil("@@CP1;", 5000)) << client.Received();
     }
     EXPECT_TRUE(ServeOneClient("newpw1"));
 
-    host.Signal(SIGTERM);
-    ASSERT_TRUE(host.WaitForExit(15000));
-    EXPECT_EQ(host.ExitStatus(), 0);
+    ASSERT_TRUE(StoppedBySigterm(host));
 }
 
 // The library on its own: an entry that the disk cuts off leaves no part of a line behind, and a

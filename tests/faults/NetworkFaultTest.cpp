@@ -19,8 +19,7 @@ TEST_F(Network, clientVanishingWithoutFinIsEndedByTheIdleLimitAndTheNextOneIsSer
     settings.users = {{"op1", "pw1", "", 0}};
     StartRadio();
     Program host(Arguments({"--verbose"}), Environment());
-    ASSERT_TRUE(host.Start());
-    ASSERT_TRUE(host.WaitForOutput(ReadyLine(), 15000)) << host.Err();
+    ASSERT_TRUE(Serving(host));
 
     PinnedClient gone;
     ASSERT_TRUE(gone.Connect(static_cast<unsigned>(settings.tcpPort), 5000));
@@ -53,9 +52,7 @@ TEST_F(Network, clientVanishingWithoutFinIsEndedByTheIdleLimitAndTheNextOneIsSer
     EXPECT_TRUE(next.ReadUntil("FA00014074000;", 5000));
     next.Close();
 
-    host.Signal(SIGTERM);
-    ASSERT_TRUE(host.WaitForExit(15000));
-    EXPECT_EQ(host.ExitStatus(), 0);
+    ASSERT_TRUE(StoppedBySigterm(host));
 }
 
 }  // namespace

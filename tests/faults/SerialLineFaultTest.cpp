@@ -14,8 +14,7 @@ TEST_F(SerialLine, pulledAdapterLetsTheWatchdogStopTheStationAndTheHostExit3)
 {
     StartRadio();
     Program host(Arguments({"--verbose"}), Environment());
-    ASSERT_TRUE(host.Start());
-    ASSERT_TRUE(host.WaitForOutput(ReadyLine(), 15000)) << host.Err();
+    ASSERT_TRUE(Serving(host));
 
     radio->Stop();
     ASSERT_TRUE(host.WaitForExit(20000)) << "the host must notice a dead line by itself";
@@ -38,11 +37,9 @@ TEST_F(SerialLine, adapterPulledDuringASessionStopsTheStationOnceTheClientHasLef
     settings.users = {{"op1", "pw1", "", 0}};
     StartRadio();
     Program host(Arguments(), Environment());
-    ASSERT_TRUE(host.Start());
-    ASSERT_TRUE(host.WaitForOutput(ReadyLine(), 15000)) << host.Err();
+    ASSERT_TRUE(Serving(host));
     Client client;
-    ASSERT_TRUE(client.Connect(static_cast<unsigned>(settings.tcpPort), 5000));
-    ASSERT_TRUE(client.LogIn("op1", "pw1", 5000)) << client.Received();
+    ASSERT_TRUE(LogIn(client));
 
     radio->Stop();
     ASSERT_TRUE(client.Send("FA;IF;@@ST;"));
@@ -65,8 +62,7 @@ TEST_F(SerialLine, stopSignalWhileTheLineIsDeadEndsTheHostPromptly)
 {
     StartRadio();
     Program host(Arguments(), Environment());
-    ASSERT_TRUE(host.Start());
-    ASSERT_TRUE(host.WaitForOutput(ReadyLine(), 15000)) << host.Err();
+    ASSERT_TRUE(Serving(host));
     radio->Stop();
     host.Signal(SIGTERM);
     ASSERT_TRUE(host.WaitForExit(15000)) << "the stop sequence's writes to a dead line must not hold the host";

@@ -46,8 +46,7 @@ TEST_F(SharedFolder, logFileNamePlantedByAnotherUserIsNeverWrittenThroughOrWaite
     const std::filesystem::path day = logFolder / LogFileName();
     std::filesystem::create_symlink(startup, day);
 
-    ASSERT_TRUE(host.Start());
-    ASSERT_TRUE(host.WaitForOutput(ReadyLine(), 15000)) << host.Err();
+    ASSERT_TRUE(Serving(host));
     EXPECT_NE(host.Err().find("quintar: the access log folder " + logFolder.string() +
                               " can be written by other users (mode 0777"),
               std::string::npos)

@@ -22,13 +22,11 @@ TEST_P(StopSignal, servesAClientThenStopsWithEndLineAndStatus0)
     settings.users = {{"op1", "pw1", "", 0}};
     StartRadio();
     Program host(Arguments(), Environment());
-    ASSERT_TRUE(host.Start());
-    ASSERT_TRUE(host.WaitForOutput(ReadyLine(), 15000)) << host.Err();
+    ASSERT_TRUE(Serving(host));
     EXPECT_EQ(FileMode(profileFile), 0600u);
 
     Client client;
-    ASSERT_TRUE(client.Connect(static_cast<unsigned>(settings.tcpPort), 5000));
-    ASSERT_TRUE(client.LogIn("op1", "pw1", 5000)) << client.Received();
+    ASSERT_TRUE(LogIn(client));
     ASSERT_TRUE(client.Send("FA;"));
     EXPECT_TRUE(client.ReadUntil("FA00014074000;", 5000));
     client.Close();
@@ -50,11 +48,9 @@ TEST_P(StopSignal, transmitterKeyedByAClientIsPutBackToReceiveAsTheStopsLastComm
     settings.users = {{"op1", "pw1", "", 0}};
     StartRadio();
     Program host(Arguments(), Environment());
-    ASSERT_TRUE(host.Start());
-    ASSERT_TRUE(host.WaitForOutput(ReadyLine(), 15000)) << host.Err();
+    ASSERT_TRUE(Serving(host));
     Client client;
-    ASSERT_TRUE(client.Connect(static_cast<unsigned>(settings.tcpPort), 5000));
-    ASSERT_TRUE(client.LogIn("op1", "pw1", 5000)) << client.Received();
+    ASSERT_TRUE(LogIn(client));
     ASSERT_TRUE(client.Send("TX;"));
     ASSERT_TRUE(PumpUntil([&] { return radio->Transmitting(); }, 5000));
     radio->ClearReceived();
@@ -129,9 +125,7 @@ TEST_F(Headless, dunmoreIsServedWithTheOptionAnywhereInTheCommandLine)
     Program host(Arguments({"-EDMX"}), Environment());
     ASSERT_TRUE(host.Start());
     EXPECT_TRUE(host.WaitForOutput(ReadyLine(), 15000)) << host.Err();
-    host.Signal(SIGTERM);
-    ASSERT_TRUE(host.WaitForExit(15000));
-    EXPECT_EQ(host.ExitStatus(), 0);
+    ASSERT_TRUE(StoppedBySigterm(host));
 }
 
 TEST_F(Headless, optionInsideTheProfilePathCountsToo)
@@ -145,17 +139,14 @@ TEST_F(Headless, optionInsideTheProfilePathCountsToo)
     Program host(Arguments(), Environment());
     ASSERT_TRUE(host.Start());
     EXPECT_TRUE(host.WaitForOutput(ReadyLine(), 15000)) << host.Err();
-    host.Signal(SIGTERM);
-    ASSERT_TRUE(host.WaitForExit(15000));
-    EXPECT_EQ(host.ExitStatus(), 0);
+    ASSERT_TRUE(StoppedBySigterm(host));
 }
 
 TEST_F(Headless, radioFallingSilentEndsWithFullStopAndStatus3)
 {
     StartRadio();
     Program host(Arguments(), Environment());
-    ASSERT_TRUE(host.Start());
-    ASSERT_TRUE(host.WaitForOutput(ReadyLine(), 15000)) << host.Err();
+    ASSERT_TRUE(Serving(host));
     radio->SetSilent(true);
     ASSERT_TRUE(host.WaitForExit(20000));
     EXPECT_EQ(host.ExitStatus(), 3);
@@ -213,8 +204,7 @@ TEST_F(Headless, verbosePrintsConnectionEventsAndPanelChanges)
     ASSERT_TRUE(host.Start());
     ASSERT_TRUE(host.WaitForOutput(ReadyLine(), 15000));
     Client client;
-    ASSERT_TRUE(client.Connect(static_cast<unsigned>(settings.tcpPort), 5000));
-    ASSERT_TRUE(client.LogIn("op1", "pw1", 5000));
+    ASSERT_TRUE(LogIn(client));
     EXPECT_TRUE(host.WaitForOutput("connection: op1 logged in from 127.0.0.1\n", 5000)) << host.Out();
     client.Close();
     EXPECT_TRUE(host.WaitForOutput("connection: closed\n", 5000)) << host.Out();
@@ -231,16 +221,13 @@ TEST_F(Headless, accessLogAlertIsOneLineOnStandardErrorAndServiceGoesOn)
     Program host(Arguments(), Environment());
     // The log stays on, but its folder does not exist.
     profile->WriteString("File Path", "VEXA Log File Path", (dir.Path() / "missing-folder").string());
-    ASSERT_TRUE(host.Start());
-    ASSERT_TRUE(host.WaitForOutput(ReadyLine(), 15000)) << host.Err();
+    ASSERT_TRUE(Serving(host));
     EXPECT_NE(host.Err().find("VEXA Log:File Open Error!! (cannot open " + (dir.Path() / "missing-folder").string() +
                               "/"),
               std::string::npos)
         << host.Err();
     EXPECT_NE(host.Err().find(".log: No such file or directory)\n"), std::string::npos) << host.Err();
-    host.Signal(SIGTERM);
-    ASSERT_TRUE(host.WaitForExit(15000));
-    EXPECT_EQ(host.ExitStatus(), 0);
+    ASSERT_TRUE(StoppedBySigterm(host));
 }
 
 TEST_F(Headless, stopSignalDuringTheStartWaitsForItThenStopsCleanly)
@@ -356,13 +343,11 @@ TEST_F(Headless, passwordChangeThatCannotBeSavedFailsAndAChangeBySetupHoldsAtThe
     ASSERT_TRUE(before && before->size() > 1500);
     Program host(arguments, Environment());
     host.LimitFileSize(static_cast<long>(before->size()) - 1);
-    ASSERT_TRUE(host.Start());
-    ASSERT_TRUE(host.WaitForOutput(ReadyLine(), 15000)) << host.Err();
+    ASSERT_TRUE(Serving(host));
 
     {
         Client client;
-        ASSERT_TRUE(client.Connect(static_cast<unsigned>(settings.tcpPort), 5000));
-        ASSERT_TRUE(client.LogIn("op1", "pw1", 5000));
+        ASSERT_TRUE(LogIn(client));
         ASSERT_TRUE(client.Send("@@AI1;@@CPunsaved;"));
         EXPECT_TRUE(client.ReadUntil("@@CP0;", 5000)) << client.Received();
         EXPECT_EQ(client.Received().find("@@CP1;"), std::string::npos);
@@ -385,9 +370,7 @@ TEST_F(Headless, passwordChangeThatCannotBeSavedFailsAndAChangeBySetupHoldsAtThe
     EXPECT_TRUE(logsIn("reset-pw"));
     EXPECT_FALSE(logsIn("pw1"));
 
-    host.Signal(SIGTERM);
-    ASSERT_TRUE(host.WaitForExit(15000));
-    EXPECT_EQ(host.ExitStatus(), 0);
+    ASSERT_TRUE(StoppedBySigterm(host));
 }
 
 TEST_F(Headless, helpListsEveryModeOptionVariableAndExitStatus)

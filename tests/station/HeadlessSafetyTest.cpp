@@ -74,8 +74,7 @@ TEST_F(Headless, stopSignalDuringATransmitFloodLeavesTheRadioUnkeyedEveryTime)
     for (int run = 0; run < 6; ++run) {
         SCOPED_TRACE(run);
         Program host(Arguments(), Environment());
-        ASSERT_TRUE(host.Start());
-        ASSERT_TRUE(host.WaitForOutput(ReadyLine(), 15000)) << host.Err();
+        ASSERT_TRUE(Serving(host));
         testsupport::SessionClient client = LoggedIn(static_cast<unsigned>(settings.tcpPort));
         {
             TransmitFlood flood(client);
@@ -104,8 +103,7 @@ TEST_F(Headless, stopInTheDunmoresTerminalModeLeavesItFirstThenUnkeys)
     o.id = 19;
     StartRadio(o);
     Program host(Arguments({"-EDM"}), Environment());
-    ASSERT_TRUE(host.Start());
-    ASSERT_TRUE(host.WaitForOutput(ReadyLine(), 15000)) << host.Err();
+    ASSERT_TRUE(Serving(host));
     testsupport::SessionClient client = LoggedIn(static_cast<unsigned>(settings.tcpPort));
     client.Send("TX;");
     ASSERT_TRUE(PumpUntil([&] { return radio->Transmitting(); }, 5000));
@@ -227,8 +225,7 @@ TEST_F(Headless, copiesOfAUserAndSlotsPast009AreNamedAtStart)
     const QStringList arguments = Arguments();
     profile->WriteString("Setting", "VEXA 010 User ID", "late");
     Program host(arguments, Environment());
-    ASSERT_TRUE(host.Start());
-    ASSERT_TRUE(host.WaitForOutput(ReadyLine(), 15000)) << host.Err();
+    ASSERT_TRUE(Serving(host));
     EXPECT_NE(host.Err().find("quintar: user id \"op1\" is in slots 000, 001; logins use slot 000 only\n"),
               std::string::npos)
         << host.Err();

@@ -36,6 +36,15 @@ protected:
         settings.logFolder.clear();
         WriteSettings(*profile, settings);
     }
+    // The files of the profile's folder whose names begin with the profile's: what a save leaves.
+    std::vector<std::string> FilesNamedAfterTheProfile() const
+    {
+        std::vector<std::string> files;
+        for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+            if (e.path().filename().string().starts_with(profileFile.filename().string()))
+                files.push_back(e.path().filename().string());
+        return files;
+    }
     std::unique_ptr<Program> last;
 };
 
@@ -355,11 +364,7 @@ TEST_F(Setup, saveThatFailsSaysWhyAndLeavesTheProfileAsItWas)
     EXPECT_NE(limited.Err().find("cannot save the profile"), std::string::npos) << limited.Err();
     EXPECT_EQ(FileBytes(profileFile), before);
     // Nothing half-written is left beside it either.
-    std::vector<std::string> beside;
-    for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
-        if (e.path().filename().string().starts_with(profileFile.filename().string()))
-            beside.push_back(e.path().filename().string());
-    EXPECT_EQ(beside, std::vector<std::string>{profileFile.filename().string()});
+    EXPECT_EQ(FilesNamedAfterTheProfile(), std::vector<std::string>{profileFile.filename().string()});
 }
 
 // The old profile fits under the limit but the grown one does not: the write is cut short part
@@ -377,11 +382,7 @@ TEST_F(Setup, saveCutShortPartWayIsRefusedAndLeavesTheProfileWhole)
     EXPECT_EQ(limited.ExitStatus(), 1) << limited.Err();
     EXPECT_NE(limited.Err().find("cannot save the profile"), std::string::npos) << limited.Err();
     EXPECT_EQ(FileBytes(profileFile), before);
-    std::vector<std::string> beside;
-    for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
-        if (e.path().filename().string().starts_with(profileFile.filename().string()))
-            beside.push_back(e.path().filename().string());
-    EXPECT_EQ(beside, std::vector<std::string>{profileFile.filename().string()});
+    EXPECT_EQ(FilesNamedAfterTheProfile(), std::vector<std::string>{profileFile.filename().string()});
 }
 
 TEST_F(Setup, profileFromTheEnvironmentWhenNoOptionIsGiven)

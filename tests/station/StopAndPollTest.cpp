@@ -200,8 +200,7 @@ TEST_F(StationTest, limitedSessionShowsElapsedAndLimitOnceTheFirstSecondHasPasse
             atLogin = controller->SessionTime();
     });
     Client client;
-    ASSERT_TRUE(client.Connect(static_cast<unsigned>(settings.tcpPort), 5000));
-    ASSERT_TRUE(client.LogIn("op1", "pw", 5000));
+    ASSERT_TRUE(LogIn(client, "op1", "pw"));
     ASSERT_TRUE(PumpUntil([&] { return !texts.empty() && !texts.back().empty(); }, 5000));
     EXPECT_EQ(atLogin, "");  // 0:00:00 elapsed shows nothing
     // Elapsed first, then the limit: "0:00:0s / 0:01:00" with a second from 1 to 9.
@@ -241,8 +240,7 @@ TEST_F(StationTest, restartAfterStopWithLoggedInClientPollsAgain)
     MakeController();
     StartAndSettle();
     Client client;
-    ASSERT_TRUE(client.Connect(static_cast<unsigned>(settings.tcpPort), 5000));
-    ASSERT_TRUE(client.LogIn("op1", "pw", 5000));
+    ASSERT_TRUE(LogIn(client, "op1", "pw"));
     ASSERT_TRUE(PumpUntil([&] { return controller->ClientLoggedIn(); }, 5000));
     StopAndWait();
     client.Close();

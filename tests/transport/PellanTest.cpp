@@ -120,6 +120,23 @@ TEST_F(PellanTest, SecondOpenRefusedCloseIsRepeatableAndReopenWorks)
     EXPECT_EQ(Join(ReadUntil(port, "ID020;")), "ID020;");
 }
 
+// What the operator is told when the port does not open: the system's reason, who holds a busy
+// device; nothing once it opened.
+TEST_F(PellanTest, LastFailureSaysWhyTheDeviceDidNotOpen)
+{
+    CPellan missing;
+    missing.SetPortPath(1, "/dev/no-such-serial-device");
+    EXPECT_EQ(missing.OpenComPort(1, 9600, 0, 8, 1, 1), 0);
+    EXPECT_EQ(missing.LastFailure(), "No such file or directory");
+
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(port.LastFailure(), "");
+    CPellan other;
+    other.SetPortPath(1, radio.SlavePath().c_str());
+    EXPECT_EQ(other.OpenComPort(1, 38400, 0, 8, 1, 1), 0);
+    EXPECT_EQ(other.LastFailure(), "in use by process " + std::to_string(getpid()) + " (test_transport)");
+}
+
 // The device is one port's alone, root's too: another is refused with EBUSY and told who holds it,
 // until the first closes it. Where the lock folder takes files, the UUCP lock file that other
 // serial programs look at is kept as well, a live one honoured and a stale one taken over.

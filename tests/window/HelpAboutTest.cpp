@@ -210,7 +210,7 @@ TEST_F(WindowTest, aboutShowsTheComposedBannerAndClosesOnClickEnterOrEscape)
 TEST_F(WindowTest, splashIsHeldBeforeTheWindowShowsAndAClickEndsItEarly)
 {
     stationtest::WriteSettings(*profile, settings);
-    window = std::make_unique<CHostDlg>(*profile, quintar::HostOptions{}, BuiltHelpFile());
+    MakeWindow();
     QSignalSpy opened(window.get(), &CHostDlg::Opened);
     window->Open(60000);
     ASSERT_NE(window->Splash(), nullptr);
@@ -224,7 +224,7 @@ TEST_F(WindowTest, splashIsHeldBeforeTheWindowShowsAndAClickEndsItEarly)
     EXPECT_TRUE(window->isVisible());
 
     window.reset();
-    window = std::make_unique<CHostDlg>(*profile, quintar::HostOptions{}, BuiltHelpFile());
+    MakeWindow();
     QSignalSpy openedAgain(window.get(), &CHostDlg::Opened);
     window->Open(200);
     EXPECT_FALSE(window->isVisible());
@@ -235,7 +235,7 @@ TEST_F(WindowTest, splashIsHeldBeforeTheWindowShowsAndAClickEndsItEarly)
 TEST_F(WindowTest, stopSignalWhileTheSplashIsUpEndsWithoutShowingTheWindow)
 {
     stationtest::WriteSettings(*profile, settings);
-    window = std::make_unique<CHostDlg>(*profile, quintar::HostOptions{}, BuiltHelpFile());
+    MakeWindow();
     QSignalSpy closed(window.get(), &CHostDlg::Closed);
     window->Open(60000);
     window->BeginClose();

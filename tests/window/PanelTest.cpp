@@ -214,7 +214,7 @@ TEST_F(WindowTest, savedPositionIsRestoredAndWrittenAtClose)
 {
     stationtest::WriteSettings(*profile, settings);
     ASSERT_TRUE(profile->WriteString("WindowPos", "Vexa", "0012300045"));
-    window = std::make_unique<CHostDlg>(*profile, quintar::HostOptions{}, BuiltHelpFile());
+    MakeWindow();
     window->Open(0);
     ASSERT_TRUE(PumpUntil([&] { return window->isVisible(); }, 5000));
     EXPECT_EQ(window->frameGeometry().topLeft(), QPoint(45, 123));
@@ -241,7 +241,7 @@ TEST_F(WindowTest, positionAtTheCornerOrOfAnotherLengthOrOffTheDesktopIsIgnored)
     for (const std::string& saved : cases) {
         stationtest::WriteSettings(*profile, settings);
         ASSERT_TRUE(profile->WriteString("WindowPos", "Vexa", saved));
-        window = std::make_unique<CHostDlg>(*profile, quintar::HostOptions{}, BuiltHelpFile());
+        MakeWindow();
         window->Open(0);
         ASSERT_TRUE(PumpUntil([&] { return window->isVisible(); }, 5000));
         EXPECT_EQ(window->frameGeometry().topLeft(), unplaced) << saved;

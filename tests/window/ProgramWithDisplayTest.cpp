@@ -308,5 +308,26 @@ TEST(ProgramWithoutDisplay, saysSoSuggestsHeadlessAndExits2)
     EXPECT_NE(unreachable.Err().find("--headless"), std::string::npos);
 }
 
+// The program where the window's library is not installed: a copy of it in a folder of its own,
+// where neither that folder nor the private library folder found from it holds the library.
+TEST(ProgramWithoutWindowLibrary, saysSoInOneLineSuggestsHeadlessAndExits2)
+{
+    testsupport::TempDir dir;
+    const std::filesystem::path copy = dir.Path() / "bin" / "quintar";
+    std::filesystem::create_directories(copy.parent_path());
+    std::filesystem::copy_file(stationtest::HostProgram().toStdString(), copy);
+    Program host(copy.string(), {}, {"QT_QPA_PLATFORM=offscreen"});
+    ASSERT_TRUE(host.Run({}, kPatienceMs));
+    EXPECT_EQ(host.ExitStatus(), 2);
+    EXPECT_EQ(stationtest::Count(host.Err(), "\n"), 1u) << host.Err();
+    EXPECT_EQ(host.Err().rfind("quintar: the station's window is not installed (", 0), 0u) << host.Err();
+    EXPECT_NE(host.Err().find("run the station with --headless"), std::string::npos) << host.Err();
+
+    // The same copy runs headless: that needs no window.
+    Program headless(copy.string(), {"--headless", "--help"});
+    ASSERT_TRUE(headless.Run({}, kPatienceMs));
+    EXPECT_EQ(headless.ExitStatus(), 0) << headless.Err();
+}
+
 }  // namespace
 }  // namespace windowtest

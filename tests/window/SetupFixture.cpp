@@ -69,7 +69,9 @@ CSetupDlg& SetupTest::OpenSetup()
         browseTitle = title;
         return folderAnswer;
     };
-    setup = std::make_unique<CSetupDlg>(*profile, nullptr, chooser, [this] { return presentDevices; });
+    // This computer's address, as the window gets it from its station's controller.
+    const QString localAddress = quintar::StationController(*profile, {}).LocalAddress();
+    setup = std::make_unique<CSetupDlg>(*profile, localAddress, nullptr, chooser, [this] { return presentDevices; });
     setup->open();
     EXPECT_TRUE(Activate(*setup));
     return *setup;

@@ -461,7 +461,7 @@ TEST_F(WindowTest, accessLogAlertsShowAStopBoxAndHoldTheSessionThreadUntilAnswer
     stationtest::WriteSettings(*profile, settings);
     std::filesystem::remove_all(logFolder);
     { std::ofstream(logFolder) << "not a folder"; }
-    window = std::make_unique<CHostDlg>(*profile, quintar::HostOptions{}, BuiltHelpFile());
+    MakeWindow();
     window->Open(0);
     Action(32771)->trigger();
     QMessageBox* box = nullptr;

@@ -74,6 +74,8 @@ void WindowTest::SetUp()
 void WindowTest::TearDown()
 {
     window.reset();
+    station.reset();
+    report.reset();
     for (QWidget* w : QApplication::topLevelWidgets())
         w->deleteLater();
     PumpFor(10);
@@ -91,10 +93,20 @@ radiosim::RadioSim& WindowTest::StartRadio(radiosim::Options options)
     return *radio;
 }
 
+CHostDlg& WindowTest::MakeWindow(quintar::HostOptions options, QString helpFile)
+{
+    window.reset();
+    station.reset();
+    report = std::make_unique<quintar::WindowReport>();
+    station = std::make_unique<quintar::Station>(*profile, options, *report);
+    window = std::make_unique<CHostDlg>(*profile, station->Controller(), *report, std::move(helpFile));
+    return *window;
+}
+
 CHostDlg& WindowTest::OpenWindow(quintar::HostOptions options, QString helpFile)
 {
     stationtest::WriteSettings(*profile, settings);
-    window = std::make_unique<CHostDlg>(*profile, options, helpFile);
+    MakeWindow(options, std::move(helpFile));
     window->Open(0);
     EXPECT_TRUE(PumpUntil([&] { return window->isVisible(); }, 5000));
     window->activateWindow();

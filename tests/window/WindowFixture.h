@@ -24,10 +24,12 @@
 #include "SettingsModel.h"
 #include "RadioSim.h"
 #include "SettingsProfile.h"
+#include "StartChecklist.h"
 #include "StationController.h"
 #include "StationTestSupport.h"
 #include "StyledControls.h"
 #include "TestSupport.h"
+#include "WindowReport.h"
 
 // Readable values in the tests' failure messages.
 inline void PrintTo(const QString& text, std::ostream* out)
@@ -63,6 +65,8 @@ protected:
     void TearDown() override;
 
     radiosim::RadioSim& StartRadio(radiosim::Options options = {});
+    // A new station on the profile, with the window's reports, and its window (not opened yet).
+    CHostDlg& MakeWindow(quintar::HostOptions options = {}, QString helpFile = BuiltHelpFile());
     // Writes the settings, makes the window and opens it without holding the splash.
     CHostDlg& OpenWindow(quintar::HostOptions options = {}, QString helpFile = BuiltHelpFile());
 
@@ -92,6 +96,8 @@ protected:
     stationtest::StationSettings settings;
     std::unique_ptr<quintar::SettingsProfile> profile;
     std::unique_ptr<radiosim::RadioSim> radio;
+    std::unique_ptr<quintar::WindowReport> report;
+    std::unique_ptr<quintar::Station> station;
     std::unique_ptr<CHostDlg> window;
 };
 

@@ -23,18 +23,11 @@ namespace {
 constexpr int kPatienceMs = 15000;
 using Radio = const radiosim::RadioSim&;
 
-struct Step {
-    const char* command;
-    const char* output;  // what rigctl prints; with `prefix`, how its output begins
-    bool prefix;
-    std::function<bool(Radio)> radioHas;
-};
-
 // Frequency, mode, VFO and the transmitter, each read and set, checked on rigctl's output and on
 // the radio.
-const std::vector<Step>& OperatingSteps()
+const std::vector<testsupport::CatStep>& OperatingSteps()
 {
-    static const std::vector<Step> steps = {
+    static const std::vector<testsupport::CatStep> steps = {
         {"f", "Frequency: 14074000\n", false, [](Radio r) { return r.FrequencyA() == 14074000u; }},
         {"F 14250000", "", false, [](Radio r) { return r.FrequencyA() == 14250000u; }},
         {"f", "Frequency: 14250000\n", false, nullptr},
@@ -57,31 +50,6 @@ const std::vector<Step>& OperatingSteps()
     return steps;
 }
 
-void RunSteps(Rigctl& cat, const radiosim::RadioSim& radio)
-{
-    for (const Step& step : OperatingSteps()) {
-        SCOPED_TRACE(step.command);
-        const std::optional<std::string> output = cat.Run(step.command);
-        ASSERT_TRUE(output) << "rigctl stalled\n" << cat.Process().Out();
-        if (step.prefix) {
-            EXPECT_EQ(output->substr(0, std::string(step.output).size()), step.output) << *output;
-        } else {
-            EXPECT_EQ(*output, step.output);
-        }
-        if (step.radioHas) {
-            EXPECT_TRUE(testsupport::WaitUntil([&] { return step.radioHas(radio); }, 5000));
-        }
-    }
-}
-
-void Quit(Rigctl& cat)
-{
-    ASSERT_TRUE(cat.Process().Write("q\n"));
-    ASSERT_TRUE(cat.Process().WaitForExit(30000));
-    EXPECT_EQ(cat.Process().ExitStatus(), 0);
-    EXPECT_EQ(cat.Process().Out().find("error"), std::string::npos) << cat.Process().Out();
-}
-
 class RigctlThroughLink : public Station, public ::testing::WithParamInterface<CatModel> {
 protected:
     RigctlThroughLink() { radioOptions.id = GetParam().identity; }
@@ -100,10 +68,10 @@ TEST_P(RigctlThroughLink, operatesTheRadioAndNeverSeesTheStationsReports)
     radio->ClearSent();
     Rigctl cat(GetParam().hamlibModel, LinkPath());
     ASSERT_TRUE(cat.Open()) << cat.Process().Out() << cat.Process().Err();
-    RunSteps(cat, *radio);
+    testsupport::RunCatSteps(cat, *radio, OperatingSteps());
     EXPECT_EQ(radio->Sent().find("?;"), std::string::npos) << "a command the radio did not take:\n"
                                                             << radio->Received() << "\n" << radio->Sent();
-    Quit(cat);
+    testsupport::QuitCat(cat);
     // The link's own "@@ST" and "@@AI" answers arrived, and went no further.
     EXPECT_TRUE(testsupport::WaitUntil([&] { return StatusNumber("reports-kept") >= 2; }, 5000));
     EXPECT_EQ(radio->Received().find("@@"), std::string::npos);

@@ -1,4 +1,5 @@
-// The two utilities of the display-controls library: the message pump and the voice test.
+// The two utilities of the display-controls library: the message pump and the voice test, on
+// QtCore alone.
 #include "Utilities.h"
 
 #include <QAbstractEventDispatcher>

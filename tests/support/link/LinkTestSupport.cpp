@@ -263,10 +263,9 @@ bool Program::Write(std::string_view text)
     return ::write(fd_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
 }
 
-std::string Program::ReadUntil(std::string_view text, int timeoutMs)
+void Program::Read(std::optional<std::string_view> until, std::chrono::steady_clock::time_point end)
 {
-    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (got_.find(text) == std::string::npos && Clock::now() < end) {
+    while ((!until || got_.find(*until) == std::string::npos) && Clock::now() < end) {
         pollfd p{fd_, POLLIN, 0};
         if (::poll(&p, 1, LeftMs(end)) <= 0)
             continue;
@@ -275,21 +274,17 @@ std::string Program::ReadUntil(std::string_view text, int timeoutMs)
         if (n > 0)
             got_.append(buffer, static_cast<std::size_t>(n));
     }
+}
+
+std::string Program::ReadUntil(std::string_view text, int timeoutMs)
+{
+    Read(text, Clock::now() + std::chrono::milliseconds(timeoutMs));
     return got_;
 }
 
 std::string Program::ReadFor(int ms)
 {
-    const auto end = Clock::now() + std::chrono::milliseconds(ms);
-    while (Clock::now() < end) {
-        pollfd p{fd_, POLLIN, 0};
-        if (::poll(&p, 1, LeftMs(end)) <= 0)
-            continue;
-        char buffer[1024];
-        const ssize_t n = ::read(fd_, buffer, sizeof buffer);
-        if (n > 0)
-            got_.append(buffer, static_cast<std::size_t>(n));
-    }
+    Read(std::nullopt, Clock::now() + std::chrono::milliseconds(ms));
     return got_;
 }
 

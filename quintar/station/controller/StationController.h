@@ -13,6 +13,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -56,9 +57,11 @@ public:
     static constexpr int kPollIntervalMs = 1000;
     static constexpr unsigned kWatchdogLimit = 3;  // a fourth silent tick stops the station
 
-    // Registers itself as the library's host window and `profile` as its profile; both are
-    // unregistered again at destruction, after a running station has been stopped.
-    StationController(brenlow::Profile& profile, HostOptions options, QObject* parent = nullptr);
+    // Registers itself as the library's host window, `profile` as its profile and `alerts` (where
+    // given) as where the library's alerts go; all are unregistered again at destruction, after a
+    // running station has been stopped.
+    StationController(brenlow::Profile& profile, HostOptions options, brenlow::AlertSink* alerts = nullptr,
+                      QObject* parent = nullptr);
     ~StationController() override;
     StationController(const StationController&) = delete;
     StationController& operator=(const StationController&) = delete;
@@ -82,8 +85,12 @@ public:
     void RouteEvent(QEvent::Type type, std::function<void(QEvent*)> handler);
     void SetVoiceService(VoiceService* voice) { voice_ = voice; }
 
-    CBrenlow& Library() { return radio_; }
     const HostOptions& Options() const { return options_; }
+
+    // The IPv4 address the next start listens on ("0.0.0.0", every address, until one is set).
+    static void SetListenAddress(const std::string& address);
+    // This computer's address as a client would reach it.
+    QString LocalAddress();
 
     bool Running() const { return running_; }
     bool ServerOpen() const { return serverOpen_; }
@@ -236,6 +243,7 @@ private:
 
     brenlow::Profile& profile_;
     const HostOptions options_;
+    brenlow::AlertSink* alerts_;
     CBrenlow radio_;
     Mailbox mailbox_;
     QTimer pollTimer_;

@@ -120,6 +120,8 @@ public:
     const std::string& Got() const { return got_; }
 
 private:
+    // Reads what arrives until it holds `until` (where given) or `end` has come.
+    void Read(std::optional<std::string_view> until, std::chrono::steady_clock::time_point end);
     int fd_;
     std::string got_;
 };

@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "SessionClient.h"
 #include "SettingsProfile.h"
 
@@ -38,9 +39,8 @@ private:
 bool PumpUntil(const std::function<bool()>& condition, int timeoutMs);
 void PumpFor(int ms);
 
+using testsupport::Count;
 using testsupport::FreeTcpPort;
-
-std::size_t Count(std::string_view text, std::string_view what);
 
 // Every access log file of a folder, in name order, joined.
 std::string ReadLog(const std::filesystem::path& folder);
@@ -87,46 +87,14 @@ private:
     std::string received_;
 };
 
-// The host program or its setup command (or another program) as a child process with its own
-// session (no terminal). Started with posix_spawn: a fork of this multi-threaded test would not be
-// safe.
-class Program {
+// The host program or its setup command (or another program) as a child process. Neither the
+// headless host nor its setup command may need a display: the child gets none, nor the offscreen
+// platform the tests run under, so a GUI application made on those paths would fail the test; nor
+// the test's profile or listen address.
+class Program : public testsupport::ChildProcess {
 public:
     explicit Program(QStringList arguments, QStringList extraEnvironment = {});
     Program(const std::string& executable, QStringList arguments, QStringList extraEnvironment = {});
-    ~Program();  // kills a child still running
-    Program(const Program&) = delete;
-    Program& operator=(const Program&) = delete;
-    // Runs the program under a file-size limit, as on a full disk: writes beyond it fail.
-    void LimitFileSize(long bytes);
-    // Runs the program as another account (the test must be root), with that account's group only.
-    void RunAs(unsigned uid);
-    bool Start();
-    // Runs to its end with `input` on standard input; false on time-out.
-    bool Run(const std::string& input = {}, int timeoutMs = 20000);
-    // Writes to the running program's standard input.
-    bool Write(std::string_view text);
-    // Waits until standard output holds `text` (`count` times).
-    bool WaitForOutput(std::string_view text, int timeoutMs, std::size_t count = 1);
-    bool WaitForExit(int timeoutMs);
-    void Signal(int signal);
-    int Pid() const { return pid_; }
-    int ExitStatus() const { return exitStatus_; }
-    bool ExitedNormally() const { return exitedNormally_; }
-    const std::string& Out();
-    const std::string& Err();
-
-private:
-    void Collect(int waitMs);
-    bool Reap();
-    std::vector<std::string> argv_;
-    std::vector<std::string> env_;
-    int pid_ = -1;
-    int in_ = -1, out_ = -1, err_ = -1;
-    bool exited_ = false;
-    bool exitedNormally_ = false;
-    int exitStatus_ = -1;
-    std::string outText_, errText_;
 };
 
 // Path of the host program under test.

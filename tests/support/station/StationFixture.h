@@ -104,6 +104,17 @@ protected:
 
     std::string Log() const { return ReadLog(logFolder); }
 
+    // Connects `client` to the station and logs it in.
+    ::testing::AssertionResult LogIn(Client& client, const std::string& user = "op1",
+                                        const std::string& password = "pw1") const
+    {
+        if (!client.Connect(static_cast<unsigned>(settings.tcpPort), 5000))
+            return ::testing::AssertionFailure() << "no connection to port " << settings.tcpPort;
+        if (!client.LogIn(user, password, 5000))
+            return ::testing::AssertionFailure() << "no login as " << user << ": " << client.Received();
+        return ::testing::AssertionSuccess();
+    }
+
     // A line of the access log: time stamp, the text, CR LF.
     static std::string LogEntry(const std::string& text) { return " " + text + "\r\n"; }
 

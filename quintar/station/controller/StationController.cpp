@@ -15,11 +15,8 @@
 #include <utility>
 
 #include <arpa/inet.h>
-#include <grp.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "FileSafety.h"
 #include "SettingsModel.h"
 #include "SettingsProfile.h"
 #include "Utilities.h"
@@ -42,36 +39,16 @@ const unsigned char* Bytes(const char* text)
     return reinterpret_cast<const unsigned char*>(text);
 }
 
-// What keeps a serial device from opening, and what the operator can do about it.
-QString SerialOpenFailure(const std::string& device, int error, int baud)
+// What keeps a serial device from opening, and what the operator can do about it: a speed the port
+// does not take is a setting to mend; anything else the serial component tells.
+QString SerialOpenFailure(int error, int baud)
 {
     const auto& rates = settings::kBaudRates;
     if (error == EINVAL && std::find(rates.begin(), rates.end(), baud) == rates.end())
         return QStringLiteral("baud rate %1 (\"COM Baud\") is not one the serial port takes: 4800, 9600, 19200, "
                               "38400, 57600 or 115200")
             .arg(baud);
-    if (error == EBUSY) {
-        const std::string holder = CBrenlow::LastComPortHolder();
-        return QStringLiteral("in use by %1")
-            .arg(holder.empty() ? QStringLiteral("another program") : QString::fromStdString(holder));
-    }
-    QString text = QString::fromLocal8Bit(std::strerror(error));
-    if (error == EACCES || error == EPERM) {
-        // Serial devices belong to a group (usually "dialout") whose members may open them.
-        struct stat st {};
-        if (::stat(device.c_str(), &st) == 0) {
-            const group* owner = ::getgrgid(st.st_gid);
-            const QString name = owner ? QString::fromLocal8Bit(owner->gr_name) : QString::number(st.st_gid);
-            gid_t groups[256];
-            const int count = std::max(::getgroups(256, groups), 0);
-            const bool member = ::getegid() == st.st_gid || std::find(groups, groups + count, st.st_gid) != groups + count;
-            if (!member)
-                text += QStringLiteral("; this user is not in the group \"%1\" that may use it: sudo usermod -aG %1 $USER, "
-                                       "then log in again")
-                            .arg(name);
-        }
-    }
-    return text;
+    return QString::fromLocal8Bit(CBrenlow::LastComPortFailure());
 }
 
 }  // namespace
@@ -145,8 +122,9 @@ void StationController::Mailbox::Detach()
     target_ = nullptr;
 }
 
-StationController::StationController(brenlow::Profile& profile, HostOptions options, QObject* parent)
-    : QObject(parent), profile_(profile), options_(options), mailbox_(this)
+StationController::StationController(brenlow::Profile& profile, HostOptions options, brenlow::AlertSink* alerts,
+                                     QObject* parent)
+    : QObject(parent), profile_(profile), options_(options), alerts_(alerts), mailbox_(this)
 {
     pollTimer_.setSingleShot(true);  // the tick rearms it, one second at a time
     // The start's pauses are part of what the radio sees on its line: kept to the millisecond.
@@ -155,6 +133,8 @@ StationController::StationController(brenlow::Profile& profile, HostOptions opti
     pollTimer_.setInterval(kPollIntervalMs);
     connect(&pollTimer_, &QTimer::timeout, this, &StationController::OnPollTimer);
     CBrenlow::SetProfile(&profile_);
+    if (alerts_)
+        CBrenlow::SetAlertSink(alerts_);
     CBrenlow::SetVoiceCapabilityCheck(&GetVoiceEnableOS);
     radio_.WinMsgSendReg(&mailbox_);
     if (options_.loadMessageEnabled)
@@ -180,7 +160,21 @@ StationController::~StationController()
     if (options_.loadMessageEnabled)
         radio_.SetLoadMessageEnable(0);
     CBrenlow::SetVoiceCapabilityCheck(nullptr);
+    if (alerts_)
+        CBrenlow::SetAlertSink(nullptr);
     CBrenlow::SetProfile(nullptr);
+}
+
+void StationController::SetListenAddress(const std::string& address)
+{
+    CBrenlow::SetListenAddress(address.c_str());
+}
+
+QString StationController::LocalAddress()
+{
+    char local[25] = {};
+    radio_.GetLocalIP(local);
+    return QString::fromLatin1(local);
 }
 
 void StationController::RouteEvent(QEvent::Type type, std::function<void(QEvent*)> handler)
@@ -277,7 +271,7 @@ void StationController::StartLinkOpened()
     if (!linkOpened_) {
         const std::string device = CBrenlow::ComPortPath(static_cast<unsigned>(comPort_));
         const int error = CBrenlow::LastComPortError();
-        const QString reason = SerialOpenFailure(device, error, baud_);
+        const QString reason = SerialOpenFailure(error, baud_);
         failureDetail_ = QStringLiteral("device %1: %2").arg(QString::fromStdString(device), reason);
         if (error == ENOENT)
             failureDetail_ += QStringLiteral("; set the device with: quintar setup set com-device N PATH");
@@ -421,18 +415,12 @@ void StationController::WarnAboutSettings()
     if (settings::ReadInt(profile_, settings::Id::Log) == 0)
         return;
     const std::string folder = settings::ReadText(profile_, settings::Id::LogFolder);
-    struct stat st {};
-    if (folder.empty() || ::stat(folder.c_str(), &st) != 0)
-        return;
-    const bool othersWrite = (st.st_mode & (S_IWGRP | S_IWOTH)) != 0 || (st.st_uid != ::geteuid() && st.st_uid != 0);
-    if (!othersWrite)
-        return;
-    const passwd* owner = ::getpwuid(st.st_uid);
-    emit Warning(QStringLiteral("the access log folder %1 can be written by other users (mode %2, owner %3); "
-                                "a file they put there can stop the log")
-                     .arg(QString::fromStdString(folder))
-                     .arg(st.st_mode & 07777, 4, 8, QLatin1Char('0'))
-                     .arg(owner ? QString::fromLocal8Bit(owner->pw_name) : QString::number(st.st_uid)));
+    if (const std::optional<FolderExposure> open = FolderOpenToOthers(folder))
+        emit Warning(QStringLiteral("the access log folder %1 can be written by other users (mode %2, owner %3); "
+                                    "a file they put there can stop the log")
+                         .arg(QString::fromStdString(folder))
+                         .arg(open->mode, 4, 8, QLatin1Char('0'))
+                         .arg(open->owner));
 }
 
 void StationController::FinishStart(StartResult result)

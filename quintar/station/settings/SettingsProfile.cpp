@@ -13,20 +13,16 @@
 #include <QVariant>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <optional>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "FileSafety.h"
 
 namespace quintar {
 
 namespace {
 
-constexpr mode_t kOwnerOnly = S_IRUSR | S_IWUSR;
-constexpr off_t kLargestProfile = 1024 * 1024;  // ten users and the settings take a few kilobytes
+constexpr long long kLargestProfile = 1024 * 1024;  // ten users and the settings take a few kilobytes
 
 QString SettingsKey(const std::string& section, const std::string& key)
 {
@@ -50,38 +46,16 @@ QString Comparable(const QVariant& value)
     return value.typeId() == QMetaType::QStringList ? value.toStringList().join(QLatin1Char(',')) : value.toString();
 }
 
-// Whether the file `written` holds every key and value of `intended`, read back under another
-// name. QSettings reports success for a file its last write cut short (a full disk, a file-size
-// limit), and a reader of the same name would be served its own cache, not the file.
-bool HoldsAllOf(const QSettings& intended, const QByteArray& written)
+// Whether the file `written` holds every key and value of `intended`. QSettings reports success
+// for a file its last write cut short (a full disk, a file-size limit).
+bool HoldsAllOf(const QSettings& intended, const QString& written)
 {
-    const QByteArray check = written + ".check";
-    if (::link(written.constData(), check.constData()) != 0 &&
-        !QFile::copy(QFile::decodeName(written), QFile::decodeName(check)))
-        return false;
-    bool same = false;
-    {
-        QSettings reread(QFile::decodeName(check), QSettings::IniFormat);
-        const QStringList keys = intended.allKeys();
-        same = reread.status() == QSettings::NoError && reread.allKeys() == keys &&
-               std::all_of(keys.begin(), keys.end(), [&](const QString& key) {
-                   return Comparable(reread.value(key)) == Comparable(intended.value(key));
-               });
-    }
-    ::unlink(check.constData());
-    return same;
-}
-
-// Root may use a profile of another user that lies in that user's own folder, which nobody else can
-// write: a service user's profile, as a station service keeps it.
-bool ServiceProfileOfRoot(const QByteArray& path, const struct stat& file)
-{
-    if (::geteuid() != 0)
-        return false;
-    struct stat folder {};
-    const QByteArray parent = QFile::encodeName(QFileInfo(QFile::decodeName(path)).absolutePath());
-    return ::stat(parent.constData(), &folder) == 0 && folder.st_uid == file.st_uid &&
-           (folder.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+    QSettings reread(written, QSettings::IniFormat);
+    const QStringList keys = intended.allKeys();
+    return reread.status() == QSettings::NoError && reread.allKeys() == keys &&
+           std::all_of(keys.begin(), keys.end(), [&](const QString& key) {
+               return Comparable(reread.value(key)) == Comparable(intended.value(key));
+           });
 }
 
 }  // namespace
@@ -135,25 +109,29 @@ bool SettingsProfile::WriteString(const std::string& section, const std::string&
 
 SettingsProfile::Inspection SettingsProfile::InspectLocked() const
 {
-    const QByteArray path = QFile::encodeName(file_);
-    struct stat st {};
-    if (::lstat(path.constData(), &st) != 0) {
-        if (errno == ENOENT)
-            return {Kind::Missing, QStringLiteral("does not exist")};
-        return {Kind::Unreadable, QString::fromLocal8Bit(std::strerror(errno))};
-    }
-    // Whoever can write the folder could point a link at a file of the user running this, which
-    // a save would then rewrite.
-    if (S_ISLNK(st.st_mode))
+    using PathKind = PathStatus::Kind;
+    const PathStatus st = ExaminePath(file_);
+    switch (st.kind) {
+    case PathKind::Missing:
+        return {Kind::Missing, QStringLiteral("does not exist")};
+    case PathKind::Unreadable:
+        return {Kind::Unreadable, QString::fromLocal8Bit(std::strerror(st.error))};
+    case PathKind::Link:
+        // Whoever can write the folder could point a link at a file of the user running this,
+        // which a save would then rewrite.
         return {Kind::Unsafe, QStringLiteral("is a symbolic link; give the path of the profile file itself")};
-    if (!S_ISREG(st.st_mode))
-        return {Kind::NotRegular, S_ISDIR(st.st_mode) ? QStringLiteral("is a folder, not a profile file")
-                                                       : QStringLiteral("is not a regular file")};
-    if (st.st_uid != ::geteuid() && !ServiceProfileOfRoot(path, st))
+    case PathKind::Folder:
+        return {Kind::NotRegular, QStringLiteral("is a folder, not a profile file")};
+    case PathKind::Other:
+        return {Kind::NotRegular, QStringLiteral("is not a regular file")};
+    case PathKind::File:
+        break;
+    }
+    if (!st.ours)
         return {Kind::Unsafe, QStringLiteral("belongs to another user (uid %1); a profile must be the file of the "
                                              "user who runs the station")
-                                  .arg(st.st_uid)};
-    if (st.st_size > kLargestProfile)
+                                  .arg(st.owner)};
+    if (st.size > kLargestProfile)
         return {Kind::NotAProfile, QStringLiteral("is far larger than a profile; not a profile")};
     QFile file(file_);
     if (!file.open(QIODevice::ReadOnly))
@@ -199,45 +177,19 @@ bool SettingsProfile::SaveLocked(const std::vector<Entry>& entries)
         lastError_ = found.reason;
         return false;
     }
-    // The path itself is replaced (rename never writes through a link put there meanwhile).
-    const QString target = file_;
-    const QString folder = QFileInfo(target).absolutePath();
+    const QString folder = QFileInfo(file_).absolutePath();
     if (!QDir().mkpath(folder)) {
         lastError_ = QStringLiteral("cannot create the folder %1").arg(folder);
         return false;
     }
-
     // The new file is made beside the old one, private from the start, from the old content.
-    QByteArray temp = QFile::encodeName(target) + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        lastError_ = QString::fromLocal8Bit(std::strerror(errno));
+    FileReplacement replacement(file_);
+    if (!replacement.Begin(found.kind == Kind::Profile)) {
+        lastError_ = replacement.Error();
         return false;
     }
-    const QString tempName = QFile::decodeName(temp);
-    auto fail = [&](const QString& why) {
-        lastError_ = why;
-        ::unlink(temp.constData());
-        return false;
-    };
-    bool copied = true;
-    if (found.kind == Kind::Profile) {
-        const int oldFd = ::open(QFile::encodeName(target).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        QFile old;
-        QFile out;
-        copied = oldFd >= 0 && old.open(oldFd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle) &&
-                 out.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle) && out.write(old.readAll()) >= 0 &&
-                 out.flush();
-        if (oldFd >= 0 && !old.isOpen())
-            ::close(oldFd);
-    }
-    const int copyErrno = errno;
-    ::close(fd);
-    if (!copied)
-        return fail(QString::fromLocal8Bit(std::strerror(copyErrno)));
-
     {
-        QSettings settings(tempName, QSettings::IniFormat);
+        QSettings settings(replacement.Path(), QSettings::IniFormat);
         for (const Entry& e : entries) {
             const QString key = SettingsKey(e.section, e.key);
             if (const int* n = std::get_if<int>(&e.value))
@@ -246,27 +198,16 @@ bool SettingsProfile::SaveLocked(const std::vector<Entry>& entries)
                 settings.setValue(key, QString::fromStdString(std::get<std::string>(e.value)));
         }
         settings.sync();
-        if (settings.status() != QSettings::NoError || !HoldsAllOf(settings, temp))
-            return fail(QStringLiteral("cannot write %1 (disk full or not writable?)").arg(folder));
+        if (settings.status() != QSettings::NoError ||
+            !replacement.CheckUnderAnotherName([&](const QString& name) { return HoldsAllOf(settings, name); })) {
+            lastError_ = QStringLiteral("cannot write %1 (disk full or not writable?)").arg(folder);
+            return false;
+        }
     }
     // Root saving a service user's profile leaves it that user's, so the running station reads it.
-    struct stat old {};
-    const bool keepOwner = found.kind == Kind::Profile && ::geteuid() == 0 &&
-                           ::lstat(QFile::encodeName(target).constData(), &old) == 0 && old.st_uid != 0;
-    const int syncFd = ::open(temp.constData(), O_RDONLY | O_CLOEXEC);
-    const bool synced = syncFd >= 0 && ::fsync(syncFd) == 0 && ::fchmod(syncFd, kOwnerOnly) == 0 &&
-                        (!keepOwner || ::fchown(syncFd, old.st_uid, old.st_gid) == 0);
-    const int syncErrno = errno;
-    if (syncFd >= 0)
-        ::close(syncFd);
-    if (!synced)
-        return fail(QString::fromLocal8Bit(std::strerror(syncErrno)));
-    if (::rename(temp.constData(), QFile::encodeName(target).constData()) != 0)
-        return fail(QString::fromLocal8Bit(std::strerror(errno)));
-    const int dirFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
+    if (!replacement.Commit(found.kind == Kind::Profile)) {
+        lastError_ = replacement.Error();
+        return false;
     }
     return true;
 }
@@ -281,15 +222,7 @@ bool SettingsProfile::Secure()
         lastError_ = found.reason;
         return false;
     }
-    // On the file opened, never on what a link put at the path meanwhile would point to.
-    const int fd = ::open(QFile::encodeName(file_).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat st {};
-    const bool secure = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-                        ((st.st_mode & 07777) == kOwnerOnly || ::fchmod(fd, kOwnerOnly) == 0);
-    ::close(fd);
-    return secure;
+    return KeepToOwner(file_);
 }
 
 }  // namespace quintar

@@ -12,52 +12,22 @@
 #include <string_view>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "RadioSim.h"
+#include "Rigctl.h"
 #include "TestSupport.h"
 
 namespace linkstationtest {
 
-// A program run as a child in its own session, with its standard streams on pipes. Started with
-// posix_spawn: a fork of this multi-threaded test would not be safe.
-class Child {
+// A program run as a child (the station host, its setup command, the link, rigctl); it never
+// inherits the test's profile, listen address, state folder or display.
+class Child : public testsupport::ChildProcess {
 public:
     Child(std::string program, std::vector<std::string> arguments, std::vector<std::string> environment = {});
-    ~Child();  // kills it if it still runs
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    // Gives the child `terminal` as its standard input and controlling terminal (it leads its own
-    // session, so the first terminal it opens becomes its controlling one).
-    void SetTerminal(std::string terminal) { terminal_ = std::move(terminal); }
-    bool Start();
-    // Runs to its end with `input` on standard input; false on time-out.
-    bool Run(const std::string& input = {}, int timeoutMs = 20000);
-    bool Write(std::string_view text);
-    void CloseInput();
-    // Waits until standard output holds `text` `count` times.
-    bool WaitForOutput(std::string_view text, int timeoutMs, std::size_t count = 1);
-    bool WaitForExit(int timeoutMs);
-    void Signal(int signal);
-    bool Running();
-    int ExitStatus() const { return exitStatus_; }  // -N: ended by signal N
-    const std::string& Out();
-    const std::string& Err();
-
-private:
-    void Collect(int waitMs);
-    bool Reap();
-    std::vector<std::string> argv_;
-    std::vector<std::string> env_;
-    std::string terminal_;
-    int pid_ = -1;
-    int in_ = -1, out_ = -1, err_ = -1;
-    bool exited_ = false;
-    int exitStatus_ = -1;
-    std::string outText_, errText_;
 };
 
-std::size_t Count(std::string_view text, std::string_view what);
-std::string FindOnPath(const std::string& name);
+using testsupport::Count;
+using testsupport::FindOnPath;
 // A terminal opened raw, as a CAT program opens a serial port; -1 when it cannot be opened.
 int OpenRaw(const std::string& path);
 
@@ -79,19 +49,7 @@ inline void PrintTo(const CatModel& m, std::ostream* os)
 inline const CatModel kIdentity20{"identity20", 2028, 20, {}};
 inline const CatModel kIdentity19{"identity19", 2014, 19, {"-EDM"}};
 
-// rigctl in its interactive mode: one command a line, each answered by its output and a prompt.
-class Rigctl {
-public:
-    Rigctl(int model, const std::string& port, std::vector<std::string> options = {});
-    bool Open();
-    // The command's output, or nothing when rigctl stalled.
-    std::optional<std::string> Run(const std::string& command);
-    Child& Process() { return process_; }
-
-private:
-    Child process_;
-    std::size_t prompts_ = 0;
-};
+using testsupport::Rigctl;
 
 // The commands by which a CAT program's view of the radio is compared: frequency, mode, VFO, split,
 // transmit, levels, RIT/XIT, functions, power state and the capabilities dump, each read, set and

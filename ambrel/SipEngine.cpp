@@ -41,7 +41,7 @@ std::shared_ptr<linphone::Core> CreateCore(const EngineSettings& s, const std::s
     // Before the engine's first use: errors to stderr only, so that standard output stays the
     // program's; no mediastreamer plugins, one of which maps Qt 5 into the process; the engine's
     // files in the data folder (the trailing '/' is needed, it is used as a prefix).
-    linphone::LoggingService::get()->setLogLevelMask(unsigned(linphone::LogLevel::Error) |
+    linphone::LoggingService::get()->setLogLevelMask((s.logErrors ? unsigned(linphone::LogLevel::Error) : 0u) |
                                                      unsigned(linphone::LogLevel::Fatal));
     auto factory = linphone::Factory::get();
     std::error_code error;

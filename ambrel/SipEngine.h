@@ -23,6 +23,7 @@ struct EngineSettings {
     int noAudioTimeout = 30;     // seconds without audio before a call is dropped
     int udpPort = 0;             // 0: no UDP listener; -1: any free port
     int tcpPort = 0;
+    bool logErrors = true;       // the engine's own error lines on standard error
 };
 
 // The audio stream's encryption that both our ends agree on: DTLS-SRTP, whose keys are agreed on

@@ -79,6 +79,17 @@ const char kUsage[] =
 
 namespace {
 
+// A port number from `lowest` to 65535, in decimal digits only.
+std::optional<unsigned> Port(const std::string& text, unsigned lowest)
+{
+    if (text.empty() || text.size() > 5 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    const unsigned long port = std::stoul(text);
+    if (port < lowest || port > 65535)
+        return std::nullopt;
+    return static_cast<unsigned>(port);
+}
+
 // "host", "host:port", "[v6 address]" or "[v6 address]:port".
 bool ParseStation(const std::string& text, LinkOptions& o, std::string& error)
 {
@@ -123,6 +134,7 @@ std::optional<LinkOptions> ParseOptions(const std::vector<std::string>& argument
 {
     LinkOptions o;
     bool passwordGiven = false;
+    bool sipPortGiven = false;
     std::vector<std::string> positional;
     auto value = [&](std::size_t& i, const std::string& name) -> std::optional<std::string> {
         if (i + 1 >= arguments.size()) {
@@ -186,24 +198,42 @@ std::optional<LinkOptions> ParseOptions(const std::vector<std::string>& argument
             const auto v = take(a);
             if (!v)
                 return std::nullopt;
-            if (v->empty() || v->size() > 5 ||
-                !std::all_of(v->begin(), v->end(), [](char c) { return c >= '0' && c <= '9'; }) ||
-                std::stoul(*v) > 65535) {
+            const auto port = Port(*v, 0);
+            if (!port) {
                 error = "bad --tcp-port \"" + *v + "\" (0 to 65535)";
                 return std::nullopt;
             }
             o.useTcp = true;
-            o.tcpPort = static_cast<unsigned>(std::stoul(*v));
+            o.tcpPort = *port;
         } else if (a == "--session-clock") {
             o.sessionClock = true;
         } else if (a == "--keep-trying") {
             o.keepTrying = true;
+        } else if (a == "--voice") {
+            o.voice = true;
+        } else if (a == "--audio-devices") {
+            o.audioDevices = true;
+        } else if (a == "--sip-port") {
+            const auto v = take(a);
+            if (!v)
+                return std::nullopt;
+            const auto port = Port(*v, 1);
+            if (!port) {
+                error = "bad --sip-port \"" + *v + "\" (1 to 65535)";
+                return std::nullopt;
+            }
+            o.sipPort = *port;
+            sipPortGiven = true;
         } else if (a.size() > 1 && a[0] == '-') {
             error = "unknown option " + a;
             return std::nullopt;
         } else {
             positional.push_back(a);
         }
+    }
+    if (!o.voice && (sipPortGiven || o.audioDevices)) {
+        error = std::string(sipPortGiven ? "--sip-port" : "--audio-devices") + " goes with --voice";
+        return std::nullopt;
     }
     if (o.action == LinkOptions::Action::Status) {
         if (!positional.empty()) {

@@ -33,11 +33,14 @@ VoiceModule LoadVoice(const std::vector<std::string>& candidates)
             continue;
         void* library = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!library) {
-            // The first real failure (a missing SIP engine) says more than a later "not found".
-            if (module.reason.empty()) {
-                const char* why = ::dlerror();
-                module.reason = why ? why : candidate + ": cannot be loaded";
-            }
+            // The first real failure (a missing SIP engine) says more than a later "not found";
+            // the bare name not found by the system's search is that.
+            const char* said = ::dlerror();
+            const std::string why = said ? said : candidate + ": cannot be loaded";
+            const bool absent = candidate.find('/') == std::string::npos &&
+                                why.rfind(candidate + ": cannot open shared object file", 0) == 0;
+            if (module.reason.empty() && !absent)
+                module.reason = why;
             continue;
         }
         const auto version = reinterpret_cast<VoiceAbiVersionFn>(::dlsym(library, kVoiceAbiVersionSymbol));

@@ -285,7 +285,7 @@ TEST(VoiceLibrary, isLoadedByNameOrRefusedWithOneLineSaying)
         const char* says;
     } cases[] = {
         {{"/nonexistent/libquintar-link-voice.so"}, "libquintar-link-voice.so is not installed"},
-        {{"libquintar-link-voice-no-such.so"}, "libquintar-link-voice-no-such.so"},
+        {{"libquintar-link-voice-no-such.so"}, "libquintar-link-voice.so is not installed"},
         {{notALibrary}, "libquintar-link-voice.so"},
         {{"libm.so.6"}, "not the link's voice library"},
     };

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 namespace quintar::link {
 
@@ -67,9 +68,17 @@ std::string LinkVoice::LocalAddressFor(const std::string& host, std::string& rem
         error = host + ": " + ::gai_strerror(rc);
         return {};
     }
+    // IPv4 first: the station's SIP listener takes IPv6 only where it is bound to such an address.
+    std::vector<const addrinfo*> order;
+    for (const int family : {AF_INET, AF_INET6})
+        for (const addrinfo* a = found; a; a = a->ai_next)
+            if (a->ai_family == family)
+                order.push_back(a);
     std::string local;
     error = "no route to " + host;
-    for (const addrinfo* a = found; a && local.empty(); a = a->ai_next) {
+    for (const addrinfo* a : order) {
+        if (!local.empty())
+            break;
         // Connecting a datagram socket only chooses the route; nothing is sent.
         const int fd = ::socket(a->ai_family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         if (fd < 0)

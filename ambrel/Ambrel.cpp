@@ -5,11 +5,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QHash>
 #include <QPointer>
 #include <QTimer>
 
-#include <linphone++/linphone.hh>
+#include "SipEngine.h"
 
 #include <algorithm>
 #include <vector>
@@ -33,30 +32,7 @@ std::shared_ptr<Call> ToCall(const VoiceCallHandle& handle)
 
 bool Named(const std::shared_ptr<const linphone::AudioDevice>& device, const QString& name)
 {
-    return device && (QString::fromStdString(device->getDeviceName()) == name ||
-                      QString::fromStdString(device->getId()) == name);
-}
-
-// PulseAudio's client keeps a cookie in ~/.config/pulse and, without a login session (a service,
-// a container), a runtime link too. Where that folder exists PulseAudio has run and it is used as
-// it is; otherwise both go to the engine's data folder.
-void KeepPulseAudioOutOfHome(const QString& dir)
-{
-    const QString configHome = qEnvironmentVariableIsEmpty("XDG_CONFIG_HOME") ? QDir::homePath() + "/.config"
-                                                                             : qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (QDir(configHome + "/pulse").exists())
-        return;
-    static QHash<QByteArray, QByteArray> ours;   // values set here, replaced by the next data folder
-    const auto set = [](const char* name, const QString& value) {
-        const QByteArray current = qgetenv(name);
-        if (current.isEmpty() || current == ours.value(name)) {
-            ours[name] = value.toLocal8Bit();
-            qputenv(name, ours[name]);
-        }
-    };
-    set("PULSE_COOKIE", dir + "pulse-cookie");
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
-        set("PULSE_RUNTIME_PATH", dir + "pulse");
+    return ambrel::Named(device, name.toStdString());
 }
 
 class Tapi;
@@ -148,73 +124,33 @@ int Tapi::InitializeTapi()
 {
     if (core_)
         return AmbrelOk;
-    // ALSA's "null" PCM (by name or engine id) as capture device makes the engine allocate
-    // without bound.
-    const bool nullCapture = config_.captureDevice == QLatin1String("null") || config_.captureDevice.endsWith(": null");
     if (config_.sipPort < 1 || config_.sipPort > 65535 || config_.noAudioTimeout < 1 || config_.dataDir.isEmpty() ||
-        nullCapture || !QDir().mkpath(config_.dataDir))
+        ambrel::IsNullCapture(config_.captureDevice.toStdString()) || !QDir().mkpath(config_.dataDir))
         return AmbrelBadConfig;
 
-    // Before the engine's first use: errors to stderr only, so a headless host's stdout stays
-    // clean; no mediastreamer plugins, one of which maps Qt 5 into the process; the engine's
-    // files in the data folder (the trailing '/' is needed, it is used as a prefix).
-    auto log = linphone::LoggingService::get();
-    log->setLogLevelMask(unsigned(linphone::LogLevel::Error) | unsigned(linphone::LogLevel::Fatal));
-    auto factory = linphone::Factory::get();
-    const std::string dir = QDir(config_.dataDir).absolutePath().toStdString() + "/";
-    factory->setDataDir(dir);
-    factory->setConfigDir(dir);
-    factory->setDownloadDir(dir);
-    factory->setMspluginsDir("/nonexistent");
-    KeepPulseAudioOutOfHome(QString::fromStdString(dir));
-
-    const std::string bind = config_.bindAddress.toStdString();
-    auto settings = factory->createConfig("");   // in memory: no ~/.linphonerc
-    if (!bind.empty()) {
-        settings->setString("sip", "bind_address", bind);
-        settings->setString("rtp", "bind_address", bind);
-    }
-    core_ = factory->createCoreWithConfig(settings, nullptr);
+    ambrel::EngineSettings settings;
+    settings.dataDir = QDir(config_.dataDir).absolutePath().toStdString();
+    settings.bindAddress = config_.bindAddress.toStdString();
+    settings.contactUser = "station";
+    settings.userAgent = "Ambrel";
+    settings.userAgentVersion = std::to_string(kAmbrelAbiVersion);
+    settings.captureDevice = config_.captureDevice.toStdString();
+    settings.playbackDevice = config_.playbackDevice.toStdString();
+    settings.playFile = config_.playFile.toStdString();
+    settings.recordFile = config_.recordFile.toStdString();
+    settings.noAudioTimeout = config_.noAudioTimeout;
+    settings.udpPort = config_.sipPort;
+    settings.tcpPort = config_.sipPort;
+    listener_ = std::make_shared<Listener>(*this);
+    core_ = ambrel::CreateCore(settings, listener_);
     if (!core_)
         return AmbrelFailed;
-    listener_ = std::make_shared<Listener>(*this);
-    core_->addListener(listener_);
-    core_->enableIpv6(config_.bindAddress.contains(':'));
-    core_->enableVideoCapture(false);
-    core_->enableVideoDisplay(false);
-    auto video = factory->createVideoActivationPolicy();
-    video->setAutomaticallyInitiate(false);
-    video->setAutomaticallyAccept(false);
-    core_->setVideoActivationPolicy(video);
-    core_->disableChat(linphone::Reason::NotAcceptable);
-    core_->setUserAgent("Ambrel", std::to_string(kAmbrelAbiVersion));
-    core_->setPrimaryContact("sip:station@" + (bind.empty() ? std::string("127.0.0.1") : bind));
-    core_->setRing("");
-    core_->setRingback("");
-    // Radio audio in and out, no loudspeaker next to a microphone: nothing to cancel.
-    core_->enableEchoCancellation(false);
     // Two, so that a second call reaches the owner, who refuses it; with one the engine would.
     core_->setMaxCalls(2);
-    core_->setNortpTimeout(config_.noAudioTimeout);
-    // Random RTP ports: several stations (or test runs) on one machine.
-    core_->setAudioPort(-1);
-    core_->setVideoPort(-1);
-    core_->setTextPort(-1);
-    if (FileMode()) {
-        core_->setUseFiles(true);
-        core_->setPlayFile(config_.playFile.toStdString());
-        core_->setRecordFile(config_.recordFile.toStdString());
-    } else {
-        // The engine's default, hold music, is also what it sends when no capture device opens.
-        core_->setPlayFile("");
-        SelectDevices();
-    }
-    auto transports = factory->createTransports();
-    transports->setUdpPort(config_.sipPort);
-    transports->setTcpPort(config_.sipPort);
-    transports->setTlsPort(0);
-    transports->setDtlsPort(0);
-    core_->setTransports(transports);
+    // Offered and taken when the caller offers it (the operator's link does), not required: an
+    // ordinary SIP phone's plain call is answered as before.
+    core_->setMediaEncryption(ambrel::kEncryption);
+    core_->setMediaEncryptionMandatory(false);
 
     int status = core_->start() == 0 ? AmbrelOk : AmbrelFailed;
     // The engine starts even when it could not bind: a port shared by address reuse (UDP) or
@@ -284,20 +220,15 @@ void Tapi::OnCallState(const std::shared_ptr<Call>& call, Call::State state)
 
 std::shared_ptr<linphone::AudioDevice> Tapi::FindDevice(const QString& name, linphone::AudioDevice::Capabilities need) const
 {
-    if (name.isEmpty())
-        return nullptr;
-    for (const auto& device : core_->getExtendedAudioDevices())
-        if (device->hasCapability(need) && Named(device, name))
-            return device;
-    return nullptr;
+    return ambrel::FindDevice(core_, name.toStdString(), need);
 }
 
 void Tapi::SelectDevices()
 {
-    if (auto in = FindDevice(config_.captureDevice, linphone::AudioDevice::Capabilities::CapabilityRecord))
-        core_->setDefaultInputAudioDevice(in);
-    if (auto out = FindDevice(config_.playbackDevice, linphone::AudioDevice::Capabilities::CapabilityPlay))
-        core_->setDefaultOutputAudioDevice(out);
+    ambrel::EngineSettings devices;
+    devices.captureDevice = config_.captureDevice.toStdString();
+    devices.playbackDevice = config_.playbackDevice.toStdString();
+    ambrel::SelectDevices(core_, devices);
 }
 
 bool Tapi::TerminalsPresent(const std::shared_ptr<Call>& call) const

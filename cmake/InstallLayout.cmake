@@ -12,10 +12,12 @@ file(RELATIVE_PATH QUINTAR_BIN_TO_PRIVATE_LIBDIR ${CMAKE_INSTALL_FULL_BINDIR} ${
 get_filename_component(QUINTAR_BUILD_PRIVATE_LIBDIR ${PROJECT_BINARY_DIR}/bin/${QUINTAR_BIN_TO_PRIVATE_LIBDIR} ABSOLUTE)
 
 # Installation components: the station (programs, QtCore libraries, service), its window (the
-# window library with the display controls, help, desktop entry and icons) and its optional voice.
+# window library with the display controls, help, desktop entry and icons), its optional voice, and
+# the link's optional voice (installed apart from the station's).
 set(QUINTAR_COMPONENT Station)
 set(QUINTAR_WINDOW_COMPONENT Window)
 set(QUINTAR_VOICE_COMPONENT Voice)
+set(QUINTAR_LINK_VOICE_COMPONENT LinkVoice)
 
 # A program of the station package.
 function(quintar_install_program target)

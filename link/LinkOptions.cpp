@@ -13,7 +13,8 @@ const char kUsage[] =
     "\n"
     "SYNOPSIS\n"
     "    quintar-link --user ID [--password-stdin | --password-file FILE] [--link PATH]\n"
-    "                 [--tcp-port PORT] [--session-clock] [--keep-trying] HOST[:PORT]\n"
+    "                 [--tcp-port PORT] [--session-clock] [--keep-trying]\n"
+    "                 [--voice [--sip-port PORT] [--audio-devices]] HOST[:PORT]\n"
     "    quintar-link --status [--link PATH]\n"
     "\n"
     "DESCRIPTION\n"
@@ -38,6 +39,18 @@ const char kUsage[] =
     "    the station's session limit end the link, since retrying cannot help, unless\n"
     "    --keep-trying is given.\n"
     "\n"
+    "    With --voice the link also brings the radio's audio home: once the station reports voice\n"
+    "    after login (\"@@VE1;\") the link calls the station's SIP port itself, hangs up when the\n"
+    "    session ends and calls again after the next login (and, while the session goes on, 5 s\n"
+    "    to 60 s after a call that ended otherwise). The audio is encrypted (DTLS-SRTP); a station\n"
+    "    that does not take that gets no call. The call uses the system's default microphone and\n"
+    "    speakers; with --audio-devices, two sound devices that the link makes on the sound server\n"
+    "    (PulseAudio, or PipeWire's PulseAudio service) and removes when it stops: a decoding\n"
+    "    program records the radio's audio from \"Monitor of Quintar RX\" and plays what is to be\n"
+    "    sent into \"Quintar TX\" (the call takes it from \"Quintar TX to station\"). Keying the\n"
+    "    transmitter stays with the CAT program. Voice needs the link's voice library\n"
+    "    (libquintar-link-voice.so); without it the link says so and runs as without --voice.\n"
+    "\n"
     "OPTIONS\n"
     "    -u, --user ID          the user id at the station (1 to 32 characters)\n"
     "    --password-stdin       read the password from the first line of standard input\n"
@@ -55,20 +68,28 @@ const char kUsage[] =
     "                           the session (they matter only with a session limit); they are\n"
     "                           switched off again when the link stops\n"
     "    --keep-trying          also retry after a refused login or the session limit, once a minute\n"
+    "    --voice                call the station's voice once it offers it (above)\n"
+    "    --sip-port PORT        the station's SIP port (default 5060, the station's own default)\n"
+    "    --audio-devices        the call's audio on \"Quintar RX\" and \"Quintar TX\" instead of the\n"
+    "                           default microphone and speakers (needs pactl, Debian package\n"
+    "                           pulseaudio-utils)\n"
     "    --status               print the status of the link running on PATH and exit\n"
     "    -h, --help             this text\n"
     "    --version              the version\n"
     "\n"
     "OUTPUT\n"
     "    One line per event on standard output (connecting, logged in, session limit, voice on/off,\n"
-    "    why a session ended and when the next attempt is due). On a terminal a status line below\n"
-    "    them shows the user, the session time (of the limit) and the voice report.\n"
+    "    why a session ended and when the next attempt is due; with --voice the call's phases:\n"
+    "    calling, ringing, connected, encrypted, ended and why). On a terminal a status line below\n"
+    "    them shows the user, the session time (of the limit), the voice report and the call.\n"
     "\n"
     "FILES\n"
     "    PATH          symlink to the pseudo-terminal (removed when the link stops)\n"
     "    PATH.status   the link's status as key=value lines (state, station, user, port,\n"
-    "                  session-elapsed and session-limit in seconds, voice, last-ending, ...)\n"
+    "                  session-elapsed and session-limit in seconds, voice, last-ending, and\n"
+    "                  with --voice call, call-note, call-encryption, call-codec, ...)\n"
     "    PATH.lock     held while the link runs\n"
+    "    PATH.voice/   with --voice, the SIP engine's own files (its DTLS key, its call history)\n"
     "\n"
     "EXIT STATUS\n"
     "    0  stopped by Ctrl-C, SIGTERM or SIGHUP\n"
@@ -78,6 +99,17 @@ const char kUsage[] =
     "    4  the station's session limit ended the session\n";
 
 namespace {
+
+// A port number from `lowest` to 65535, in decimal digits only.
+std::optional<unsigned> Port(const std::string& text, unsigned lowest)
+{
+    if (text.empty() || text.size() > 5 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    const unsigned long port = std::stoul(text);
+    if (port < lowest || port > 65535)
+        return std::nullopt;
+    return static_cast<unsigned>(port);
+}
 
 // "host", "host:port", "[v6 address]" or "[v6 address]:port".
 bool ParseStation(const std::string& text, LinkOptions& o, std::string& error)
@@ -123,6 +155,7 @@ std::optional<LinkOptions> ParseOptions(const std::vector<std::string>& argument
 {
     LinkOptions o;
     bool passwordGiven = false;
+    bool sipPortGiven = false;
     std::vector<std::string> positional;
     auto value = [&](std::size_t& i, const std::string& name) -> std::optional<std::string> {
         if (i + 1 >= arguments.size()) {
@@ -186,24 +219,42 @@ std::optional<LinkOptions> ParseOptions(const std::vector<std::string>& argument
             const auto v = take(a);
             if (!v)
                 return std::nullopt;
-            if (v->empty() || v->size() > 5 ||
-                !std::all_of(v->begin(), v->end(), [](char c) { return c >= '0' && c <= '9'; }) ||
-                std::stoul(*v) > 65535) {
+            const auto port = Port(*v, 0);
+            if (!port) {
                 error = "bad --tcp-port \"" + *v + "\" (0 to 65535)";
                 return std::nullopt;
             }
             o.useTcp = true;
-            o.tcpPort = static_cast<unsigned>(std::stoul(*v));
+            o.tcpPort = *port;
         } else if (a == "--session-clock") {
             o.sessionClock = true;
         } else if (a == "--keep-trying") {
             o.keepTrying = true;
+        } else if (a == "--voice") {
+            o.voice = true;
+        } else if (a == "--audio-devices") {
+            o.audioDevices = true;
+        } else if (a == "--sip-port") {
+            const auto v = take(a);
+            if (!v)
+                return std::nullopt;
+            const auto port = Port(*v, 1);
+            if (!port) {
+                error = "bad --sip-port \"" + *v + "\" (1 to 65535)";
+                return std::nullopt;
+            }
+            o.sipPort = *port;
+            sipPortGiven = true;
         } else if (a.size() > 1 && a[0] == '-') {
             error = "unknown option " + a;
             return std::nullopt;
         } else {
             positional.push_back(a);
         }
+    }
+    if (!o.voice && (sipPortGiven || o.audioDevices)) {
+        error = std::string(sipPortGiven ? "--sip-port" : "--audio-devices") + " goes with --voice";
+        return std::nullopt;
     }
     if (o.action == LinkOptions::Action::Status) {
         if (!positional.empty()) {

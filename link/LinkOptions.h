@@ -21,6 +21,9 @@ struct LinkOptions {
     bool useTcp = false;
     bool sessionClock = false;
     bool keepTrying = false;
+    bool voice = false;          // call the station's voice once it offers it
+    unsigned sipPort = 5060;     // the station's SIP port (its default)
+    bool audioDevices = false;   // the call's audio on "Quintar RX" and "Quintar TX"
 };
 
 // Exit statuses, one per way the program ends.

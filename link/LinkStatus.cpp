@@ -25,6 +25,17 @@ constexpr std::array<std::pair<LinkStatus::State, const char*>, 5> kStateNames =
     {LinkStatus::State::Stopped, "stopped"},
 }};
 
+constexpr std::array<std::pair<LinkStatus::Call, const char*>, 8> kCallNames = {{
+    {LinkStatus::Call::Off, "off"},
+    {LinkStatus::Call::Unavailable, "unavailable"},
+    {LinkStatus::Call::Waiting, "waiting"},
+    {LinkStatus::Call::NotOffered, "not-offered"},
+    {LinkStatus::Call::Offered, "offered"},
+    {LinkStatus::Call::Ringing, "ringing"},
+    {LinkStatus::Call::Connected, "connected"},
+    {LinkStatus::Call::Ended, "ended"},
+}};
+
 std::string LocalTime(std::int64_t t)
 {
     const std::time_t tt = static_cast<std::time_t>(t);
@@ -58,6 +69,14 @@ const char* StateName(LinkStatus::State state)
     return "?";
 }
 
+const char* CallName(LinkStatus::Call call)
+{
+    for (const auto& [c, name] : kCallNames)
+        if (c == call)
+            return name;
+    return "?";
+}
+
 std::string Serialize(const LinkStatus& s)
 {
     std::ostringstream out;
@@ -83,6 +102,19 @@ std::string Serialize(const LinkStatus& s)
         << "program-auto-information=" << s.autoInformation << '\n'
         << "radio-reports-dropped=" << s.radioReportsDropped << '\n'
         << "commands-answered=" << s.commandsAnswered << '\n';
+    if (s.call != LinkStatus::Call::Off) {
+        out << "call=" << CallName(s.call) << '\n'
+            << "call-note=" << s.callNote << '\n'
+            << "call-since=" << s.callSince << '\n'
+            << "next-call-at=" << s.nextCallAt << '\n';
+        if (s.call == LinkStatus::Call::Connected)
+            out << "call-encryption=" << s.callEncryption << '\n'
+                << "call-codec=" << s.callCodec << '\n'
+                << "call-jitter-buffer-ms=" << s.callJitterBufferMs << '\n'
+                << "call-round-trip-ms=" << s.callRoundTripMs << '\n'
+                << "call-download-kbps=" << s.callDownloadKbps << '\n'
+                << "call-upload-kbps=" << s.callUploadKbps << '\n';
+    }
     return out.str();
 }
 
@@ -114,6 +146,16 @@ std::optional<LinkStatus> ParseStatus(const std::string& text)
             s.lastEnding = value;
         } else if (key == "voice") {
             s.voice = value == "on";
+        } else if (key == "call") {
+            for (const auto& [call, name] : kCallNames)
+                if (value == name)
+                    s.call = call;
+        } else if (key == "call-note") {
+            s.callNote = value;
+        } else if (key == "call-encryption") {
+            s.callEncryption = value;
+        } else if (key == "call-codec") {
+            s.callCodec = value;
         } else if (n) {
             if (key == "pid")
                 s.pid = static_cast<long>(*n);
@@ -141,6 +183,18 @@ std::optional<LinkStatus> ParseStatus(const std::string& text)
                 s.radioReportsDropped = static_cast<std::uint64_t>(*n);
             else if (key == "commands-answered")
                 s.commandsAnswered = static_cast<std::uint64_t>(*n);
+            else if (key == "call-since")
+                s.callSince = *n;
+            else if (key == "next-call-at")
+                s.nextCallAt = *n;
+            else if (key == "call-jitter-buffer-ms")
+                s.callJitterBufferMs = static_cast<unsigned>(*n);
+            else if (key == "call-round-trip-ms")
+                s.callRoundTripMs = static_cast<unsigned>(*n);
+            else if (key == "call-download-kbps")
+                s.callDownloadKbps = static_cast<unsigned>(*n);
+            else if (key == "call-upload-kbps")
+                s.callUploadKbps = static_cast<unsigned>(*n);
         }
     }
     if (!haveState)
@@ -170,6 +224,28 @@ std::optional<std::int64_t> SessionSeconds(const LinkStatus& s, std::int64_t now
     return std::nullopt;
 }
 
+std::string CallLine(const LinkStatus& s, std::int64_t now)
+{
+    switch (s.call) {
+    case LinkStatus::Call::Connected:
+        return "connected " + Clock(now > s.callSince ? now - s.callSince : 0) +
+               (s.callEncryption.empty() ? " (encrypting)"
+                                         : s.callEncryption == "none" ? " NOT ENCRYPTED" : " (encrypted)");
+    case LinkStatus::Call::Ended:
+        return "ended (" + s.callNote + ")" +
+               (s.nextCallAt > 0 ? ", again in " + std::to_string(s.nextCallAt > now ? s.nextCallAt - now : 0) + " s"
+                                 : std::string());
+    case LinkStatus::Call::NotOffered:
+        return "not offered by the station";
+    case LinkStatus::Call::Unavailable:
+        return "unavailable here";
+    case LinkStatus::Call::Waiting:
+        return "waiting for the station's voice";
+    default:
+        return CallName(s.call);
+    }
+}
+
 std::string StatusLine(const LinkStatus& s, std::int64_t now)
 {
     std::string line;
@@ -186,6 +262,8 @@ std::string StatusLine(const LinkStatus& s, std::int64_t now)
             line += " of " + Clock(*s.limit);
         line += "  voice ";
         line += s.voice ? (*s.voice ? "on" : "off") : "-";
+        if (s.call != LinkStatus::Call::Off)
+            line += "  call " + CallLine(s, now);
         break;
     }
     case LinkStatus::State::Waiting:
@@ -213,6 +291,20 @@ std::string Describe(const LinkStatus& s, std::int64_t now)
             out << " (no limit)";
         out << ", logged in since " << LocalTime(s.loggedInAt) << '\n';
         out << "voice:    " << (s.voice ? (*s.voice ? "on" : "off") : "no report") << '\n';
+    }
+    if (s.call == LinkStatus::Call::Connected) {
+        out << "call:     connected since " << LocalTime(s.callSince) << ", audio "
+            << (s.callEncryption.empty()       ? std::string("being encrypted")
+                : s.callEncryption == "none" ? std::string("NOT encrypted")
+                                             : "encrypted (" + s.callEncryption + ")")
+            << '\n'
+            << "          " << s.callCodec << ", jitter buffer " << s.callJitterBufferMs << " ms, round trip "
+            << s.callRoundTripMs << " ms, " << s.callDownloadKbps << " kbit/s in, " << s.callUploadKbps
+            << " kbit/s out\n";
+    } else if (s.call == LinkStatus::Call::Unavailable) {
+        out << "call:     voice is not available here: " << s.callNote << '\n';
+    } else if (s.call != LinkStatus::Call::Off) {
+        out << "call:     " << CallLine(s, now) << '\n';
     }
     if (s.state == LinkStatus::State::Waiting)
         out << "next:     attempt in " << (s.nextAttemptAt > now ? s.nextAttemptAt - now : 0) << " s\n";

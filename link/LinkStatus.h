@@ -34,9 +34,24 @@ struct LinkStatus {
     unsigned autoInformation = 0;
     std::uint64_t radioReportsDropped = 0;
     std::uint64_t commandsAnswered = 0;
+
+    // The voice call of --voice (Off without it): waiting for the station's voice report after
+    // login, not offered by the station, the call's phases, or voice unavailable here.
+    enum class Call { Off, Unavailable, Waiting, NotOffered, Offered, Ringing, Connected, Ended };
+    Call call = Call::Off;
+    std::string callNote;        // Unavailable: why; Ended: why it ended
+    std::int64_t callSince = 0;  // Connected: since when
+    std::int64_t nextCallAt = 0; // Ended while the session goes on: when the link calls again
+    std::string callEncryption;  // Connected: of the audio ("DTLS-SRTP", "none")
+    std::string callCodec;
+    unsigned callJitterBufferMs = 0;
+    unsigned callRoundTripMs = 0;
+    unsigned callDownloadKbps = 0;  // on the wire, headers included
+    unsigned callUploadKbps = 0;
 };
 
 const char* StateName(LinkStatus::State state);
+const char* CallName(LinkStatus::Call call);
 std::string Serialize(const LinkStatus& status);
 std::optional<LinkStatus> ParseStatus(const std::string& text);
 
@@ -45,6 +60,8 @@ std::string Clock(std::int64_t seconds);
 // The session time now: the station's clock carried forward (it counts only against a limit), or
 // the time since login.
 std::optional<std::int64_t> SessionSeconds(const LinkStatus& status, std::int64_t now);
+// The voice call in a few words ("connected 00:01:02 (encrypted)", "ended (why), again in 5 s").
+std::string CallLine(const LinkStatus& status, std::int64_t now);
 // One line for a terminal.
 std::string StatusLine(const LinkStatus& status, std::int64_t now);
 // Several lines for --status.

@@ -93,6 +93,8 @@ void StationLink::Publish()
     status_.autoInformation = view_.AutoInformation();
     status_.radioReportsDropped = view_.ReportsDropped();
     status_.commandsAnswered = view_.CommandsAnswered();
+    if (companion_)
+        companion_->OnStatus(status_);
     observer_.Status(status_);
 }
 
@@ -190,9 +192,11 @@ StationLink::Result StationLink::Run()
 
 StationLink::TimePoint StationLink::NextDeadline() const
 {
+    TimePoint next = phase_ == Phase::LoggedIn ? nextTick_ : deadline_;
+    if (const auto companion = companion_ ? companion_->NextDeadline() : std::nullopt)
+        next = std::min(next, *companion);
     if (phase_ != Phase::LoggedIn)
-        return deadline_;
-    TimePoint next = nextTick_;
+        return next;
     if (const auto expiry = view_.NextExpiry())
         next = std::min(next, *expiry);
     if (probeSentAt_)
@@ -424,6 +428,8 @@ bool StationLink::FlushToStation()
 
 void StationLink::OnTimers(TimePoint now)
 {
+    if (companion_ && companion_->OnTimer(now))
+        Publish();
     switch (phase_) {
     case Phase::Waiting:
         if (now >= deadline_)

@@ -48,6 +48,17 @@ public:
     virtual void Status(const LinkStatus& status) = 0;
 };
 
+// Work beside the session on the link's thread (the voice call): it sees every status before the
+// observer does, adding its own part, and gets the loop's time when its deadline comes.
+class LinkCompanion {
+public:
+    virtual ~LinkCompanion() = default;
+    virtual void OnStatus(LinkStatus& status) = 0;
+    virtual std::optional<std::chrono::steady_clock::time_point> NextDeadline() const = 0;
+    // True when the status changed.
+    virtual bool OnTimer(std::chrono::steady_clock::time_point now) = 0;
+};
+
 class StationLink {
 public:
     enum class Result { Stopped, Ended };
@@ -63,6 +74,8 @@ public:
     // Safe from a signal handler and from any thread.
     void RequestStop();
     std::optional<Ending> LastEnding() const { return lastEnding_; }
+    // Before Run; the companion must outlive the link.
+    void SetCompanion(LinkCompanion* companion) { companion_ = companion; }
     const LinkStatus& Status() const { return status_; }
 
 private:
@@ -119,6 +132,7 @@ private:
     bool pushesOn_ = false;           // this link switched the "@@ST" pushes on
     std::optional<Ending> lastEnding_;
     LinkStatus status_;
+    LinkCompanion* companion_ = nullptr;
 };
 
 }  // namespace quintar::link

@@ -4,17 +4,22 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <memory>
 #include <ctime>
 #include <string>
 #include <vector>
 
+#include "AudioDevices.h"
 #include "Credentials.h"
 #include "LinkOptions.h"
 #include "LinkStatus.h"
+#include "LinkVoice.h"
 #include "LoginDialogue.h"
 #include "RadioPort.h"
 #include "StationLink.h"
+#include "VoiceLoader.h"
 
 namespace {
 
@@ -104,6 +109,57 @@ private:
     bool statusFailed_ = false;
 };
 
+// --voice where the voice library cannot be had: the status says so, and the link runs as without.
+class NoVoice final : public LinkCompanion {
+public:
+    explicit NoVoice(std::string reason) : reason_(std::move(reason)) {}
+    void OnStatus(LinkStatus& status) override
+    {
+        status.call = LinkStatus::Call::Unavailable;
+        status.callNote = reason_;
+    }
+    std::optional<std::chrono::steady_clock::time_point> NextDeadline() const override { return std::nullopt; }
+    bool OnTimer(std::chrono::steady_clock::time_point) override { return false; }
+
+private:
+    std::string reason_;
+};
+
+// The voice call of --voice: the library loaded, the sound devices made (--audio-devices), the
+// engine created. Null with `error` only where the link must not start (devices asked for and not
+// made); without the library, a companion that says voice is unavailable.
+std::unique_ptr<LinkCompanion> StartVoice(const LinkOptions& options, const std::string& linkPath,
+                                          AudioDevices& devices, LinkObserver& observer, std::string& error)
+{
+    const VoiceModule module = LoadVoice(VoiceCandidates());
+    if (!module) {
+        observer.Event("voice is not available: " + module.reason + "; the link runs without it");
+        return std::make_unique<NoVoice>(module.reason);
+    }
+    VoiceEngineConfig config;
+    config.dataDir = linkPath + ".voice";
+    if (options.audioDevices) {
+        std::vector<std::string> removed;
+        if (!devices.Create(error, &removed)) {
+            error = "cannot make the sound devices: " + error;
+            return nullptr;
+        }
+        for (const std::string& r : removed)
+            observer.Event("removed a sound device of a link that was killed (" + r + ")");
+        observer.Event(std::string("sound devices: record from \"Monitor of ") + AudioDevices::kRx +
+                       "\", play into \"" + AudioDevices::kTx + "\"");
+        config.captureDevice = AudioDevices::kTxSource;
+        config.playbackDevice = AudioDevices::kRx;
+    }
+    std::string why;
+    VoiceEngine* engine = module.create(&config, &why);
+    if (!engine) {
+        observer.Event("voice is not available: " + why + "; the link runs without it");
+        return std::make_unique<NoVoice>(why);
+    }
+    return std::make_unique<LinkVoice>(std::unique_ptr<VoiceEngine>(engine), observer, options.host, options.sipPort);
+}
+
 int ShowStatus(const std::string& path)
 {
     const std::string file = LinkPath::StatusFileOf(path);
@@ -180,7 +236,13 @@ int main(int argc, char** argv)
     settings.keepTrying = options->keepTrying;
 
     ConsoleObserver observer(LinkPath::StatusFileOf(linkPath));
+    // Destroyed in reverse: the link, then the call (hung up), then the sound devices.
+    AudioDevices devices;
+    std::unique_ptr<LinkCompanion> voice;
+    if (options->voice && !(voice = StartVoice(*options, linkPath, devices, observer, error)))
+        return Fail(kExitFailed, error);
     StationLink link(std::move(settings), *port, observer);
+    link.SetCompanion(voice.get());
     g_link = &link;
     if (g_stopEarly)
         link.RequestStop();

@@ -150,6 +150,20 @@ TEST(Options, readTheStationAddressWithItsDefaultPort)
     ASSERT_TRUE(o) << error;
     EXPECT_TRUE(o->useTcp);
     EXPECT_EQ(o->tcpPort, 0u);
+    EXPECT_FALSE(o->voice);
+
+    // Voice calls the station's default SIP port unless told otherwise.
+    o = Parse({"-u", "op1", "--voice", "h"}, error);
+    ASSERT_TRUE(o) << error;
+    EXPECT_TRUE(o->voice);
+    EXPECT_EQ(o->sipPort, 5060u);
+    EXPECT_FALSE(o->audioDevices);
+    for (const char* port : {"1", "65535"}) {
+        o = Parse({"-u", "op1", "--voice", "--audio-devices", "--sip-port", port, "h"}, error);
+        ASSERT_TRUE(o) << error;
+        EXPECT_EQ(o->sipPort, std::stoul(port));
+        EXPECT_TRUE(o->audioDevices);
+    }
 }
 
 TEST(Options, refuseWhatCannotWork)
@@ -171,6 +185,11 @@ TEST(Options, refuseWhatCannotWork)
         {{"-u", "op1", "--tcp-port", "65536", "host"}, "bad --tcp-port"},
         {{"-u", "op1", "--tcp-port", "x", "host"}, "bad --tcp-port"},
         {{"-u", "op1", "--link", "", "host"}, "--link needs a path"},
+        {{"-u", "op1", "--voice", "--sip-port", "0", "host"}, "bad --sip-port"},
+        {{"-u", "op1", "--voice", "--sip-port", "65536", "host"}, "bad --sip-port"},
+        {{"-u", "op1", "--voice", "--sip-port", "5o60", "host"}, "bad --sip-port"},
+        {{"-u", "op1", "--sip-port", "5070", "host"}, "--sip-port goes with --voice"},
+        {{"-u", "op1", "--audio-devices", "host"}, "--audio-devices goes with --voice"},
         {{"-u", "op1", "--frobnicate", "host"}, "unknown option --frobnicate"},
         {{"-u"}, "-u needs a value"},
         {{"--status", "host"}, "--status takes no station"},

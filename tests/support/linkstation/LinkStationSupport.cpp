@@ -148,11 +148,12 @@ void Station::Setup(const std::vector<std::string>& arguments, const std::string
     ASSERT_EQ(setup.ExitStatus(), 0) << setup.Err();
 }
 
-void Station::StartHost(std::vector<std::string> options)
+void Station::StartHost(std::vector<std::string> options, std::vector<std::string> environment)
 {
     std::vector<std::string> a = {"--headless", "--profile", (dir.Path() / "quintar.ini").string()};
     a.insert(a.end(), options.begin(), options.end());
-    host = std::make_unique<Child>(QUINTAR_PROGRAM, a, std::vector<std::string>{"QUINTAR_LISTEN_ADDRESS=127.0.0.1"});
+    environment.push_back("QUINTAR_LISTEN_ADDRESS=127.0.0.1");
+    host = std::make_unique<Child>(QUINTAR_PROGRAM, a, environment);
     ASSERT_TRUE(host->Start());
     ASSERT_TRUE(host->WaitForOutput("- START - Successful COM1, Socket:" + std::to_string(tcpPort) + ".\n", 15000))
         << host->Out() << host->Err();
@@ -177,12 +178,13 @@ std::string Station::AccessLog() const
     return all;
 }
 
-std::unique_ptr<Child> Station::StartLink(std::vector<std::string> arguments, const std::string& password)
+std::unique_ptr<Child> Station::StartLink(std::vector<std::string> arguments, const std::string& password,
+                                          std::vector<std::string> environment, const std::string& program)
 {
     std::vector<std::string> a = {"--link", LinkPath(), "--password-stdin"};
     a.insert(a.end(), arguments.begin(), arguments.end());
     a.push_back("127.0.0.1:" + std::to_string(tcpPort));
-    auto link = std::make_unique<Child>(QUINTAR_LINK_PROGRAM, a);
+    auto link = std::make_unique<Child>(program, a, std::move(environment));
     if (!link->Start())
         return nullptr;
     link->Write(password + "\n");

@@ -75,15 +75,17 @@ protected:
 
     // Runs `quintar setup --profile <profile> ARGS` with `input` on standard input.
     void Setup(const std::vector<std::string>& arguments, const std::string& input = {});
-    // Starts the host and waits for its readiness line.
-    void StartHost(std::vector<std::string> options = {});
+    // Starts the host (with `environment` added to its own) and waits for its readiness line.
+    void StartHost(std::vector<std::string> options = {}, std::vector<std::string> environment = {});
     // Stops it with SIGTERM and waits for its end.
     void StopHost();
     std::string AccessLog() const;
 
     // The link with `arguments` (the station's address and the link path are added) and the password
     // on standard input.
-    std::unique_ptr<Child> StartLink(std::vector<std::string> arguments, const std::string& password = "pw1");
+    std::unique_ptr<Child> StartLink(std::vector<std::string> arguments, const std::string& password = "pw1",
+                                     std::vector<std::string> environment = {},
+                                     const std::string& program = QUINTAR_LINK_PROGRAM);
     std::string LinkPath() const { return (dir.Path() / "state" / "radio").string(); }
     std::string LinkStatusFile() const { return LinkPath() + ".status"; }
     // A value of the link's status file.

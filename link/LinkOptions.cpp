@@ -139,12 +139,64 @@ bool ParseStation(const std::string& text, LinkOptions& o, std::string& error)
     }
     o.host = host;
     if (!port.empty()) {
-        if (port.size() > 5 || !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
-            std::stoul(port) == 0 || std::stoul(port) > 65535) {
+        const auto number = Port(port, 1);
+        if (!number) {
             error = "bad station port \"" + port + "\" (1 to 65535)";
             return false;
         }
-        o.port = static_cast<unsigned>(std::stoul(port));
+        o.port = *number;
+    }
+    return true;
+}
+
+// Options without a value, each setting one member.
+struct Switch {
+    const char* name;
+    bool LinkOptions::*member;
+};
+constexpr Switch kSwitches[] = {
+    {"--session-clock", &LinkOptions::sessionClock},
+    {"--keep-trying", &LinkOptions::keepTrying},
+    {"--voice", &LinkOptions::voice},
+    {"--audio-devices", &LinkOptions::audioDevices},
+};
+
+// Options taking a port number, with the lowest they accept.
+struct PortOption {
+    const char* name;
+    unsigned lowest;
+    unsigned LinkOptions::*member;
+};
+constexpr PortOption kPortOptions[] = {
+    {"--tcp-port", 0, &LinkOptions::tcpPort},
+    {"--sip-port", 1, &LinkOptions::sipPort},
+};
+
+// What the options say together: voice's options only with --voice, one station, a valid user id.
+bool CheckTogether(LinkOptions& o, const std::vector<std::string>& positional, bool sipPortGiven, std::string& error)
+{
+    if (!o.voice && (sipPortGiven || o.audioDevices)) {
+        error = std::string(sipPortGiven ? "--sip-port" : "--audio-devices") + " goes with --voice";
+        return false;
+    }
+    if (o.action == LinkOptions::Action::Status) {
+        if (!positional.empty())
+            error = "--status takes no station";
+        return positional.empty();
+    }
+    if (positional.size() != 1) {
+        error = positional.empty() ? "which station? (HOST[:PORT])" : "one station only, not " + positional[1];
+        return false;
+    }
+    if (!ParseStation(positional[0], o, error))
+        return false;
+    if (o.user.empty()) {
+        error = "--user is missing";
+        return false;
+    }
+    if (!LoginDialogue::IsValidLogin(o.user)) {
+        error = "the user id must be 1 to 32 characters from '!' to DEL (0x21..0x7F), without ';'";
+        return false;
     }
     return true;
 }
@@ -157,13 +209,6 @@ std::optional<LinkOptions> ParseOptions(const std::vector<std::string>& argument
     bool passwordGiven = false;
     bool sipPortGiven = false;
     std::vector<std::string> positional;
-    auto value = [&](std::size_t& i, const std::string& name) -> std::optional<std::string> {
-        if (i + 1 >= arguments.size()) {
-            error = name + " needs a value";
-            return std::nullopt;
-        }
-        return arguments[++i];
-    };
     auto setPassword = [&](PasswordSource source) {
         if (passwordGiven) {
             error = "--password-stdin and --password-file exclude each other";
@@ -180,7 +225,20 @@ std::optional<LinkOptions> ParseOptions(const std::vector<std::string>& argument
             inlineValue = a.substr(a.find('=') + 1);
             a = a.substr(0, a.find('='));
         }
-        auto take = [&](const std::string& name) { return inlineValue ? inlineValue : value(i, name); };
+        // The option's value: after its '=' or the next argument.
+        auto take = [&]() -> std::optional<std::string> {
+            if (inlineValue)
+                return inlineValue;
+            if (i + 1 >= arguments.size()) {
+                error = a + " needs a value";
+                return std::nullopt;
+            }
+            return arguments[++i];
+        };
+        const auto isSwitch = std::find_if(std::begin(kSwitches), std::end(kSwitches),
+                                           [&](const Switch& s) { return a == s.name; });
+        const auto portOption = std::find_if(std::begin(kPortOptions), std::end(kPortOptions),
+                                             [&](const PortOption& p) { return a == p.name; });
         // Anything that looks like a password option is refused without being echoed.
         if (a != "--password-stdin" && a != "--password-file" && (a.rfind("--pass", 0) == 0 || a.rfind("-p", 0) == 0)) {
             error = "a password is never taken from the command line, where other users can see it; let the link "
@@ -194,8 +252,24 @@ std::optional<LinkOptions> ParseOptions(const std::vector<std::string>& argument
             return o;
         } else if (a == "--status") {
             o.action = LinkOptions::Action::Status;
+        } else if (isSwitch != std::end(kSwitches)) {
+            o.*(isSwitch->member) = true;
+        } else if (portOption != std::end(kPortOptions)) {
+            const auto v = take();
+            if (!v)
+                return std::nullopt;
+            const auto port = Port(*v, portOption->lowest);
+            if (!port) {
+                error = "bad " + a + " \"" + *v + "\" (" + std::to_string(portOption->lowest) + " to 65535)";
+                return std::nullopt;
+            }
+            o.*(portOption->member) = *port;
+            if (portOption->member == &LinkOptions::tcpPort)
+                o.useTcp = true;  // the raw stream on a TCP port instead of the terminal
+            else
+                sipPortGiven = true;
         } else if (a == "-u" || a == "--user") {
-            const auto v = take(a);
+            const auto v = take();
             if (!v)
                 return std::nullopt;
             o.user = *v;
@@ -203,11 +277,11 @@ std::optional<LinkOptions> ParseOptions(const std::vector<std::string>& argument
             if (!setPassword({PasswordSource::Kind::Stdin, {}}))
                 return std::nullopt;
         } else if (a == "--password-file") {
-            const auto v = take(a);
+            const auto v = take();
             if (!v || !setPassword({PasswordSource::Kind::File, *v}))
                 return std::nullopt;
         } else if (a == "--link") {
-            const auto v = take(a);
+            const auto v = take();
             if (!v)
                 return std::nullopt;
             if (v->empty()) {
@@ -215,36 +289,6 @@ std::optional<LinkOptions> ParseOptions(const std::vector<std::string>& argument
                 return std::nullopt;
             }
             o.linkPath = *v;
-        } else if (a == "--tcp-port") {
-            const auto v = take(a);
-            if (!v)
-                return std::nullopt;
-            const auto port = Port(*v, 0);
-            if (!port) {
-                error = "bad --tcp-port \"" + *v + "\" (0 to 65535)";
-                return std::nullopt;
-            }
-            o.useTcp = true;
-            o.tcpPort = *port;
-        } else if (a == "--session-clock") {
-            o.sessionClock = true;
-        } else if (a == "--keep-trying") {
-            o.keepTrying = true;
-        } else if (a == "--voice") {
-            o.voice = true;
-        } else if (a == "--audio-devices") {
-            o.audioDevices = true;
-        } else if (a == "--sip-port") {
-            const auto v = take(a);
-            if (!v)
-                return std::nullopt;
-            const auto port = Port(*v, 1);
-            if (!port) {
-                error = "bad --sip-port \"" + *v + "\" (1 to 65535)";
-                return std::nullopt;
-            }
-            o.sipPort = *port;
-            sipPortGiven = true;
         } else if (a.size() > 1 && a[0] == '-') {
             error = "unknown option " + a;
             return std::nullopt;
@@ -252,31 +296,8 @@ std::optional<LinkOptions> ParseOptions(const std::vector<std::string>& argument
             positional.push_back(a);
         }
     }
-    if (!o.voice && (sipPortGiven || o.audioDevices)) {
-        error = std::string(sipPortGiven ? "--sip-port" : "--audio-devices") + " goes with --voice";
+    if (!CheckTogether(o, positional, sipPortGiven, error))
         return std::nullopt;
-    }
-    if (o.action == LinkOptions::Action::Status) {
-        if (!positional.empty()) {
-            error = "--status takes no station";
-            return std::nullopt;
-        }
-        return o;
-    }
-    if (positional.size() != 1) {
-        error = positional.empty() ? "which station? (HOST[:PORT])" : "one station only, not " + positional[1];
-        return std::nullopt;
-    }
-    if (!ParseStation(positional[0], o, error))
-        return std::nullopt;
-    if (o.user.empty()) {
-        error = "--user is missing";
-        return std::nullopt;
-    }
-    if (!LoginDialogue::IsValidLogin(o.user)) {
-        error = "the user id must be 1 to 32 characters from '!' to DEL (0x21..0x7F), without ';'";
-        return std::nullopt;
-    }
     return o;
 }
 

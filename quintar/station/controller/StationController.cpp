@@ -487,6 +487,7 @@ void StationController::BeginStop()
     // stop's last command.
     if (transmitting_ || CBrenlow::ClientKeyedTransmitter())
         radio_.ConnRX();
+    stopWritten_ = true;
     if (voiceActive_)
         StopVoice();
 }
@@ -499,7 +500,8 @@ void StationController::CloseLink()
 
 void StationController::FinishStop()
 {
-    TakePendingNotifications();  // what the radio said before the line closed
+    TakePendingNotifications();  // what the radio said before the line closed, dropped
+    stopWritten_ = false;
     SetPowerLamp(false);
     radioPowerOn_ = false;
     SetOnAir(false);
@@ -553,6 +555,8 @@ void StationController::OnNotification(unsigned long code, long value)
 {
     static_assert(CodesAscend(kNotificationRows), "one row per code, in ascending order");
     watchdogCount_ = 0;
+    if (stopWritten_)
+        return;
     for (const NotificationRow& row : kNotificationRows) {
         if (row.code == code) {
             (this->*row.handle)(value);

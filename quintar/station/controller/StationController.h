@@ -257,6 +257,9 @@ private:
     std::optional<StopCause> pendingStop_;
     bool closeRequested_ = false;
     bool enteredBusy_ = false;
+    // Set once the stop's own commands are written: the unkey stays the radio's last command, so
+    // what the radio still reports is no longer answered (an "AI" answer would switch reports on).
+    bool stopWritten_ = false;
     std::thread worker_;        // the library's blocking open or close of this sequence
     bool linkOpened_ = false;   // written by the worker before its end is posted
     int comPort_ = 0, baud_ = 0, ipPort_ = 0;

@@ -33,15 +33,6 @@ std::vector<QWidget*> Controls::InStyle(Style style) const
     return found;
 }
 
-std::vector<QWidget*> Controls::OfKind(Kind kind) const
-{
-    std::vector<QWidget*> found;
-    for (const auto& [row, widget] : built_)
-        if (row->kind == kind)
-            found.push_back(widget);
-    return found;
-}
-
 namespace {
 
 QWidget* Make(const ControlRow& row, QWidget* parent, const OwnMaker& makeOwn)
@@ -110,8 +101,9 @@ void FitFonts(QWidget& dialog, const Controls& controls)
     dialog.setFont(FittingFont([&](const QFont& font) {
         return std::all_of(fitted.begin(), fitted.end(), [&](QWidget* w) { return TextFits(*w, font); });
     }));
-    for (QWidget* frame : controls.OfKind(Kind::Frame))
-        static_cast<GroupFrame*>(frame)->AdoptFont(dialog.font());
+    for (QWidget* w : fitted)
+        if (auto* frame = qobject_cast<GroupFrame*>(w))
+            frame->AdoptFont(dialog.font());
     const QFont guiFont = GuiFont(dialog.font());
     for (QWidget* w : controls.InStyle(Style::Gui))
         w->setFont(guiFont);

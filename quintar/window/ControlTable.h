@@ -94,7 +94,6 @@ public:
     }
     QWidget* Widget(std::string_view name) const;
     std::vector<QWidget*> InStyle(Style style) const;
-    std::vector<QWidget*> OfKind(Kind kind) const;
 
     void Add(const ControlRow& row, QWidget* widget) { built_.emplace_back(&row, widget); }
 
@@ -109,8 +108,8 @@ using OwnMaker = std::function<QWidget*(const ControlRow& row, QWidget* parent)>
 // object name, rectangle and text.
 Controls BuildControls(QWidget* parent, std::span<const ControlRow> rows, const OwnMaker& makeOwn = {});
 
-// Gives `dialog` the font at which the text of every Fitted control fits its box (the frames take
-// it for their titles too) and the Gui controls the general font at its size.
+// Gives `dialog` the font at which the text of every Fitted control fits its box (the Fitted frames
+// take it for their titles too) and the Gui controls the general font at its size.
 void FitFonts(QWidget& dialog, const Controls& controls);
 
 }  // namespace quintar::window

@@ -281,17 +281,7 @@ void CSetupDlg::Build()
     tcpPort_->setAttribute(Qt::WA_InputMethodEnabled, false);
     tcpPort_->installEventFilter(this);
     folder_->setReadOnly(true);
-
-    // A balloon under the TCP port, over the frames, while the port is out of range.
-    portNote_ = new QLabel(this);
-    portNote_->setObjectName(QStringLiteral("tcpPortNote"));
-    portNote_->setFrameShape(QFrame::Box);
-    portNote_->setMargin(2);
-    portNote_->setForegroundRole(QPalette::ToolTipText);
-    portNote_->setBackgroundRole(QPalette::ToolTipBase);
-    portNote_->setAutoFillBackground(true);
-    portNote_->setAttribute(Qt::WA_TransparentForMouseEvents);
-    portNote_->hide();
+    BuildPortNote();
 
     ok_->setDefault(true);
     ok_->setAutoDefault(true);
@@ -314,6 +304,20 @@ void CSetupDlg::Build()
     voice_->setEnabled(GetVoiceEnableOS() != 0);
 
     window::AddHelpKey(this, [this] { emit HelpRequested(kHelpContext); });
+}
+
+// A balloon under the TCP port, over the frames, while the port is out of range.
+void CSetupDlg::BuildPortNote()
+{
+    portNote_ = new QLabel(this);
+    portNote_->setObjectName(QStringLiteral("tcpPortNote"));
+    portNote_->setFrameShape(QFrame::Box);
+    portNote_->setMargin(2);
+    portNote_->setForegroundRole(QPalette::ToolTipText);
+    portNote_->setBackgroundRole(QPalette::ToolTipBase);
+    portNote_->setAutoFillBackground(true);
+    portNote_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    portNote_->hide();
 }
 
 void CSetupDlg::BuildUserList()

@@ -96,6 +96,7 @@ public slots:
 
 private:
     void Build();
+    void BuildPortNote();
     void BuildUserList();
     void BuildMenu();
     void Load();

@@ -1,6 +1,6 @@
 // The Setup dialog as drawn and as it reads and writes the profile: every control at its place with
-// its text and list items, the load rules, the one save on OK with the users' order reversed, the
-// TCP port and log rules, the serial device, Cancel, and a save that fails.
+// its text and list items and in tab order, the load rules, the one save on OK with the users'
+// order reversed, the TCP port and log rules, the serial device, Cancel, and a save that fails.
 #include <QFontInfo>
 #include <QHeaderView>
 #include <QPushButton>
@@ -175,6 +175,48 @@ TEST_F(SetupDesign, userEditorHasEveryControlAtItsRectangleWithItsText)
 
 // Both dialogs filled, a disabled user among the users, every text in its box; the pictures go to
 // the build folder.
+// The names of the controls of `dialog` that Tab reaches from `first`, in turn, until it is back
+// at `first` (an editable list's edit counts as its list).
+std::vector<QString> TabWalk(QWidget* dialog, QWidget* first)
+{
+    auto focused = [dialog] {
+        for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget())
+            if (w->parentWidget() == dialog)
+                return w;
+        return static_cast<QWidget*>(nullptr);
+    };
+    first->setFocus();
+    std::vector<QString> names;
+    for (QWidget* w = focused(); w && names.size() < 40; w = focused()) {
+        names.push_back(w->objectName());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        if (focused() == first)
+            break;
+    }
+    return names;
+}
+
+// Tab takes the controls in the order of the design, passing over those that are disabled.
+TEST_F(SetupDesign, tabTakesTheControlsInTheDesignsOrder)
+{
+    WriteUsers(1);
+    OpenSetup();
+    std::vector<QString> setupOrder = {"comPortList", "baudList", "tcpPortEdit", "voiceCheck", "sessionTimeList",
+                                       "logCheck", "logFolderEdit", "browseButton", "userList", "addButton",
+                                       "deleteButton", "editButton", "comDevice", "okButton", "cancelButton"};
+    if (!Control("voiceCheck")->isEnabled())
+        setupOrder.erase(setupOrder.begin() + 3);
+    EXPECT_EQ(TabWalk(setup.get(), Control("comPortList")), setupOrder);
+
+    Click(Control<QPushButton>("addButton"));
+    CSetupUserDlg* editor = Editor();
+    ASSERT_NE(editor, nullptr);
+    // OK is disabled while the fields are empty.
+    EXPECT_EQ(TabWalk(editor, EditorControl("userIdEdit")),
+              (std::vector<QString>{"userIdEdit", "passwordEdit", "retypeEdit", "descriptionEdit", "disabledCheck",
+                                    "cancelButton"}));
+}
+
 TEST_F(SetupDesign, bothDialogsFilledShowEveryTextWhole)
 {
     std::filesystem::create_directories(dir.Path() / "access-log");

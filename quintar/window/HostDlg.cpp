@@ -63,7 +63,7 @@ QString Latin(const char* text)
 
 }  // namespace
 
-// The main menu (the menus in this order).
+// The main menu, menu by menu: "menuControl", "menuRadio", "menuHelp".
 const CHostDlg::MenuRow CHostDlg::kMenu[] = {
     {Menu::Control, "onItem", "ON (&N)", true, &CHostDlg::OnStart},
     {Menu::Control, "offItem", "OFF (&F)", false, &CHostDlg::OnStop},

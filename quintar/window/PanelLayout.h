@@ -1,7 +1,6 @@
-// The main window's fixed design as data: the panel's controls with their object names, kinds,
-// texts and pixel rectangles (in tab order), the main menu, and the panel's size. Tests and style
-// sheets find the controls by these names; the three menus are "menuControl", "menuRadio" and
-// "menuHelp".
+// The main window's panel as data: its controls with their object names, kinds, rectangles, texts
+// and font styles (in tab order), the widest texts its values take, and its size. Tests and style
+// sheets find the controls by these names. The main menu's rows are CHostDlg's.
 #pragma once
 
 #include <QSize>

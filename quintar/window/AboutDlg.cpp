@@ -9,7 +9,6 @@
 #include <QScreen>
 
 #include "Artwork.h"
-#include "PanelLayout.h"
 #include "StyledControls.h"
 
 #ifndef QUINTAR_VERSION
@@ -56,7 +55,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     setObjectName(QStringLiteral("CAboutDlg"));
     setWindowTitle(QStringLiteral("About Quintar"));
     pictureStatic_ = new CStaticEx(this);
-    pictureStatic_->setObjectName(window::ObjectNameFor(kPictureId));
+    pictureStatic_->setObjectName(QStringLiteral("picture"));
     pictureStatic_->setGeometry(QRect(QPoint(0, 0), window::kBannerSize));
     picture_ = ComposePicture(devicePixelRatioF());
     pictureStatic_->setPixmap(QPixmap::fromImage(picture_));
@@ -66,7 +65,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     pictureStatic_->setToolTip(Lines().join(QLatin1Char('\n')));
     // Present for Enter, never shown.
     ok_ = new QPushButton(QStringLiteral("OK"), this);
-    ok_->setObjectName(window::ObjectNameFor(1));
+    ok_->setObjectName(QStringLiteral("okButton"));
     ok_->setDefault(true);
     ok_->hide();
     connect(ok_, &QPushButton::clicked, this, &QDialog::accept);

@@ -15,8 +15,6 @@ namespace quintar {
 class CAboutDlg : public QDialog {
     Q_OBJECT
 public:
-    static constexpr int kPictureId = 1000;
-
     explicit CAboutDlg(QWidget* parent = nullptr);
     // The picture as composed: white, the orange panel, the banner combined by a bitwise AND.
     const QImage& Picture() const { return picture_; }

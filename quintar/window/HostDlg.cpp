@@ -34,8 +34,7 @@
 
 namespace quintar {
 
-using window::PanelKind;
-namespace ids = window::ids;
+namespace names = window::names;
 
 namespace {
 
@@ -47,13 +46,12 @@ bool PanelTextsFit(const QFont& font)
         const QFontMetrics m(f);
         return m.horizontalAdvance(QString::fromLatin1(text)) <= rect.width() && m.height() <= rect.height() + 1;
     };
-    for (const window::PanelControl& c : window::kPanelControls) {
-        if (c.kind == PanelKind::Label || c.kind == PanelKind::Value || c.kind == PanelKind::OnAir)
-            if (!fits(c.text, c.rect, c.kind == PanelKind::OnAir))
+    for (const window::ControlRow& c : window::kPanelControls)
+        if (c.kind == window::Kind::Static || c.kind == window::Kind::Indicator)
+            if (!fits(c.text, c.rect, c.style == window::Style::Bold))
                 return false;
-    }
     for (const window::WidestText& w : window::kWidestTexts)
-        if (!fits(w.text, window::FindPanelControl(w.id)->rect, w.bold))
+        if (!fits(w.text, window::FindRow(window::kPanelControls, w.name)->rect, w.bold))
             return false;
     return true;
 }
@@ -65,26 +63,17 @@ QString Latin(const char* text)
 
 }  // namespace
 
-// The commands of the menu and the two buttons, by id.
-const CHostDlg::CommandRow CHostDlg::kCommands[] = {
-    {ids::kOn, &CHostDlg::OnStart},
-    {ids::kOff, &CHostDlg::OnStop},
-    {ids::kSetup, &CHostDlg::OnSetup},
-    {ids::kPowerSwitchItem, &CHostDlg::OnPowerSwitch},
-    {ids::kHelpTopics, &CHostDlg::OnHelpTopics},
-    {ids::kAbout, &CHostDlg::ShowAbout},
-    {ids::kPowerSwitch, &CHostDlg::OnPowerSwitch},
-    {ids::kControl, &CHostDlg::OnControl},
+// The main menu, menu by menu: "menuControl", "menuRadio", "menuHelp".
+const CHostDlg::MenuRow CHostDlg::kMenu[] = {
+    {Menu::Control, "onItem", "ON (&N)", true, &CHostDlg::OnStart},
+    {Menu::Control, "offItem", "OFF (&F)", false, &CHostDlg::OnStop},
+    {Menu::Control, nullptr, nullptr, true, nullptr},
+    {Menu::Control, "setupItem", "Setup (&S)...", true, &CHostDlg::OnSetup},
+    {Menu::Radio, "powerSwitchItem", "Power Switch (&W)", true, &CHostDlg::OnPowerSwitch},
+    {Menu::Help, "helpTopicsItem", "Help Topics (&H)", true, &CHostDlg::OnHelpTopics},
+    {Menu::Help, nullptr, nullptr, true, nullptr},
+    {Menu::Help, "aboutItem", "About Quintar (&A)...", true, &CHostDlg::ShowAbout},
 };
-
-void CHostDlg::RunCommand(int id)
-{
-    for (const CommandRow& row : kCommands)
-        if (row.id == id) {
-            (this->*row.run)();
-            return;
-        }
-}
 
 void CHostDlg::OnStart()
 {
@@ -221,34 +210,33 @@ void CHostDlg::FinishSplash()
 
 void CHostDlg::BuildMenu()
 {
+    static constexpr struct {
+        const char* title;
+        const char* name;
+    } kMenus[] = {{"Control (&C)", "menuControl"}, {"Radio (&R)", "menuRadio"}, {"Help (&H)", "menuHelp"}};
     menuBar_ = new QMenuBar(this);
     menuBar_->setObjectName(QStringLiteral("menuBar"));
     QMenu* menu = nullptr;
-    window::MenuId current{};
-    for (const window::MenuEntry& entry : window::kMenuEntries) {
-        if (!menu || entry.menu != current) {
-            current = entry.menu;
-            menu = menuBar_->addMenu(Latin(window::MenuTitle(current)));
-            menu->setObjectName(Latin(window::MenuObjectName(current)));
+    Menu current{};
+    for (const MenuRow& row : kMenu) {
+        if (!menu || row.menu != current) {
+            current = row.menu;
+            menu = menuBar_->addMenu(Latin(kMenus[static_cast<int>(current)].title));
+            menu->setObjectName(Latin(kMenus[static_cast<int>(current)].name));
         }
-        if (entry.id == 0) {
+        if (!row.name) {
             menu->addSeparator();
             continue;
         }
-        QAction* action = menu->addAction(Latin(entry.text));
-        action->setObjectName(window::ObjectNameFor(entry.id));
-        action->setEnabled(entry.initiallyEnabled);
-        actions_[entry.id] = action;
-        const int id = entry.id;
-        connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
+        QAction* action = menu->addAction(Latin(row.text));
+        action->setObjectName(Latin(row.name));
+        action->setEnabled(row.initiallyEnabled);
+        connect(action, &QAction::triggered, this, row.run);
     }
+    onItem_ = menuBar_->findChild<QAction*>(QStringLiteral("onItem"));
+    offItem_ = menuBar_->findChild<QAction*>(QStringLiteral("offItem"));
 
-    auto* f1 = new QAction(this);
-    f1->setObjectName(QStringLiteral("helpKey"));
-    f1->setShortcut(QKeySequence(Qt::Key_F1));
-    f1->setShortcutContext(Qt::WindowShortcut);
-    connect(f1, &QAction::triggered, this, [this] { emit HelpRequested(F1Context()); });
-    addAction(f1);
+    window::AddHelpKey(this, [this] { emit HelpRequested(F1Context()); });
 }
 
 void CHostDlg::BuildPanel()
@@ -260,7 +248,7 @@ void CHostDlg::BuildPanel()
     // through the middle of its title: the panel moves down until that line keeps the margin of
     // the other sides (a pixel or two, by the font's height).
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    const QRect top = window::FindPanelControl(ids::kRadioStatus)->rect;
+    const QRect top = window::FindRow(window::kPanelControls, names::kRadioStatus)->rect;
     layout->setContentsMargins(0, std::max(0, top.x() - top.y() - window::GroupFrame::LineOffset(font())), 0, 0);
     panel_ = new QWidget(this);
     panel_->setObjectName(QStringLiteral("panel"));
@@ -270,84 +258,46 @@ void CHostDlg::BuildPanel()
     controlLamp_ = window::ControlLampImages();
     powerLamp_ = window::PowerLampImages();
 
-    for (const window::PanelControl& c : window::kPanelControls) {
-        QWidget* w = nullptr;
-        const QString text = Latin(c.text);
-        switch (c.kind) {
-        case PanelKind::Frame:
-            w = new window::GroupFrame(text, panel_);
-            break;
-        case PanelKind::Label:
-        case PanelKind::Value:
-            w = new CStaticEx(text, panel_);
-            break;
-        case PanelKind::OnAir: {
-            auto* s = new CStaticEx(text, panel_);
-            s->setAlignment(Qt::AlignCenter);
-            w = s;
-            break;
-        }
-        case PanelKind::Button: {
-            auto* b = new QPushButton(panel_);
-            b->setAutoDefault(false);  // Enter does nothing in this window
-            b->setToolTip(text);
-            b->setAccessibleName(text);
-            const int id = c.id;
-            connect(b, &QPushButton::clicked, this, [this, id] { RunCommand(id); });
-            w = b;
-            break;
-        }
-        case PanelKind::Description: {
-            auto* d = new QPlainTextEdit(panel_);
-            d->setReadOnly(true);
-            d->setFocusPolicy(Qt::TabFocus);  // never focused by a click
-            d->setFont(font());
-            d->installEventFilter(this);
-            d->viewport()->installEventFilter(this);
-            description_ = d;
-            w = d;
-            break;
-        }
-        }
-        w->setObjectName(window::ObjectNameFor(c.id));
-        w->setGeometry(c.rect);
-        controls_[c.id] = w;
-    }
-    powerButton_ = qobject_cast<QPushButton*>(controls_.at(ids::kPowerSwitch));
-    controlButton_ = qobject_cast<QPushButton*>(controls_.at(ids::kControl));
+    controls_ = window::BuildControls(panel_, window::kPanelControls);
+    powerButton_ = controls_.Get<QPushButton>(names::kPowerSwitch);
+    controlButton_ = controls_.Get<QPushButton>(names::kControl);
     powerButton_->setIconSize(window::kPowerLampSize);
     controlButton_->setIconSize(window::kControlLampSize);
+    connect(powerButton_, &QPushButton::clicked, this, &CHostDlg::OnPowerSwitch);
+    connect(controlButton_, &QPushButton::clicked, this, &CHostDlg::OnControl);
+
+    description_ = controls_.Get<QPlainTextEdit>(names::kDescription);
+    description_->setReadOnly(true);
+    description_->setFocusPolicy(Qt::TabFocus);  // never focused by a click
+    description_->setFont(font());
+    description_->installEventFilter(this);
+    description_->viewport()->installEventFilter(this);
 }
 
-CStaticEx* CHostDlg::Static(int id) const
+CStaticEx* CHostDlg::Static(const char* name) const
 {
-    return qobject_cast<CStaticEx*>(controls_.at(id));
-}
-
-QAction* CHostDlg::Action(int id) const
-{
-    return actions_.at(id);
+    return controls_.Get<CStaticEx>(name);
 }
 
 void CHostDlg::ConnectController()
 {
     StationController* c = &controller_;
-    connect(c, &StationController::ModelNameChanged, Static(ids::kModelName), &QLabel::setText);
+    connect(c, &StationController::ModelNameChanged, Static(names::kModelName), &QLabel::setText);
     connect(c, &StationController::UserIdChanged, this, [this](const QString& v) {
-        Static(ids::kUserId)->setText(v);
-        Static(ids::kUserId)->setToolTip(v);
+        Static(names::kUserId)->setText(v);
+        Static(names::kUserId)->setToolTip(v);
     });
-    connect(c, &StationController::ClientAddressChanged, Static(ids::kAddress), &QLabel::setText);
+    connect(c, &StationController::ClientAddressChanged, Static(names::kAddress), &QLabel::setText);
     connect(c, &StationController::DescriptionChanged, description_, &QPlainTextEdit::setPlainText);
-    connect(c, &StationController::SessionTimeChanged, Static(ids::kSessionTime), &QLabel::setText);
+    connect(c, &StationController::SessionTimeChanged, Static(names::kSessionTime), &QLabel::setText);
     connect(c, &StationController::PowerLampChanged, this, [this](bool lit) { ShowLamp(powerButton_, powerLamp_, lit); });
     connect(c, &StationController::ControlLampChanged, this,
             [this](bool lit) { ShowLamp(controlButton_, controlLamp_, lit); });
     connect(c, &StationController::OnAirChanged, this, &CHostDlg::ShowOnAir);
     connect(c, &StationController::BusyChanged, this, &CHostDlg::SetBusyLook);
     connect(c, &StationController::StartedChanged, this, [this](bool started) {
-        Action(ids::kOn)->setEnabled(!started);
-        Action(ids::kOff)->setEnabled(started);
+        onItem_->setEnabled(!started);
+        offItem_->setEnabled(started);
     });
     connect(c, &StationController::ControlEnabledChanged, controlButton_, &QWidget::setEnabled);
     connect(c, &StationController::FocusRequested, this, [this](StationController::FocusTarget target) {
@@ -364,17 +314,16 @@ void CHostDlg::ConnectController()
     connect(c, &StationController::Warning, this,
             [](const QString& text) { std::fprintf(stderr, "quintar: %s\n", text.toLocal8Bit().constData()); });
 
-    Action(ids::kOn)->setEnabled(!c->Started());
-    Action(ids::kOff)->setEnabled(c->Started());
+    onItem_->setEnabled(!c->Started());
+    offItem_->setEnabled(c->Started());
     controlButton_->setEnabled(c->ControlEnabled());
 }
 
 void CHostDlg::ClearPanelTexts()
 {
-    for (int id : {ids::kUserId, ids::kAddress, ids::kSessionTime, ids::kModelName})
-        Static(id)->setText(QString());
+    for (const char* name : {names::kUserId, names::kAddress, names::kSessionTime, names::kModelName})
+        Static(name)->setText(QString());
     description_->clear();
-    Static(ids::kOnAir)->SetTextBold(1);
     ShowOnAir(false);
 }
 
@@ -386,7 +335,7 @@ void CHostDlg::ShowLamp(QPushButton* button, const std::array<QIcon, 2>& images,
 
 void CHostDlg::ShowOnAir(bool on)
 {
-    CStaticEx* s = Static(ids::kOnAir);
+    CStaticEx* s = Static(names::kOnAir);
     const QPalette system = QApplication::palette();
     s->setText(on ? QStringLiteral("ONAIR") : QString());
     s->SetForeColor(on ? orvelle::Rgb(255, 255, 255) : orvelle::ToColorRef(system.color(QPalette::WindowText)));

@@ -8,10 +8,10 @@
 #include <QPointer>
 
 #include <array>
-#include <map>
 #include <memory>
 
 #include "AboutDlg.h"
+#include "ControlTable.h"
 #include "StationController.h"
 
 class CStaticEx;
@@ -85,12 +85,16 @@ protected:
     void reject() override {}  // Escape and the like never close the station's window
 
 private:
-    struct CommandRow {
-        int id;
+    enum class Menu { Control, Radio, Help };
+    // One item of the main menu, in menu order; a row without a name is a separator.
+    struct MenuRow {
+        Menu menu;
+        const char* name;
+        const char* text;
+        bool initiallyEnabled;
         void (CHostDlg::*run)();
     };
-    static const CommandRow kCommands[];
-    void RunCommand(int id);
+    static const MenuRow kMenu[];
     void OnStart();
     void OnStop();
     void OnControl();
@@ -112,8 +116,7 @@ private:
     void SavePosition();
     void FinishClose();
 
-    CStaticEx* Static(int id) const;
-    QAction* Action(int id) const;
+    CStaticEx* Static(const char* name) const;
 
     SettingsProfile& profile_;
     StationController& controller_;
@@ -122,8 +125,9 @@ private:
 
     QMenuBar* menuBar_ = nullptr;
     QWidget* panel_ = nullptr;
-    std::map<int, QWidget*> controls_;
-    std::map<int, QAction*> actions_;
+    window::Controls controls_;
+    QAction* onItem_ = nullptr;
+    QAction* offItem_ = nullptr;
     QPushButton* powerButton_ = nullptr;
     QPushButton* controlButton_ = nullptr;
     QPlainTextEdit* description_ = nullptr;

@@ -21,7 +21,7 @@
 #include <algorithm>
 
 #include "Artwork.h"
-#include "PanelLayout.h"
+#include "ControlTable.h"
 #include "SettingsProfile.h"
 #include "SetupUserDlg.h"
 #include "Utilities.h"
@@ -34,89 +34,81 @@ using settings::UserRecord;
 
 namespace {
 
-enum class Part { Frame, Label, Address, List, PortEdit, Check, FolderEdit, Button, Users, DeviceLabel, Device };
+using window::Kind;
+using window::Style;
 
-struct Control {
-    int id;  // 0: a control of our own, known by `name`
-    Part part;
-    const char* text;
-    QRect rect;
-    const char* name = nullptr;
-};
-
-namespace ids {
-constexpr int kComPort = 1003;
-constexpr int kBaud = 1006;
-constexpr int kAddress = 1013;
-constexpr int kTcpPort = 1011;
-constexpr int kVoice = 1034;
-constexpr int kSession = 1005;
-constexpr int kLog = 1041;
-constexpr int kFolder = 1043;
-constexpr int kBrowse = 1044;
-constexpr int kUsers = 1038;
-constexpr int kAdd = 1025;
-constexpr int kDelete = 1039;
-constexpr int kEdit = 1027;
-constexpr int kOk = 1;
-constexpr int kCancel = 2;
-constexpr int kMenuAdd = 32777;
-constexpr int kMenuEdit = 32778;
-constexpr int kMenuDelete = 32779;
-constexpr int kMenuEnableDisable = 32780;
-}  // namespace ids
+namespace names {
+constexpr char kComPort[] = "comPortList";
+constexpr char kBaud[] = "baudList";
+constexpr char kAddress[] = "localAddress";
+constexpr char kTcpPort[] = "tcpPortEdit";
+constexpr char kVoice[] = "voiceCheck";
+constexpr char kSession[] = "sessionTimeList";
+constexpr char kLog[] = "logCheck";
+constexpr char kFolder[] = "logFolderEdit";
+constexpr char kBrowse[] = "browseButton";
+constexpr char kUsers[] = "userList";
+constexpr char kAdd[] = "addButton";
+constexpr char kDelete[] = "deleteButton";
+constexpr char kEdit[] = "editButton";
+constexpr char kDeviceLabel[] = "comDeviceLabel";
+constexpr char kDevice[] = "comDevice";
+constexpr char kOk[] = "okButton";
+constexpr char kCancel[] = "cancelButton";
+}  // namespace names
 
 // In tab order. The serial device of the chosen port sits left of OK, the one free place of the
 // dialog's design.
-const Control kControls[] = {
-    {1000, Part::Frame, "Com Port", {11, 12, 179, 74}},
-    {1002, Part::Label, "Port No.", {26, 35, 57, 16}},
-    {ids::kComPort, Part::List, nullptr, {86, 30, 95, 22}},
-    {1004, Part::Label, "Baud.", {26, 60, 59, 16}},
-    {ids::kBaud, Part::List, nullptr, {86, 56, 95, 22}},
-    {1010, Part::Frame, "TCP/IP", {195, 12, 179, 75}},
-    {1012, Part::Label, "IP Address", {210, 32, 56, 16}},
-    {ids::kAddress, Part::Address, "", {269, 32, 95, 16}},
-    {1009, Part::Label, "Port No.", {210, 58, 56, 16}},
-    {ids::kTcpPort, Part::PortEdit, nullptr, {267, 54, 96, 23}},
-    {1033, Part::Frame, "Option", {11, 89, 363, 72}},
-    {ids::kVoice, Part::Check, "&Voice", {24, 109, 60, 16}},
-    {1035, Part::Label, "Session Time", {114, 109, 71, 16}},
-    {ids::kSession, Part::List, nullptr, {188, 105, 95, 22}},
-    {1036, Part::Label, "min", {288, 109, 30, 16}},
-    {ids::kLog, Part::Check, "&Log", {24, 135, 60, 16}},
-    {ids::kFolder, Part::FolderEdit, nullptr, {87, 133, 251, 21}},
-    {ids::kBrowse, Part::Button, "...", {344, 133, 20, 19}},
-    {1037, Part::Frame, "Users", {11, 163, 363, 172}},
-    {ids::kUsers, Part::Users, nullptr, {23, 184, 339, 116}},
-    {ids::kAdd, Part::Button, "Add...", {207, 306, 48, 21}},
-    {ids::kDelete, Part::Button, "Del", {261, 306, 48, 21}},
-    {ids::kEdit, Part::Button, "Edit...", {315, 306, 48, 21}},
-    {0, Part::DeviceLabel, "Port device", {11, 347, 72, 16}, "comDeviceLabel"},
-    {0, Part::Device, nullptr, {84, 343, 127, 23}, "comDevice"},
-    {ids::kOk, Part::Button, "OK", {218, 343, 75, 23}},
-    {ids::kCancel, Part::Button, "Cancel", {299, 343, 75, 23}},
+constexpr window::ControlRow kControls[] = {
+    {"comPortFrame", Kind::Frame, {11, 12, 179, 74}, "Com Port"},
+    {"comPortLabel", Kind::Label, {26, 35, 57, 16}, "Port No."},
+    {names::kComPort, Kind::List, {86, 30, 95, 22}},
+    {"baudLabel", Kind::Label, {26, 60, 59, 16}, "Baud."},
+    {names::kBaud, Kind::List, {86, 56, 95, 22}},
+    {"tcpIpFrame", Kind::Frame, {195, 12, 179, 75}, "TCP/IP"},
+    {"localAddressLabel", Kind::Label, {210, 32, 56, 16}, "IP Address"},
+    {names::kAddress, Kind::Label, {269, 32, 95, 16}, "", Style::Window},
+    {"tcpPortLabel", Kind::Label, {210, 58, 56, 16}, "Port No."},
+    {names::kTcpPort, Kind::Edit, {267, 54, 96, 23}, "", Style::Window},
+    {"optionFrame", Kind::Frame, {11, 89, 363, 72}, "Option"},
+    {names::kVoice, Kind::Check, {24, 109, 60, 16}, "&Voice"},
+    {"sessionTimeLabel", Kind::Label, {114, 109, 71, 16}, "Session Time"},
+    {names::kSession, Kind::List, {188, 105, 95, 22}},
+    {"minutesLabel", Kind::Label, {288, 109, 30, 16}, "min"},
+    {names::kLog, Kind::Check, {24, 135, 60, 16}, "&Log"},
+    {names::kFolder, Kind::Edit, {87, 133, 251, 21}, "", Style::Gui},
+    {names::kBrowse, Kind::Button, {344, 133, 20, 19}, "..."},
+    {"usersFrame", Kind::Frame, {11, 163, 363, 172}, "Users"},
+    {names::kUsers, Kind::Table, {23, 184, 339, 116}, "", Style::Gui},
+    {names::kAdd, Kind::Button, {207, 306, 48, 21}, "Add..."},
+    {names::kDelete, Kind::Button, {261, 306, 48, 21}, "Del"},
+    {names::kEdit, Kind::Button, {315, 306, 48, 21}, "Edit..."},
+    {names::kDeviceLabel, Kind::Label, {11, 347, 72, 16}, "Port device"},
+    {names::kDevice, Kind::Own, {84, 343, 127, 23}, "", Style::Gui},
+    {names::kOk, Kind::Button, {218, 343, 75, 23}, "OK"},
+    {names::kCancel, Kind::Button, {299, 343, 75, 23}, "Cancel"},
 };
+static_assert(window::NamesUnique(kControls), "one row per control");
 
 // The drop-down lists and the setting each one shows.
 struct ListRow {
-    int id;
+    const char* name;
     Id setting;
 };
-constexpr ListRow kLists[] = {{ids::kComPort, Id::ComPort}, {ids::kBaud, Id::ComBaud}, {ids::kSession, Id::SessionTime}};
+constexpr ListRow kLists[] = {{names::kComPort, Id::ComPort}, {names::kBaud, Id::ComBaud}, {names::kSession, Id::SessionTime}};
 
-// The user list's context menu (resource 135); 0 is the separator.
+// The user list's context menu; a row without a name is the separator.
 struct MenuRow {
-    int id;
+    const char* name;
     const char* text;
     void (CSetupDlg::*run)();
 };
 const MenuRow kMenu[] = {
-    {ids::kMenuAdd, "Add (&A)...", &CSetupDlg::OnAdd},
-    {ids::kMenuEdit, "Edit (&E)...", &CSetupDlg::OnEdit},
-    {ids::kMenuDelete, "Delete (&D)", &CSetupDlg::OnDelete},
-    {0, nullptr, nullptr},
-    {ids::kMenuEnableDisable, "Enable/Disable (&B)", &CSetupDlg::OnEnableDisable},
+    {"addItem", "Add (&A)...", &CSetupDlg::OnAdd},
+    {"editItem", "Edit (&E)...", &CSetupDlg::OnEdit},
+    {"deleteItem", "Delete (&D)", &CSetupDlg::OnDelete},
+    {nullptr, nullptr, nullptr},
+    {"enableDisableItem", "Enable/Disable (&B)", &CSetupDlg::OnEnableDisable},
 };
 
 constexpr int kUserNameWidth = 100;
@@ -262,93 +254,43 @@ CSetupDlg::~CSetupDlg() = default;
 
 void CSetupDlg::Build()
 {
-    for (const Control& c : kControls) {
-        const QString text = c.text ? QString::fromLatin1(c.text) : QString();
-        QWidget* w = nullptr;
-        switch (c.part) {
-        case Part::Frame:
-            w = new window::GroupFrame(text, this);
-            break;
-        case Part::Label:
-            w = new QLabel(text, this);
-            break;
-        case Part::Address:
-            address_ = new QLabel(this);
-            w = address_;
-            break;
-        case Part::List: {
-            auto* list = new QComboBox(this);
-            for (const ListRow& l : kLists)
-                if (l.id == c.id)
-                    for (const std::string& item : settings::ListItems(l.setting))
-                        list->addItem(QString::fromLatin1(item.c_str()));
-            (c.id == ids::kComPort ? comPort_ : c.id == ids::kBaud ? baud_ : session_) = list;
-            w = list;
-            break;
-        }
-        case Part::PortEdit:
-            tcpPort_ = new QLineEdit(this);
-            tcpPort_->setMaxLength(5);
-            tcpPort_->setAttribute(Qt::WA_InputMethodEnabled, false);
-            tcpPort_->installEventFilter(this);
-            w = tcpPort_;
-            // A balloon under the field, over the frames, while the port is out of range.
-            portNote_ = new QLabel(this);
-            portNote_->setObjectName(QStringLiteral("tcpPortNote"));
-            portNote_->setFrameShape(QFrame::Box);
-            portNote_->setMargin(2);
-            portNote_->setForegroundRole(QPalette::ToolTipText);
-            portNote_->setBackgroundRole(QPalette::ToolTipBase);
-            portNote_->setAutoFillBackground(true);
-            portNote_->setAttribute(Qt::WA_TransparentForMouseEvents);
-            portNote_->hide();
-            break;
-        case Part::Check:
-            (c.id == ids::kVoice ? voice_ : log_) = new QCheckBox(text, this);
-            w = c.id == ids::kVoice ? voice_ : log_;
-            break;
-        case Part::FolderEdit:
-            folder_ = new QLineEdit(this);
-            folder_->setReadOnly(true);
-            w = folder_;
-            break;
-        case Part::Button: {
-            auto* button = new QPushButton(text, this);
-            button->setAutoDefault(false);
-            w = button;
-            break;
-        }
-        case Part::Users:
-            userList_ = new QTreeView(this);
-            w = userList_;
-            break;
-        case Part::DeviceLabel:
-            deviceLabel_ = new QLabel(text, this);
-            w = deviceLabel_;
-            break;
-        case Part::Device:
-            device_ = new QComboBox(this);
-            device_->setLineEdit(new PathEdit(device_));
-            device_->setInsertPolicy(QComboBox::NoInsert);
-            device_->lineEdit()->setAttribute(Qt::WA_InputMethodEnabled, false);
-            w = device_;
-            break;
-        }
-        w->setObjectName(c.id ? window::ObjectNameFor(c.id) : QLatin1String(c.name));
-        w->setGeometry(c.rect);
-        if (c.id)
-            controls_[c.id] = w;
-    }
+    controls_ = window::BuildControls(this, kControls, [](const window::ControlRow&, QWidget* parent) {
+        auto* device = new QComboBox(parent);
+        device->setLineEdit(new PathEdit(device));
+        device->setInsertPolicy(QComboBox::NoInsert);
+        device->lineEdit()->setAttribute(Qt::WA_InputMethodEnabled, false);
+        return device;
+    });
+    comPort_ = controls_.Get<QComboBox>(names::kComPort);
+    baud_ = controls_.Get<QComboBox>(names::kBaud);
+    session_ = controls_.Get<QComboBox>(names::kSession);
+    address_ = controls_.Get<QLabel>(names::kAddress);
+    tcpPort_ = controls_.Get<QLineEdit>(names::kTcpPort);
+    voice_ = controls_.Get<QCheckBox>(names::kVoice);
+    log_ = controls_.Get<QCheckBox>(names::kLog);
+    folder_ = controls_.Get<QLineEdit>(names::kFolder);
+    userList_ = controls_.Get<QTreeView>(names::kUsers);
+    deviceLabel_ = controls_.Get<QLabel>(names::kDeviceLabel);
+    device_ = controls_.Get<QComboBox>(names::kDevice);
+    ok_ = controls_.Get<QPushButton>(names::kOk);
 
-    ok_ = qobject_cast<QPushButton*>(controls_.at(ids::kOk));
+    for (const ListRow& l : kLists)
+        for (const std::string& item : settings::ListItems(l.setting))
+            controls_.Get<QComboBox>(l.name)->addItem(QString::fromLatin1(item.c_str()));
+    tcpPort_->setMaxLength(5);
+    tcpPort_->setAttribute(Qt::WA_InputMethodEnabled, false);
+    tcpPort_->installEventFilter(this);
+    folder_->setReadOnly(true);
+    BuildPortNote();
+
     ok_->setDefault(true);
     ok_->setAutoDefault(true);
     connect(ok_, &QPushButton::clicked, this, &CSetupDlg::accept);
-    connect(qobject_cast<QPushButton*>(controls_.at(ids::kCancel)), &QPushButton::clicked, this, &CSetupDlg::reject);
-    connect(qobject_cast<QPushButton*>(controls_.at(ids::kAdd)), &QPushButton::clicked, this, &CSetupDlg::OnAdd);
-    connect(qobject_cast<QPushButton*>(controls_.at(ids::kDelete)), &QPushButton::clicked, this, &CSetupDlg::OnDelete);
-    connect(qobject_cast<QPushButton*>(controls_.at(ids::kEdit)), &QPushButton::clicked, this, &CSetupDlg::OnEdit);
-    connect(qobject_cast<QPushButton*>(controls_.at(ids::kBrowse)), &QPushButton::clicked, this, &CSetupDlg::OnBrowse);
+    connect(controls_.Get<QPushButton>(names::kCancel), &QPushButton::clicked, this, &CSetupDlg::reject);
+    connect(controls_.Get<QPushButton>(names::kAdd), &QPushButton::clicked, this, &CSetupDlg::OnAdd);
+    connect(controls_.Get<QPushButton>(names::kDelete), &QPushButton::clicked, this, &CSetupDlg::OnDelete);
+    connect(controls_.Get<QPushButton>(names::kEdit), &QPushButton::clicked, this, &CSetupDlg::OnEdit);
+    connect(controls_.Get<QPushButton>(names::kBrowse), &QPushButton::clicked, this, &CSetupDlg::OnBrowse);
     connect(tcpPort_, &QLineEdit::textChanged, this, &CSetupDlg::OnPortEdited);
     connect(log_, &QCheckBox::clicked, this, &CSetupDlg::OnLogClicked);
     connect(comPort_, &QComboBox::currentIndexChanged, this, &CSetupDlg::OnPortSelected);
@@ -361,12 +303,21 @@ void CSetupDlg::Build()
     address_->setText(localAddress_);
     voice_->setEnabled(GetVoiceEnableOS() != 0);
 
-    auto* help = new QAction(this);
-    help->setObjectName(QStringLiteral("helpKey"));
-    help->setShortcut(QKeySequence(Qt::Key_F1));
-    help->setShortcutContext(Qt::WindowShortcut);
-    connect(help, &QAction::triggered, this, [this] { emit HelpRequested(kHelpContext); });
-    addAction(help);
+    window::AddHelpKey(this, [this] { emit HelpRequested(kHelpContext); });
+}
+
+// A balloon under the TCP port, over the frames, while the port is out of range.
+void CSetupDlg::BuildPortNote()
+{
+    portNote_ = new QLabel(this);
+    portNote_->setObjectName(QStringLiteral("tcpPortNote"));
+    portNote_->setFrameShape(QFrame::Box);
+    portNote_->setMargin(2);
+    portNote_->setForegroundRole(QPalette::ToolTipText);
+    portNote_->setBackgroundRole(QPalette::ToolTipBase);
+    portNote_->setAutoFillBackground(true);
+    portNote_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    portNote_->hide();
 }
 
 void CSetupDlg::BuildUserList()
@@ -395,14 +346,15 @@ void CSetupDlg::BuildMenu()
     userMenu_ = new QMenu(this);
     userMenu_->setObjectName(QStringLiteral("menuUsers"));
     for (const MenuRow& row : kMenu) {
-        if (row.id == 0) {
+        if (!row.name) {
             userMenu_->addSeparator();
             continue;
         }
         QAction* action = userMenu_->addAction(QString::fromLatin1(row.text));
-        action->setObjectName(window::ObjectNameFor(row.id));
+        action->setObjectName(QLatin1String(row.name));
         connect(action, &QAction::triggered, this, row.run);
-        menuActions_[row.id] = action;
+        if (row.run != &CSetupDlg::OnAdd)
+            needsUser_.push_back(action);
     }
 }
 
@@ -410,22 +362,10 @@ void CSetupDlg::BuildMenu()
 // label included.
 void CSetupDlg::ChooseFont()
 {
-    std::vector<QWidget*> fitted;
-    for (const auto& [id, w] : controls_)
-        if (w != userList_ && w != folder_ && w != tcpPort_ && w != address_)
-            fitted.push_back(w);
-    fitted.push_back(deviceLabel_);
     const QString deviceLabel = deviceLabel_->text();
     deviceLabel_->setText(QString::fromLatin1(kWidestDeviceLabel));
-    setFont(window::FittingFont([&](const QFont& font) {
-        return std::all_of(fitted.begin(), fitted.end(), [&](QWidget* w) { return window::TextFits(*w, font); });
-    }));
+    window::FitFonts(*this, controls_);
     deviceLabel_->setText(deviceLabel);
-    for (window::GroupFrame* frame : findChildren<window::GroupFrame*>(Qt::FindDirectChildrenOnly))
-        frame->AdoptFont(font());
-    const QFont editFont = window::GuiFont(font());
-    for (QWidget* w : std::initializer_list<QWidget*>{folder_, userList_, device_})
-        w->setFont(editFont);
 }
 
 void CSetupDlg::Load()
@@ -646,8 +586,8 @@ void CSetupDlg::OnEnableDisable()
 void CSetupDlg::ShowUserMenu(const QPoint& at)
 {
     const bool any = users_->rowCount() > 0;
-    for (int id : {ids::kMenuEdit, ids::kMenuDelete, ids::kMenuEnableDisable})
-        menuActions_.at(id)->setEnabled(any);
+    for (QAction* action : needsUser_)
+        action->setEnabled(any);
     userMenu_->popup(userList_->viewport()->mapToGlobal(at));
 }
 

@@ -16,6 +16,7 @@
 #include <optional>
 #include <vector>
 
+#include "ControlTable.h"
 #include "SettingsModel.h"
 #include "SetupUserDlg.h"
 
@@ -95,6 +96,7 @@ public slots:
 
 private:
     void Build();
+    void BuildPortNote();
     void BuildUserList();
     void BuildMenu();
     void Load();
@@ -118,7 +120,7 @@ private:
     FolderChooser chooseFolder_;
     DeviceLister listDevices_;
 
-    std::map<int, QWidget*> controls_;
+    window::Controls controls_;
     QComboBox* comPort_ = nullptr;
     QComboBox* baud_ = nullptr;
     QComboBox* session_ = nullptr;
@@ -133,7 +135,7 @@ private:
     QComboBox* device_ = nullptr;
     QLabel* deviceLabel_ = nullptr;
     QMenu* userMenu_ = nullptr;
-    std::map<int, QAction*> menuActions_;
+    std::vector<QAction*> needsUser_;  // the menu's commands on the selected user
     UserListModel* users_ = nullptr;
     QPointer<CSetupUserDlg> userEditor_;
 

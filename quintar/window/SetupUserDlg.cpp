@@ -2,7 +2,6 @@
 // and the one-line description.
 #include "SetupUserDlg.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -13,46 +12,41 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 
-#include "PanelLayout.h"
+#include "ControlTable.h"
 #include "WindowParts.h"
 
 namespace quintar {
 
 namespace {
 
-enum class Part { Label, IdEdit, PasswordEdit, Description, Check, Button };
+using window::Kind;
+using window::Style;
 
-struct Control {
-    int id;
-    Part part;
-    const char* text;
-    QRect rect;
-};
-
-namespace ids {
-constexpr int kUserId = 1042;
-constexpr int kPassword = 1043;
-constexpr int kRetype = 1046;
-constexpr int kDescription = 1044;
-constexpr int kDisabled = 1047;
-constexpr int kOk = 1;
-constexpr int kCancel = 2;
-}  // namespace ids
+namespace names {
+constexpr char kUserId[] = "userIdEdit";
+constexpr char kPassword[] = "passwordEdit";
+constexpr char kRetype[] = "retypeEdit";
+constexpr char kDescription[] = "descriptionEdit";
+constexpr char kDisabled[] = "disabledCheck";
+constexpr char kOk[] = "okButton";
+constexpr char kCancel[] = "cancelButton";
+}  // namespace names
 
 // In tab order.
-constexpr Control kControls[] = {
-    {1039, Part::Label, "User Name", {11, 14, 89, 14}},
-    {ids::kUserId, Part::IdEdit, "", {107, 12, 182, 21}},
-    {1040, Part::Label, "Password", {11, 40, 89, 14}},
-    {ids::kPassword, Part::PasswordEdit, "", {107, 37, 182, 21}},
-    {1045, Part::Label, "Retype Password", {11, 65, 89, 14}},
-    {ids::kRetype, Part::PasswordEdit, "", {107, 61, 182, 21}},
-    {1041, Part::Label, "Description", {11, 88, 89, 14}},
-    {ids::kDescription, Part::Description, "", {107, 86, 182, 70}},
-    {ids::kDisabled, Part::Check, "User is disabled", {11, 163, 120, 14}},
-    {ids::kOk, Part::Button, "OK", {131, 184, 75, 21}},
-    {ids::kCancel, Part::Button, "Cancel", {213, 184, 75, 21}},
+constexpr window::ControlRow kControls[] = {
+    {"userIdLabel", Kind::Label, {11, 14, 89, 14}, "User Name"},
+    {names::kUserId, Kind::Edit, {107, 12, 182, 21}, "", Style::Gui},
+    {"passwordLabel", Kind::Label, {11, 40, 89, 14}, "Password"},
+    {names::kPassword, Kind::Edit, {107, 37, 182, 21}, "", Style::Gui},
+    {"retypeLabel", Kind::Label, {11, 65, 89, 14}, "Retype Password"},
+    {names::kRetype, Kind::Edit, {107, 61, 182, 21}, "", Style::Gui},
+    {"descriptionLabel", Kind::Label, {11, 88, 89, 14}, "Description"},
+    {names::kDescription, Kind::Own, {107, 86, 182, 70}, "", Style::Gui},
+    {names::kDisabled, Kind::Check, {11, 163, 120, 14}, "User is disabled"},
+    {names::kOk, Kind::Button, {131, 184, 75, 21}, "OK"},
+    {names::kCancel, Kind::Button, {213, 184, 75, 21}, "Cancel"},
 };
+static_assert(window::NamesUnique(kControls), "one row per control");
 
 bool IsLineBreakOrControl(QChar c)
 {
@@ -162,72 +156,31 @@ CSetupUserDlg::CSetupUserDlg(Mode mode, settings::UserRecord record, QWidget* pa
 
 void CSetupUserDlg::Build()
 {
-    std::vector<QWidget*> fitted;
-    for (const Control& c : kControls) {
-        const QString text = QString::fromLatin1(c.text);
-        QWidget* w = nullptr;
-        switch (c.part) {
-        case Part::Label:
-            w = new QLabel(text, this);
-            fitted.push_back(w);
-            break;
-        case Part::IdEdit:
-        case Part::PasswordEdit: {
-            auto* edit = new QLineEdit(this);
-            edit->setMaxLength(static_cast<int>(settings::kMaxUserIdLength));
-            if (c.part == Part::PasswordEdit)
-                edit->setEchoMode(QLineEdit::Password);
-            else
-                edit->setAttribute(Qt::WA_InputMethodEnabled, false);
-            (c.id == ids::kUserId ? id_ : c.id == ids::kPassword ? password_ : retype_) = edit;
-            w = edit;
-            break;
-        }
-        case Part::Description:
-            description_ = new DescriptionEdit(this);
-            w = description_;
-            break;
-        case Part::Check:
-            disabled_ = new QCheckBox(text, this);
-            w = disabled_;
-            fitted.push_back(w);
-            break;
-        case Part::Button: {
-            auto* button = new QPushButton(text, this);
-            if (c.id == ids::kOk) {
-                ok_ = button;
-                button->setDefault(true);
-                button->setEnabled(false);
-                connect(button, &QPushButton::clicked, this, &CSetupUserDlg::accept);
-            } else {
-                button->setAutoDefault(false);
-                connect(button, &QPushButton::clicked, this, &CSetupUserDlg::reject);
-            }
-            w = button;
-            fitted.push_back(w);
-            break;
-        }
-        }
-        w->setObjectName(window::ObjectNameFor(c.id));
-        w->setGeometry(c.rect);
-    }
-    setFont(window::FittingFont([&](const QFont& font) {
-        return std::all_of(fitted.begin(), fitted.end(), [&](QWidget* w) { return window::TextFits(*w, font); });
-    }));
-    const QFont editFont = window::GuiFont(font());
-    for (QWidget* edit : std::initializer_list<QWidget*>{id_, password_, retype_, description_})
-        edit->setFont(editFont);
+    const window::Controls controls = window::BuildControls(
+        this, kControls, [](const window::ControlRow&, QWidget* parent) { return new DescriptionEdit(parent); });
+    id_ = controls.Get<QLineEdit>(names::kUserId);
+    password_ = controls.Get<QLineEdit>(names::kPassword);
+    retype_ = controls.Get<QLineEdit>(names::kRetype);
+    description_ = controls.Get<QPlainTextEdit>(names::kDescription);
+    disabled_ = controls.Get<QCheckBox>(names::kDisabled);
+    ok_ = controls.Get<QPushButton>(names::kOk);
+    for (QLineEdit* edit : {id_, password_, retype_})
+        edit->setMaxLength(static_cast<int>(settings::kMaxUserIdLength));
+    id_->setAttribute(Qt::WA_InputMethodEnabled, false);
+    password_->setEchoMode(QLineEdit::Password);
+    retype_->setEchoMode(QLineEdit::Password);
+    ok_->setDefault(true);
+    ok_->setAutoDefault(true);
+    ok_->setEnabled(false);
+    connect(ok_, &QPushButton::clicked, this, &CSetupUserDlg::accept);
+    connect(controls.Get<QPushButton>(names::kCancel), &QPushButton::clicked, this, &CSetupUserDlg::reject);
+    window::FitFonts(*this, controls);
 
     connect(id_, &QLineEdit::textChanged, this, &CSetupUserDlg::OnIdEdited);
     connect(password_, &QLineEdit::textChanged, this, &CSetupUserDlg::UpdateOk);
     connect(retype_, &QLineEdit::textChanged, this, &CSetupUserDlg::UpdateOk);
 
-    auto* help = new QAction(this);
-    help->setObjectName(QStringLiteral("helpKey"));
-    help->setShortcut(QKeySequence(Qt::Key_F1));
-    help->setShortcutContext(Qt::WindowShortcut);
-    connect(help, &QAction::triggered, this, [this] { emit HelpRequested(kHelpContext); });
-    addAction(help);
+    window::AddHelpKey(this, [this] { emit HelpRequested(kHelpContext); });
 }
 
 void CSetupUserDlg::UpdateOk()

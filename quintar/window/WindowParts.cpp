@@ -2,6 +2,7 @@
 // so a check box's indicator and a drop-down list's arrow take their real room.
 #include "WindowParts.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -142,6 +143,16 @@ QFont GuiFont(const QFont& dialogFont)
     QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     font.setPixelSize(QFontInfo(dialogFont).pixelSize());
     return font;
+}
+
+void AddHelpKey(QWidget* window, std::function<void()> ask)
+{
+    auto* key = new QAction(window);
+    key->setObjectName(QStringLiteral("helpKey"));
+    key->setShortcut(QKeySequence(Qt::Key_F1));
+    key->setShortcutContext(Qt::WindowShortcut);
+    QObject::connect(key, &QAction::triggered, window, std::move(ask));
+    window->addAction(key);
 }
 
 QMessageBox* Warn(QWidget* owner, const char* objectName, const QString& caption, const QString& text, QWidget* focus,

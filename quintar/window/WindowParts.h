@@ -1,5 +1,5 @@
 // Parts the main window and its dialogs share: the group frame drawn as the panel's frames are,
-// the font chosen so that every text of a window fits its box, and the dialogs' warnings.
+// the font chosen so that every text of a window fits its box, the F1 key and the dialogs' warnings.
 #pragma once
 
 #include <QFont>
@@ -45,6 +45,10 @@ bool TextFits(const QWidget& control, const QFont& font);
 // The system's general font at the pixel size of `dialogFont`, for the edits and lists that show
 // the operator's own texts: one size across a dialog.
 QFont GuiFont(const QFont& dialogFont);
+
+// F1 anywhere in `window` (or in a child that does not take F1 itself) calls `ask`, which asks for
+// help at the window's context.
+void AddHelpKey(QWidget* window, std::function<void()> ask);
 
 // A warning box over `owner` with the exclamation icon, opened without blocking. When `focus` is
 // given, it holds the focus while the box is up and again, with the dialog active, when the box

@@ -58,7 +58,7 @@ TEST_F(WindowTest, helpTopicsOpensContext2AndEveryContextHasItsPage)
 {
     OpenWindow();
     QSignalSpy asked(window.get(), &CHostDlg::HelpRequested);
-    Action(32775)->trigger();
+    Action("helpTopicsItem")->trigger();
     ASSERT_EQ(asked.count(), 1);
     EXPECT_EQ(asked.first().first().toInt(), 2);
     ASSERT_TRUE(PumpUntil([&] { return ShownPage(*window) == kPages + "index.html"; }, 5000));
@@ -95,7 +95,7 @@ TEST_F(WindowTest, helpTopicsOpensContext2AndEveryContextHasItsPage)
 TEST_F(WindowTest, oneClickInTheContentsOpensTheTopic)
 {
     OpenWindow();
-    Action(32775)->trigger();
+    Action("helpTopicsItem")->trigger();
     ASSERT_TRUE(PumpUntil([&] { return ShownPage(*window) == kPages + "index.html"; }, 5000));
     quintar::HelpWindow* help = window->Help().Window();
     auto* tree = help->findChild<QTreeView*>(QStringLiteral("helpTree"));
@@ -158,7 +158,7 @@ TEST_F(WindowTest, aboutShowsTheComposedBannerAndClosesOnClickEnterOrEscape)
 {
     OpenWindow();
     for (int way = 0; way < 3; ++way) {
-        Action(32776)->trigger();
+        Action("aboutItem")->trigger();
         quintar::CAboutDlg* about = nullptr;
         ASSERT_TRUE(PumpUntil([&] {
             about = window->findChild<quintar::CAboutDlg*>(QStringLiteral("CAboutDlg"));
@@ -167,10 +167,10 @@ TEST_F(WindowTest, aboutShowsTheComposedBannerAndClosesOnClickEnterOrEscape)
         EXPECT_TRUE(about->isModal());
         EXPECT_EQ(about->size(), QSize(594, 225));
         EXPECT_TRUE(about->windowFlags() & Qt::FramelessWindowHint);
-        QLabel* picture = about->findChild<QLabel*>(QStringLiteral("id1000"));
+        QLabel* picture = about->findChild<QLabel*>(QStringLiteral("picture"));
         ASSERT_NE(qobject_cast<CStaticEx*>(picture), nullptr);
         EXPECT_EQ(picture->geometry(), QRect(0, 0, 594, 225));
-        QPushButton* ok = about->findChild<QPushButton*>(QStringLiteral("id1"));
+        QPushButton* ok = about->findChild<QPushButton*>(QStringLiteral("okButton"));
         ASSERT_NE(ok, nullptr);
         EXPECT_FALSE(ok->isVisible());
         if (way == 0) {

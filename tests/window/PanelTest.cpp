@@ -14,26 +14,26 @@ namespace windowtest {
 namespace {
 
 struct Expected {
-    int id;
+    const char* name;
     QRect rect;
     const char* text;  // the static's text after start-up
 };
 // The panel's design, in client pixels below the menu bar.
 const Expected kDesign[] = {
-    {1014, {11, 4, 363, 56}, "Radio Status"},
-    {1018, {23, 23, 81, 25}, nullptr},
-    {1026, {113, 23, 50, 25}, nullptr},
-    {1015, {210, 19, 56, 16}, "Model"},
-    {1016, {269, 19, 95, 16}, ""},
-    {1019, {269, 35, 45, 16}, ""},
-    {1028, {11, 60, 363, 98}, "Connection Status"},
-    {1029, {26, 79, 56, 16}, "User Name"},
-    {1030, {86, 79, 95, 16}, ""},
-    {1031, {209, 79, 56, 16}, "IP Address"},
-    {1032, {269, 79, 95, 16}, ""},
-    {1048, {86, 96, 279, 39}, nullptr},
-    {1034, {26, 137, 69, 16}, "Session Time"},
-    {1036, {101, 137, 93, 16}, ""},
+    {"radioStatusFrame", {11, 4, 363, 56}, "Radio Status"},
+    {"powerSwitchButton", {23, 23, 81, 25}, nullptr},
+    {"controlButton", {113, 23, 50, 25}, nullptr},
+    {"modelLabel", {210, 19, 56, 16}, "Model"},
+    {"modelName", {269, 19, 95, 16}, ""},
+    {"onAir", {269, 35, 45, 16}, ""},
+    {"connectionStatusFrame", {11, 60, 363, 98}, "Connection Status"},
+    {"userNameLabel", {26, 79, 56, 16}, "User Name"},
+    {"userId", {86, 79, 95, 16}, ""},
+    {"addressLabel", {209, 79, 56, 16}, "IP Address"},
+    {"clientAddress", {269, 79, 95, 16}, ""},
+    {"description", {86, 96, 279, 39}, nullptr},
+    {"sessionTimeLabel", {26, 137, 69, 16}, "Session Time"},
+    {"sessionTime", {101, 137, 93, 16}, ""},
 };
 
 // The design's 390 x 214 was the whole window with caption and borders: the window is the menu
@@ -52,23 +52,23 @@ TEST_F(WindowTest, panelHasEveryControlAtItsRectangleAndItsFramesEvenMargins)
     const QRect belowMenu(0, bar->height(), window->width(), window->height() - bar->height());
     EXPECT_EQ(LineMargins(drawn, belowMenu, QApplication::palette().color(QPalette::Mid)), QMargins(11, 11, 11, 11));
     for (const Expected& e : kDesign) {
-        QWidget* w = window->findChild<QWidget*>(QStringLiteral("id%1").arg(e.id));
-        ASSERT_NE(w, nullptr) << e.id;
-        EXPECT_EQ(w->parentWidget(), panel) << e.id;
-        EXPECT_EQ(w->geometry(), e.rect) << e.id;
-        EXPECT_TRUE(w->isVisible()) << e.id;
+        QWidget* w = window->findChild<QWidget*>(QLatin1String(e.name));
+        ASSERT_NE(w, nullptr) << e.name;
+        EXPECT_EQ(w->parentWidget(), panel) << e.name;
+        EXPECT_EQ(w->geometry(), e.rect) << e.name;
+        EXPECT_TRUE(w->isVisible()) << e.name;
         if (e.text) {
             auto* s = qobject_cast<CStaticEx*>(w);
-            ASSERT_NE(s, nullptr) << e.id << " is a label or frame";
-            EXPECT_EQ(s->text(), QString::fromLatin1(e.text)) << e.id;
+            ASSERT_NE(s, nullptr) << e.name << " is a label or frame";
+            EXPECT_EQ(s->text(), QString::fromLatin1(e.text)) << e.name;
         }
     }
-    EXPECT_NE(Find<QPlainTextEdit>(1048), nullptr);
-    EXPECT_TRUE(Find<QPlainTextEdit>(1048)->isReadOnly());
-    EXPECT_EQ(Button(1018)->iconSize(), QSize(77, 23));
-    EXPECT_EQ(Button(1026)->iconSize(), QSize(44, 21));
-    EXPECT_FALSE(Lit(1018));
-    EXPECT_FALSE(Lit(1026));
+    EXPECT_NE(Find<QPlainTextEdit>("description"), nullptr);
+    EXPECT_TRUE(Find<QPlainTextEdit>("description")->isReadOnly());
+    EXPECT_EQ(Button("powerSwitchButton")->iconSize(), QSize(77, 23));
+    EXPECT_EQ(Button("controlButton")->iconSize(), QSize(44, 21));
+    EXPECT_FALSE(Lit("powerSwitchButton"));
+    EXPECT_FALSE(Lit("controlButton"));
     EXPECT_TRUE(SaveScreenshot(*window, window->devicePixelRatioF() > 1 ? "window-stopped@2x" : "window-stopped"));
 }
 
@@ -78,26 +78,26 @@ TEST_F(WindowTest, everyPanelTextFitsItsBox)
     OpenWindow();
     window->grab();  // drawn once, with the fonts the controls build when they are drawn
     const struct {
-        int id;
+        const char* name;
         const char* text;
         bool bold;
     } texts[] = {
-        {1015, "Model", false},       {1029, "User Name", false}, {1031, "IP Address", false},
-        {1034, "Session Time", false}, {1016, "Dunmore", false},  {1016, "Unknown", false},
-        {1019, "ONAIR", true},        {1032, "255.255.255.255", false}, {1036, "0:00:00 / 0:00:00", false},
-        {1036, "2:00:00 / 2:00:00", false}, {1036, "Unlimited", false},
+        {"modelLabel", "Model", false},       {"userNameLabel", "User Name", false}, {"addressLabel", "IP Address", false},
+        {"sessionTimeLabel", "Session Time", false}, {"modelName", "Dunmore", false},  {"modelName", "Unknown", false},
+        {"onAir", "ONAIR", true},        {"clientAddress", "255.255.255.255", false}, {"sessionTime", "0:00:00 / 0:00:00", false},
+        {"sessionTime", "2:00:00 / 2:00:00", false}, {"sessionTime", "Unlimited", false},
     };
     for (const auto& t : texts) {
-        CStaticEx* s = Static(t.id);
+        CStaticEx* s = Static(t.name);
         QFont f = s->font();
         if (t.bold) {
-            EXPECT_TRUE(f.bold()) << t.id;
+            EXPECT_TRUE(f.bold()) << t.name;
         }
         const QFontMetrics m(f);
         EXPECT_LE(m.horizontalAdvance(QString::fromLatin1(t.text)), s->width()) << t.text;
         EXPECT_LE(m.height(), s->height() + 1) << t.text;
     }
-    EXPECT_EQ(Static(1015)->font().pixelSize(), window->font().pixelSize());
+    EXPECT_EQ(Static("modelLabel")->font().pixelSize(), window->font().pixelSize());
     EXPECT_GE(window->font().pixelSize(), 10) << "legible";
 }
 
@@ -137,9 +137,9 @@ TEST_F(WindowTest, menuHasItsTextsMnemonicsIdsAndStates)
         bool enabled;
     };
     const std::vector<std::vector<Item>> expected = {
-        {{"id32771", "ON (&N)", true}, {"id32772", "OFF (&F)", false}, {"", "", true}, {"id32773", "Setup (&S)...", true}},
-        {{"id32774", "Power Switch (&W)", true}},
-        {{"id32775", "Help Topics (&H)", true}, {"", "", true}, {"id32776", "About Quintar (&A)...", true}},
+        {{"onItem", "ON (&N)", true}, {"offItem", "OFF (&F)", false}, {"", "", true}, {"setupItem", "Setup (&S)...", true}},
+        {{"powerSwitchItem", "Power Switch (&W)", true}},
+        {{"helpTopicsItem", "Help Topics (&H)", true}, {"", "", true}, {"aboutItem", "About Quintar (&A)...", true}},
     };
     for (int m = 0; m < 3; ++m) {
         const QList<QAction*> items = menus[m]->menu()->actions();
@@ -157,7 +157,7 @@ TEST_F(WindowTest, menuHasItsTextsMnemonicsIdsAndStates)
         }
     }
     // Setup is present and enabled, and choosing it does nothing yet.
-    Action(32773)->trigger();
+    Action("setupItem")->trigger();
     EXPECT_FALSE(window->Controller().Running());
 }
 
@@ -183,10 +183,10 @@ TEST_F(WindowTest, escapeAndEnterLeaveTheWindowOpen)
 {
     OpenWindow();
     window->activateWindow();
-    Button(1026)->setFocus();
+    Button("controlButton")->setFocus();
     QTest::keyClick(window.get(), Qt::Key_Escape);
-    QTest::keyClick(Button(1026), Qt::Key_Return);
-    QTest::keyClick(Button(1026), Qt::Key_Enter);
+    QTest::keyClick(Button("controlButton"), Qt::Key_Return);
+    QTest::keyClick(Button("controlButton"), Qt::Key_Enter);
     PumpFor(50);
     EXPECT_TRUE(window->isVisible());
     EXPECT_FALSE(window->Controller().Busy());
@@ -198,15 +198,15 @@ TEST_F(WindowTest, descriptionIgnoresMouseClicksWhileTheWindowIsActive)
     OpenWindow();
     window->activateWindow();
     ASSERT_TRUE(PumpUntil([&] { return window->isActiveWindow(); }, 2000));
-    auto* d = Find<QPlainTextEdit>(1048);
+    auto* d = Find<QPlainTextEdit>("description");
     d->setPlainText(QStringLiteral("Night operator, remote site"));
-    Button(1018)->setFocus();
+    Button("powerSwitchButton")->setFocus();
     QTest::mouseClick(d->viewport(), Qt::LeftButton, {}, QPoint(10, 8));
     QTest::mouseDClick(d->viewport(), Qt::LeftButton, {}, QPoint(10, 8));
     QTest::mouseClick(d->viewport(), Qt::RightButton, {}, QPoint(10, 8));
     EXPECT_FALSE(d->hasFocus());
     EXPECT_FALSE(d->textCursor().hasSelection());
-    EXPECT_TRUE(Button(1018)->hasFocus());
+    EXPECT_TRUE(Button("powerSwitchButton")->hasFocus());
 }
 
 // "%05d%05d": top, then left.

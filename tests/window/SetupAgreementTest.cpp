@@ -127,30 +127,30 @@ protected:
         bool taken = true;
         switch (in.field) {
         case Field::TcpPort:
-            TypeOver(Control<QLineEdit>(1011), in.text);
-            QTest::keyClick(Control<QLineEdit>(1011), Qt::Key_Tab);
+            TypeOver(Control<QLineEdit>("tcpPortEdit"), in.text);
+            QTest::keyClick(Control<QLineEdit>("tcpPortEdit"), Qt::Key_Tab);
             break;
         case Field::UserId:
         case Field::Password:
         case Field::Description: {
-            Click(Control<QPushButton>(1025));
+            Click(Control<QPushButton>("addButton"));
             if (!Editor())
                 return false;
             const QString id = in.field == Field::UserId ? in.text : QStringLiteral("tester");
             const QString password = in.field == Field::Password ? in.text : QString::fromLatin1(kPassword);
-            PasteOver(EditorControl<QLineEdit>(1043), password);
-            PasteOver(EditorControl<QLineEdit>(1046), password);
-            PasteOver(EditorControl<QLineEdit>(1042), id);
+            PasteOver(EditorControl<QLineEdit>("passwordEdit"), password);
+            PasteOver(EditorControl<QLineEdit>("retypeEdit"), password);
+            PasteOver(EditorControl<QLineEdit>("userIdEdit"), id);
             if (in.field == Field::Description)
-                PasteOver(EditorControl<QPlainTextEdit>(1044), in.text);
-            if (EditorControl<QPushButton>(1)->isEnabled())
-                Click(EditorControl<QPushButton>(1));
+                PasteOver(EditorControl<QPlainTextEdit>("descriptionEdit"), in.text);
+            if (EditorControl<QPushButton>("okButton")->isEnabled())
+                Click(EditorControl<QPushButton>("okButton"));
             PumpFor(20);
             for (const char* box : {"userIdCheck", "passwordCheck"})
                 if (OpenMessageBox(box))
                     Dismiss(box);
             if (setup->UserEditor())
-                Click(EditorControl<QPushButton>(2));
+                Click(EditorControl<QPushButton>("cancelButton"));
             if (!PumpUntil([&] { return !setup->UserEditor(); }, 5000))
                 return false;
             taken = setup->Users().rowCount() == 1;
@@ -162,16 +162,16 @@ protected:
         case Field::Log:
             if (in.text.contains("folder")) {
                 folderAnswer = LogFolder();
-                Click(Control<QPushButton>(1044));
+                Click(Control<QPushButton>("browseButton"));
             }
-            Click(Control<QCheckBox>(1041));
+            Click(Control<QCheckBox>("logCheck"));
             break;
         }
         PressOk();
         if (OpenMessageBox("deviceMessage")) {
             taken = false;
             Dismiss("deviceMessage");
-            Click(Control<QPushButton>(2));
+            Click(Control<QPushButton>("cancelButton"));
         }
         if (!PumpUntil([&] { return !setup->isVisible(); }, 5000))
             return false;
@@ -201,30 +201,30 @@ TEST_F(WindowTest, userAddedInSetupWhileTheStationRunsLogsInOverTcp)
     OpenWindow();
     StartFromMenu();
 
-    Action(32773)->trigger();
+    Action("setupItem")->trigger();
     ASSERT_TRUE(PumpUntil([&] { return window->SetupDialog() && window->SetupDialog()->isVisible(); }, 5000));
     CSetupDlg* setup = window->SetupDialog();
-    auto find = [](QWidget* w, int id) {
-        return w->findChild<QWidget*>(QStringLiteral("id%1").arg(id), Qt::FindDirectChildrenOnly);
+    auto find = [](QWidget* w, const char* name) {
+        return w->findChild<QWidget*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
     };
-    QTest::mouseClick(find(setup, 1025), Qt::LeftButton);
+    QTest::mouseClick(find(setup, "addButton"), Qt::LeftButton);
     ASSERT_TRUE(PumpUntil([&] { return setup->UserEditor() && setup->UserEditor()->isVisible(); }, 5000));
     CSetupUserDlg* editor = setup->UserEditor();
-    QTest::keyClicks(find(editor, 1042), "newop");
-    QTest::keyClicks(find(editor, 1043), "N3w!pass");
-    QTest::keyClicks(find(editor, 1046), "N3w!pass");
-    QTest::keyClicks(find(editor, 1044), "Added from the window");
-    QTest::mouseClick(find(editor, 1), Qt::LeftButton);
+    QTest::keyClicks(find(editor, "userIdEdit"), "newop");
+    QTest::keyClicks(find(editor, "passwordEdit"), "N3w!pass");
+    QTest::keyClicks(find(editor, "retypeEdit"), "N3w!pass");
+    QTest::keyClicks(find(editor, "descriptionEdit"), "Added from the window");
+    QTest::mouseClick(find(editor, "okButton"), Qt::LeftButton);
     ASSERT_TRUE(PumpUntil([&] { return !setup->UserEditor(); }, 5000));
-    QTest::mouseClick(find(setup, 1), Qt::LeftButton);
+    QTest::mouseClick(find(setup, "okButton"), Qt::LeftButton);
     ASSERT_TRUE(PumpUntil([&] { return !window->SetupDialog(); }, 5000));
     EXPECT_TRUE(window->Controller().Running()) << "the station runs on";
 
     stationtest::Client client;
     ASSERT_TRUE(client.Connect(static_cast<unsigned>(settings.tcpPort), 5000));
     EXPECT_TRUE(client.LogIn("newop", "N3w!pass", 5000)) << client.Received();
-    ASSERT_TRUE(PumpUntil([&] { return Static(1030)->text() == "newop"; }, 5000));
-    EXPECT_EQ(Find<QPlainTextEdit>(1048)->toPlainText(), "Added from the window");
+    ASSERT_TRUE(PumpUntil([&] { return Static("userId")->text() == "newop"; }, 5000));
+    EXPECT_EQ(Find<QPlainTextEdit>("description")->toPlainText(), "Added from the window");
     client.Close();
 
     stationtest::Client old;
@@ -236,7 +236,7 @@ TEST_F(WindowTest, f1InTheSetupDialogsOpensTheirHelpTopics)
 {
     OpenWindow();
     QSignalSpy shown(&window->Help(), &quintar::HostHelp::Shown);
-    Action(32773)->trigger();
+    Action("setupItem")->trigger();
     ASSERT_TRUE(PumpUntil([&] { return window->SetupDialog() && window->SetupDialog()->isVisible(); }, 5000));
     CSetupDlg* setup = window->SetupDialog();
     setup->activateWindow();

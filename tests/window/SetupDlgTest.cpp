@@ -1,6 +1,6 @@
 // The Setup dialog as drawn and as it reads and writes the profile: every control at its place with
-// its text and list items, the load rules, the one save on OK with the users' order reversed, the
-// TCP port and log rules, the serial device, Cancel, and a save that fails.
+// its text and list items and in tab order, the load rules, the one save on OK with the users'
+// order reversed, the TCP port and log rules, the serial device, Cancel, and a save that fails.
 #include <QFontInfo>
 #include <QHeaderView>
 #include <QPushButton>
@@ -23,52 +23,52 @@ namespace windowtest {
 namespace {
 
 struct Expected {
-    int id;
+    const char* name;
     const char* type;  // class name
     QRect rect;
     const char* text;  // nullptr: not a text control
 };
 
 const Expected kSetupDesign[] = {
-    {1000, "quintar::window::GroupFrame", {11, 12, 179, 74}, "Com Port"},
-    {1002, "QLabel", {26, 35, 57, 16}, "Port No."},
-    {1003, "QComboBox", {86, 30, 95, 22}, nullptr},
-    {1004, "QLabel", {26, 60, 59, 16}, "Baud."},
-    {1006, "QComboBox", {86, 56, 95, 22}, nullptr},
-    {1010, "quintar::window::GroupFrame", {195, 12, 179, 75}, "TCP/IP"},
-    {1012, "QLabel", {210, 32, 56, 16}, "IP Address"},
-    {1013, "QLabel", {269, 32, 95, 16}, nullptr},
-    {1009, "QLabel", {210, 58, 56, 16}, "Port No."},
-    {1011, "QLineEdit", {267, 54, 96, 23}, nullptr},
-    {1033, "quintar::window::GroupFrame", {11, 89, 363, 72}, "Option"},
-    {1034, "QCheckBox", {24, 109, 60, 16}, "&Voice"},
-    {1035, "QLabel", {114, 109, 71, 16}, "Session Time"},
-    {1005, "QComboBox", {188, 105, 95, 22}, nullptr},
-    {1036, "QLabel", {288, 109, 30, 16}, "min"},
-    {1041, "QCheckBox", {24, 135, 60, 16}, "&Log"},
-    {1043, "QLineEdit", {87, 133, 251, 21}, nullptr},
-    {1044, "QPushButton", {344, 133, 20, 19}, "..."},
-    {1037, "quintar::window::GroupFrame", {11, 163, 363, 172}, "Users"},
-    {1038, "QTreeView", {23, 184, 339, 116}, nullptr},
-    {1025, "QPushButton", {207, 306, 48, 21}, "Add..."},
-    {1039, "QPushButton", {261, 306, 48, 21}, "Del"},
-    {1027, "QPushButton", {315, 306, 48, 21}, "Edit..."},
-    {1, "QPushButton", {218, 343, 75, 23}, "OK"},
-    {2, "QPushButton", {299, 343, 75, 23}, "Cancel"},
+    {"comPortFrame", "quintar::window::GroupFrame", {11, 12, 179, 74}, "Com Port"},
+    {"comPortLabel", "QLabel", {26, 35, 57, 16}, "Port No."},
+    {"comPortList", "QComboBox", {86, 30, 95, 22}, nullptr},
+    {"baudLabel", "QLabel", {26, 60, 59, 16}, "Baud."},
+    {"baudList", "QComboBox", {86, 56, 95, 22}, nullptr},
+    {"tcpIpFrame", "quintar::window::GroupFrame", {195, 12, 179, 75}, "TCP/IP"},
+    {"localAddressLabel", "QLabel", {210, 32, 56, 16}, "IP Address"},
+    {"localAddress", "QLabel", {269, 32, 95, 16}, nullptr},
+    {"tcpPortLabel", "QLabel", {210, 58, 56, 16}, "Port No."},
+    {"tcpPortEdit", "QLineEdit", {267, 54, 96, 23}, nullptr},
+    {"optionFrame", "quintar::window::GroupFrame", {11, 89, 363, 72}, "Option"},
+    {"voiceCheck", "QCheckBox", {24, 109, 60, 16}, "&Voice"},
+    {"sessionTimeLabel", "QLabel", {114, 109, 71, 16}, "Session Time"},
+    {"sessionTimeList", "QComboBox", {188, 105, 95, 22}, nullptr},
+    {"minutesLabel", "QLabel", {288, 109, 30, 16}, "min"},
+    {"logCheck", "QCheckBox", {24, 135, 60, 16}, "&Log"},
+    {"logFolderEdit", "QLineEdit", {87, 133, 251, 21}, nullptr},
+    {"browseButton", "QPushButton", {344, 133, 20, 19}, "..."},
+    {"usersFrame", "quintar::window::GroupFrame", {11, 163, 363, 172}, "Users"},
+    {"userList", "QTreeView", {23, 184, 339, 116}, nullptr},
+    {"addButton", "QPushButton", {207, 306, 48, 21}, "Add..."},
+    {"deleteButton", "QPushButton", {261, 306, 48, 21}, "Del"},
+    {"editButton", "QPushButton", {315, 306, 48, 21}, "Edit..."},
+    {"okButton", "QPushButton", {218, 343, 75, 23}, "OK"},
+    {"cancelButton", "QPushButton", {299, 343, 75, 23}, "Cancel"},
 };
 
 const Expected kUserDesign[] = {
-    {1039, "QLabel", {11, 14, 89, 14}, "User Name"},
-    {1042, "QLineEdit", {107, 12, 182, 21}, nullptr},
-    {1040, "QLabel", {11, 40, 89, 14}, "Password"},
-    {1043, "QLineEdit", {107, 37, 182, 21}, nullptr},
-    {1045, "QLabel", {11, 65, 89, 14}, "Retype Password"},
-    {1046, "QLineEdit", {107, 61, 182, 21}, nullptr},
-    {1041, "QLabel", {11, 88, 89, 14}, "Description"},
-    {1044, "QPlainTextEdit", {107, 86, 182, 70}, nullptr},
-    {1047, "QCheckBox", {11, 163, 120, 14}, "User is disabled"},
-    {1, "QPushButton", {131, 184, 75, 21}, "OK"},
-    {2, "QPushButton", {213, 184, 75, 21}, "Cancel"},
+    {"userIdLabel", "QLabel", {11, 14, 89, 14}, "User Name"},
+    {"userIdEdit", "QLineEdit", {107, 12, 182, 21}, nullptr},
+    {"passwordLabel", "QLabel", {11, 40, 89, 14}, "Password"},
+    {"passwordEdit", "QLineEdit", {107, 37, 182, 21}, nullptr},
+    {"retypeLabel", "QLabel", {11, 65, 89, 14}, "Retype Password"},
+    {"retypeEdit", "QLineEdit", {107, 61, 182, 21}, nullptr},
+    {"descriptionLabel", "QLabel", {11, 88, 89, 14}, "Description"},
+    {"descriptionEdit", "QPlainTextEdit", {107, 86, 182, 70}, nullptr},
+    {"disabledCheck", "QCheckBox", {11, 163, 120, 14}, "User is disabled"},
+    {"okButton", "QPushButton", {131, 184, 75, 21}, "OK"},
+    {"cancelButton", "QPushButton", {213, 184, 75, 21}, "Cancel"},
 };
 
 QString TextOf(QWidget* w)
@@ -111,28 +111,28 @@ TEST_F(SetupDesign, setupDialogHasEveryControlAtItsRectangleWithItsTextAndListIt
     EXPECT_EQ(setup->windowTitle(), "Setup");
     EXPECT_EQ(setup->windowModality(), Qt::WindowModal);
     for (const Expected& e : kSetupDesign) {
-        QWidget* w = Control(e.id);
-        ASSERT_NE(w, nullptr) << e.id;
-        EXPECT_STREQ(w->metaObject()->className(), e.type) << e.id;
-        EXPECT_EQ(w->geometry(), e.rect) << e.id;
-        EXPECT_TRUE(w->isVisible()) << e.id;
+        QWidget* w = Control(e.name);
+        ASSERT_NE(w, nullptr) << e.name;
+        EXPECT_STREQ(w->metaObject()->className(), e.type) << e.name;
+        EXPECT_EQ(w->geometry(), e.rect) << e.name;
+        EXPECT_TRUE(w->isVisible()) << e.name;
         if (e.text) {
-            EXPECT_EQ(TextOf(w), QString::fromLatin1(e.text)) << e.id;
+            EXPECT_EQ(TextOf(w), QString::fromLatin1(e.text)) << e.name;
         }
     }
     std::vector<QString> ports;
     for (int n = 1; n <= 20; ++n)
         ports.push_back(QStringLiteral("    COM%1").arg(n));
-    EXPECT_EQ(Items(Control<QComboBox>(1003)), ports);
-    EXPECT_EQ(Items(Control<QComboBox>(1006)), (std::vector<QString>{"    4800bps", "    9600bps", "   19200bps",
+    EXPECT_EQ(Items(Control<QComboBox>("comPortList")), ports);
+    EXPECT_EQ(Items(Control<QComboBox>("baudList")), (std::vector<QString>{"    4800bps", "    9600bps", "   19200bps",
                                                                       "   38400bps", "   57600bps", "  115200bps"}));
-    EXPECT_EQ(Items(Control<QComboBox>(1005)),
+    EXPECT_EQ(Items(Control<QComboBox>("sessionTimeList")),
               (std::vector<QString>{"   Unlimited", "     1", "     2", "     3", "     5", "    10", "    15", "    20",
                                     "    30", "    40", "    50", "    60", "    90", "   120"}));
-    EXPECT_EQ(Control<QLineEdit>(1011)->maxLength(), 5);
-    EXPECT_FALSE(Control<QLineEdit>(1011)->testAttribute(Qt::WA_InputMethodEnabled));
-    EXPECT_TRUE(Control<QLineEdit>(1043)->isReadOnly());
-    EXPECT_TRUE(Control<QPushButton>(1)->isDefault());
+    EXPECT_EQ(Control<QLineEdit>("tcpPortEdit")->maxLength(), 5);
+    EXPECT_FALSE(Control<QLineEdit>("tcpPortEdit")->testAttribute(Qt::WA_InputMethodEnabled));
+    EXPECT_TRUE(Control<QLineEdit>("logFolderEdit")->isReadOnly());
+    EXPECT_TRUE(Control<QPushButton>("okButton")->isDefault());
 
     QTreeView* list = UserList();
     EXPECT_EQ(list->header()->count(), 2);
@@ -143,38 +143,80 @@ TEST_F(SetupDesign, setupDialogHasEveryControlAtItsRectangleWithItsTextAndListIt
     EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_EQ(list->iconSize(), QSize(16, 16));
     // The passwords' hidden list is a model of whole records; no control shows or holds one.
-    EXPECT_EQ(setup->findChild<QWidget*>(QStringLiteral("id1040")), nullptr);
+    EXPECT_EQ(setup->findChildren<QAbstractItemView*>(Qt::FindDirectChildrenOnly), QList<QAbstractItemView*>{list});
 }
 
 TEST_F(SetupDesign, userEditorHasEveryControlAtItsRectangleWithItsText)
 {
     OpenSetup();
-    Click(Control<QPushButton>(1025));
+    Click(Control<QPushButton>("addButton"));
     CSetupUserDlg* editor = Editor();
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editor->size(), QSize(300, 216));
     EXPECT_EQ(editor->windowTitle(), "Setup User");
     EXPECT_EQ(editor->windowModality(), Qt::WindowModal);
     for (const Expected& e : kUserDesign) {
-        QWidget* w = EditorControl(e.id);
-        ASSERT_NE(w, nullptr) << e.id;
-        EXPECT_STREQ(w->metaObject()->className(), e.type) << e.id;
-        EXPECT_EQ(w->geometry(), e.rect) << e.id;
+        QWidget* w = EditorControl(e.name);
+        ASSERT_NE(w, nullptr) << e.name;
+        EXPECT_STREQ(w->metaObject()->className(), e.type) << e.name;
+        EXPECT_EQ(w->geometry(), e.rect) << e.name;
         if (e.text) {
-            EXPECT_EQ(TextOf(w), QString::fromLatin1(e.text)) << e.id;
+            EXPECT_EQ(TextOf(w), QString::fromLatin1(e.text)) << e.name;
         }
     }
-    for (int id : {1042, 1043, 1046})
-        EXPECT_EQ(EditorControl<QLineEdit>(id)->maxLength(), 32) << id;
-    EXPECT_FALSE(EditorControl<QLineEdit>(1042)->testAttribute(Qt::WA_InputMethodEnabled));
-    EXPECT_EQ(EditorControl<QLineEdit>(1043)->echoMode(), QLineEdit::Password);
-    EXPECT_EQ(EditorControl<QLineEdit>(1046)->echoMode(), QLineEdit::Password);
-    EXPECT_FALSE(EditorControl<QPushButton>(1)->isEnabled()) << "OK starts disabled";
-    EXPECT_TRUE(EditorControl<QPushButton>(1)->isDefault());
+    for (const char* name : {"userIdEdit", "passwordEdit", "retypeEdit"})
+        EXPECT_EQ(EditorControl<QLineEdit>(name)->maxLength(), 32) << name;
+    EXPECT_FALSE(EditorControl<QLineEdit>("userIdEdit")->testAttribute(Qt::WA_InputMethodEnabled));
+    EXPECT_EQ(EditorControl<QLineEdit>("passwordEdit")->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(EditorControl<QLineEdit>("retypeEdit")->echoMode(), QLineEdit::Password);
+    EXPECT_FALSE(EditorControl<QPushButton>("okButton")->isEnabled()) << "OK starts disabled";
+    EXPECT_TRUE(EditorControl<QPushButton>("okButton")->isDefault());
 }
 
 // Both dialogs filled, a disabled user among the users, every text in its box; the pictures go to
 // the build folder.
+// The names of the controls of `dialog` that Tab reaches from `first`, in turn, until it is back
+// at `first` (an editable list's edit counts as its list).
+std::vector<QString> TabWalk(QWidget* dialog, QWidget* first)
+{
+    auto focused = [dialog] {
+        for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget())
+            if (w->parentWidget() == dialog)
+                return w;
+        return static_cast<QWidget*>(nullptr);
+    };
+    first->setFocus();
+    std::vector<QString> names;
+    for (QWidget* w = focused(); w && names.size() < 40; w = focused()) {
+        names.push_back(w->objectName());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        if (focused() == first)
+            break;
+    }
+    return names;
+}
+
+// Tab takes the controls in the order of the design, passing over those that are disabled.
+TEST_F(SetupDesign, tabTakesTheControlsInTheDesignsOrder)
+{
+    WriteUsers(1);
+    OpenSetup();
+    std::vector<QString> setupOrder = {"comPortList", "baudList", "tcpPortEdit", "voiceCheck", "sessionTimeList",
+                                       "logCheck", "logFolderEdit", "browseButton", "userList", "addButton",
+                                       "deleteButton", "editButton", "comDevice", "okButton", "cancelButton"};
+    if (!Control("voiceCheck")->isEnabled())
+        setupOrder.erase(setupOrder.begin() + 3);
+    EXPECT_EQ(TabWalk(setup.get(), Control("comPortList")), setupOrder);
+
+    Click(Control<QPushButton>("addButton"));
+    CSetupUserDlg* editor = Editor();
+    ASSERT_NE(editor, nullptr);
+    // OK is disabled while the fields are empty.
+    EXPECT_EQ(TabWalk(editor, EditorControl("userIdEdit")),
+              (std::vector<QString>{"userIdEdit", "passwordEdit", "retypeEdit", "descriptionEdit", "disabledCheck",
+                                    "cancelButton"}));
+}
+
 TEST_F(SetupDesign, bothDialogsFilledShowEveryTextWhole)
 {
     std::filesystem::create_directories(dir.Path() / "access-log");
@@ -200,13 +242,13 @@ TEST_F(SetupDesign, bothDialogsFilledShowEveryTextWhole)
     OpenSetup();
     setup->grab();  // drawn once, as the operator sees it
     for (const Expected& e : kSetupDesign)
-        ExpectFits(Control(e.id), QStringLiteral("setup %1").arg(e.id));
+        ExpectFits(Control(e.name), QStringLiteral("setup %1").arg(QLatin1String(e.name)));
     ExpectFits(setup->findChild<QLabel*>(QStringLiteral("comDeviceLabel")), "device label");
     EXPECT_EQ(setup->findChild<QLabel*>(QStringLiteral("comDeviceLabel"))->text(), "COM3 device");
     // A longer label fits as well.
-    Choose(Control<QComboBox>(1003), 19);
+    Choose(Control<QComboBox>("comPortList"), 19);
     ExpectFits(setup->findChild<QLabel*>(QStringLiteral("comDeviceLabel")), "COM20 device");
-    Choose(Control<QComboBox>(1003), 2);
+    Choose(Control<QComboBox>("comPortList"), 2);
     ASSERT_TRUE(ShowsDisabledMark(1));
     // One size of text across the dialog, the operator's own texts included.
     const int pixels = QFontInfo(setup->font()).pixelSize();
@@ -230,10 +272,10 @@ TEST_F(SetupDesign, bothDialogsFilledShowEveryTextWhole)
     ASSERT_NE(editor, nullptr);
     editor->grab();
     for (const Expected& e : kUserDesign) {
-        ExpectFits(EditorControl(e.id), QStringLiteral("user %1").arg(e.id));
-        EXPECT_EQ(QFontInfo(EditorControl(e.id)->font()).pixelSize(), QFontInfo(editor->font()).pixelSize()) << e.id;
+        ExpectFits(EditorControl(e.name), QStringLiteral("user %1").arg(QLatin1String(e.name)));
+        EXPECT_EQ(QFontInfo(EditorControl(e.name)->font()).pixelSize(), QFontInfo(editor->font()).pixelSize()) << e.name;
     }
-    EXPECT_TRUE(EditorControl<QCheckBox>(1047)->isChecked());
+    EXPECT_TRUE(EditorControl<QCheckBox>("disabledCheck")->isChecked());
     EXPECT_TRUE(SaveScreenshot(*editor, scaled ? "setup-user-dialog@2x" : "setup-user-dialog"));
 }
 
@@ -268,13 +310,13 @@ TEST_F(SetupSave, everyKeyIsLoadedAndSavedWithTheUsersReversed)
                   {"Setting/VEXA 005 User Disabled", 5},
                   {"WindowPos/Vexa", "0012300045"}});
     OpenSetup();
-    EXPECT_EQ(Control<QComboBox>(1003)->currentText(), "    COM7");
-    EXPECT_EQ(Control<QComboBox>(1006)->currentText(), "   38400bps");
-    EXPECT_EQ(Control<QLineEdit>(1011)->text(), "50123");
-    EXPECT_FALSE(Control<QCheckBox>(1034)->isChecked());
-    EXPECT_EQ(Control<QComboBox>(1005)->currentText(), "    15");
-    EXPECT_TRUE(Control<QCheckBox>(1041)->isChecked());
-    EXPECT_EQ(Control<QLineEdit>(1043)->text(), logs);
+    EXPECT_EQ(Control<QComboBox>("comPortList")->currentText(), "    COM7");
+    EXPECT_EQ(Control<QComboBox>("baudList")->currentText(), "   38400bps");
+    EXPECT_EQ(Control<QLineEdit>("tcpPortEdit")->text(), "50123");
+    EXPECT_FALSE(Control<QCheckBox>("voiceCheck")->isChecked());
+    EXPECT_EQ(Control<QComboBox>("sessionTimeList")->currentText(), "    15");
+    EXPECT_TRUE(Control<QCheckBox>("logCheck")->isChecked());
+    EXPECT_EQ(Control<QLineEdit>("logFolderEdit")->text(), logs);
     using Rows = std::vector<std::pair<QString, QString>>;
     EXPECT_EQ(ListedUsers(), (Rows{{"cy", "Third"}, {"bob", "Second"}, {"ann", "First"}}));
     EXPECT_TRUE(ShowsDisabledMark(0)) << "a stored 5 counts as disabled";
@@ -326,25 +368,25 @@ struct OutOfRange {
     const char* name;
     const char* key;
     QVariant stored;
-    int control;
+    const char* control;
     const char* shown;  // the list's text or the edit's; "" for no entry
     QVariant saved;
 };
 void PrintTo(const OutOfRange& c, std::ostream* os) { *os << c.name; }
 
 const OutOfRange kOutOfRange[] = {
-    {"comPort25", "Setting/COM Port", 25, 1003, "", 1},
-    {"comPort0", "Setting/COM Port", 0, 1003, "", 1},
-    {"comPort20", "Setting/COM Port", 20, 1003, "    COM20", 20},
-    {"baud14400", "Setting/COM Baud", 14400, 1006, "    9600bps", 9600},
-    {"baud4800", "Setting/COM Baud", 4800, 1006, "    4800bps", 4800},
-    {"baudText", "Setting/COM Baud", "fast", 1006, "    9600bps", 9600},
-    {"tcpPort1023", "Setting/VEXA IP Port No", 1023, 1011, "50000", 50000},
-    {"tcpPort65536", "Setting/VEXA IP Port No", 65536, 1011, "50000", 50000},
-    {"tcpPort1024", "Setting/VEXA IP Port No", 1024, 1011, "1024", 1024},
-    {"session4", "Setting/VEXA Session Time", 4, 1005, "   Unlimited", 0},
-    {"session120", "Setting/VEXA Session Time", 120, 1005, "   120", 120},
-    {"sessionNegative", "Setting/VEXA Session Time", -5, 1005, "   Unlimited", 0},
+    {"comPort25", "Setting/COM Port", 25, "comPortList", "", 1},
+    {"comPort0", "Setting/COM Port", 0, "comPortList", "", 1},
+    {"comPort20", "Setting/COM Port", 20, "comPortList", "    COM20", 20},
+    {"baud14400", "Setting/COM Baud", 14400, "baudList", "    9600bps", 9600},
+    {"baud4800", "Setting/COM Baud", 4800, "baudList", "    4800bps", 4800},
+    {"baudText", "Setting/COM Baud", "fast", "baudList", "    9600bps", 9600},
+    {"tcpPort1023", "Setting/VEXA IP Port No", 1023, "tcpPortEdit", "50000", 50000},
+    {"tcpPort65536", "Setting/VEXA IP Port No", 65536, "tcpPortEdit", "50000", 50000},
+    {"tcpPort1024", "Setting/VEXA IP Port No", 1024, "tcpPortEdit", "1024", 1024},
+    {"session4", "Setting/VEXA Session Time", 4, "sessionTimeList", "   Unlimited", 0},
+    {"session120", "Setting/VEXA Session Time", 120, "sessionTimeList", "   120", 120},
+    {"sessionNegative", "Setting/VEXA Session Time", -5, "sessionTimeList", "   Unlimited", 0},
 };
 
 class SetupOutOfRange : public SetupTest, public ::testing::WithParamInterface<OutOfRange> {};
@@ -378,15 +420,15 @@ TEST_F(SetupSave, cancelEscapeAndCloseLeaveTheProfileByteForByte)
     for (const char* how : {"cancel", "escape", "close"}) {
         SCOPED_TRACE(how);
         OpenSetup();
-        Choose(Control<QComboBox>(1006), 3);
-        TypeOver(Control<QLineEdit>(1011), "50001");
+        Choose(Control<QComboBox>("baudList"), 3);
+        TypeOver(Control<QLineEdit>("tcpPortEdit"), "50001");
         AddUser("extra", "Pw!extra");
         UserList()->selectionModel()->select(UserList()->model()->index(2, 0),
                                              QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        Click(Control<QPushButton>(1039));
+        Click(Control<QPushButton>("deleteButton"));
         QSignalSpy finished(setup.get(), &QDialog::finished);
         if (std::string(how) == "cancel")
-            Click(Control<QPushButton>(2));
+            Click(Control<QPushButton>("cancelButton"));
         else if (std::string(how) == "escape")
             QTest::keyClick(setup.get(), Qt::Key_Escape);
         else
@@ -424,12 +466,12 @@ TEST_P(SetupTcpPort, enablesOkOnlyForAPortSaysWhyAndFixesTheTextOnLeaving)
 {
     const PortEdit& c = GetParam();
     OpenSetup();
-    QLineEdit* edit = Control<QLineEdit>(1011);
+    QLineEdit* edit = Control<QLineEdit>("tcpPortEdit");
     auto* note = setup->findChild<QLabel*>(QStringLiteral("tcpPortNote"));
     ASSERT_NE(note, nullptr);
     EXPECT_FALSE(note->isVisible()) << "the stored port is in range";
     TypeOver(edit, QString::fromLatin1(c.typed));
-    EXPECT_EQ(Control<QPushButton>(1)->isEnabled(), c.okEnabled) << edit->text().toStdString();
+    EXPECT_EQ(Control<QPushButton>("okButton")->isEnabled(), c.okEnabled) << edit->text().toStdString();
     EXPECT_EQ(note->isVisible(), !c.okEnabled);
     if (!c.okEnabled) {
         EXPECT_EQ(note->text(), "Allowed: 1024 to 65535; 50000 will be used.");
@@ -448,7 +490,7 @@ TEST_P(SetupTcpPort, enablesOkOnlyForAPortSaysWhyAndFixesTheTextOnLeaving)
     QTest::keyClick(edit, Qt::Key_Tab);
     ASSERT_FALSE(edit->hasFocus());
     EXPECT_EQ(edit->text(), QString::fromLatin1(c.afterLeaving));
-    EXPECT_TRUE(Control<QPushButton>(1)->isEnabled());
+    EXPECT_TRUE(Control<QPushButton>("okButton")->isEnabled());
     EXPECT_FALSE(note->isVisible());
     PressOk();
     ASSERT_TRUE(PumpUntil([&] { return !setup->isVisible(); }, 5000));
@@ -463,26 +505,26 @@ INSTANTIATE_TEST_SUITE_P(Typed, SetupTcpPort, ::testing::ValuesIn(kPortEdits),
 TEST_F(SetupSave, logCannotStayOnWithoutAFolderAndTheFolderComesFromTheBrowser)
 {
     OpenSetup();
-    QCheckBox* log = Control<QCheckBox>(1041);
+    QCheckBox* log = Control<QCheckBox>("logCheck");
     Click(log);
     EXPECT_FALSE(log->isChecked()) << "no folder yet";
 
     folderAnswer.reset();  // the operator cancels the browser
-    Click(Control<QPushButton>(1044));
+    Click(Control<QPushButton>("browseButton"));
     EXPECT_EQ(browsed, 1);
     EXPECT_EQ(browseTitle, "Select log file folder.");
     EXPECT_EQ(browseOwner, setup.get());
-    EXPECT_EQ(Control<QLineEdit>(1043)->text(), "");
+    EXPECT_EQ(Control<QLineEdit>("logFolderEdit")->text(), "");
 
     std::filesystem::create_directories(dir.Path() / "log folder");
     folderAnswer = QString::fromStdString((dir.Path() / "log folder").string());
-    Click(Control<QPushButton>(1044));
-    EXPECT_EQ(Control<QLineEdit>(1043)->text(), *folderAnswer);
+    Click(Control<QPushButton>("browseButton"));
+    EXPECT_EQ(Control<QLineEdit>("logFolderEdit")->text(), *folderAnswer);
     Click(log);
     EXPECT_TRUE(log->isChecked());
     // The folder edit takes no typing.
-    QTest::keyClicks(Control<QLineEdit>(1043), "x");
-    EXPECT_EQ(Control<QLineEdit>(1043)->text(), *folderAnswer);
+    QTest::keyClicks(Control<QLineEdit>("logFolderEdit"), "x");
+    EXPECT_EQ(Control<QLineEdit>("logFolderEdit")->text(), *folderAnswer);
     PressOk();
     ASSERT_TRUE(PumpUntil([&] { return !setup->isVisible(); }, 5000));
     EXPECT_EQ(Stored("Setting/VEXA Log").toInt(), 1);
@@ -497,9 +539,9 @@ TEST_F(SetupSave, folderPathLongerThan260CharactersIsRefused)
     std::filesystem::create_directories(deep);
     OpenSetup();
     folderAnswer = QString::fromStdString(deep.string());
-    Click(Control<QPushButton>(1044));
+    Click(Control<QPushButton>("browseButton"));
     EXPECT_TRUE(Dismiss("folderMessage"));
-    EXPECT_EQ(Control<QLineEdit>(1043)->text(), "");
+    EXPECT_EQ(Control<QLineEdit>("logFolderEdit")->text(), "");
 }
 
 // ---- The serial device of a port ------------------------------------------------------------------------
@@ -515,7 +557,7 @@ TEST_F(SetupSave, deviceOfTheChosenPortIsShownOfferedAndSavedWhenChanged)
     EXPECT_EQ(offered, (std::vector<QString>{"/dev/ttyUSB7", "/dev/ttyS0", "/dev/ttyS1", "/dev/ttyUSB0",
                                              "/dev/serial/by-id/usb-Adapter_Serial_A1B2C3-if00-port0"}));
 
-    Choose(Control<QComboBox>(1003), 2);  // COM3: nothing stored, its default device
+    Choose(Control<QComboBox>("comPortList"), 2);  // COM3: nothing stored, its default device
     EXPECT_EQ(device->currentText(), "/dev/ttyS2");
     EXPECT_EQ(setup->findChild<QLabel*>(QStringLiteral("comDeviceLabel"))->text(), "COM3 device");
     device->setFocus();
@@ -523,7 +565,7 @@ TEST_F(SetupSave, deviceOfTheChosenPortIsShownOfferedAndSavedWhenChanged)
         QTest::keyClick(device, Qt::Key_Down);  // down to the last device offered
     EXPECT_EQ(device->currentText(), "/dev/serial/by-id/usb-Adapter_Serial_A1B2C3-if00-port0");
     EXPECT_EQ(device->toolTip(), device->currentText()) << "the whole path, which the box shows shortened";
-    Choose(Control<QComboBox>(1003), 3);  // COM4: a typed path
+    Choose(Control<QComboBox>("comPortList"), 3);  // COM4: a typed path
     TypeOver(device->lineEdit(), "/dev/ttyACM0");
     PressOk();
     ASSERT_TRUE(PumpUntil([&] { return !setup->isVisible(); }, 5000));
@@ -539,12 +581,12 @@ TEST_F(SetupSave, relativeDeviceIsRefusedAndNothingIsSaved)
     OpenSetup();
     auto* device = setup->findChild<QComboBox*>(QStringLiteral("comDevice"));
     TypeOver(device->lineEdit(), "ttyUSB0");
-    Choose(Control<QComboBox>(1003), 4);
+    Choose(Control<QComboBox>("comPortList"), 4);
     PressOk();
     EXPECT_TRUE(Dismiss("deviceMessage"));
     EXPECT_TRUE(setup->isVisible());
     EXPECT_FALSE(std::filesystem::exists(profileFile));
-    EXPECT_EQ(Control<QComboBox>(1003)->currentText(), "    COM1") << "the port of the refused device is shown";
+    EXPECT_EQ(Control<QComboBox>("comPortList")->currentText(), "    COM1") << "the port of the refused device is shown";
     EXPECT_EQ(device->currentText(), "ttyUSB0");
     EXPECT_TRUE(PumpUntil([&] { return device->hasFocus() || device->lineEdit()->hasFocus(); }, 2000));
 }
@@ -586,7 +628,7 @@ TEST_F(SetupSave, saveIntoAReadOnlyFolderIsReportedAndLosesNothing)
             identity.emplace(kOperator);
         OpenSetup();
         AddUser("newop", "Pw!newop", "Added while read-only");
-        Choose(Control<QComboBox>(1006), 5);
+        Choose(Control<QComboBox>("baudList"), 5);
         PressOk();
         QMessageBox* box = nullptr;
         ASSERT_TRUE(PumpUntil([&] { return (box = OpenMessageBox("saveFailedMessage")) != nullptr; }, 5000));
@@ -602,7 +644,7 @@ TEST_F(SetupSave, saveIntoAReadOnlyFolderIsReportedAndLosesNothing)
         beside.push_back(e.path().filename().string());
     EXPECT_EQ(beside, std::vector<std::string>{"Quintar.ini"}) << "nothing half-written beside it";
     EXPECT_EQ(ListedUsers().front().first, "newop");
-    EXPECT_EQ(Control<QComboBox>(1006)->currentText(), "  115200bps");
+    EXPECT_EQ(Control<QComboBox>("baudList")->currentText(), "  115200bps");
 
     // Once the folder can be written, the same OK saves everything.
     ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
@@ -618,7 +660,7 @@ TEST_F(SetupSave, saveIntoAReadOnlyFolderIsReportedAndLosesNothing)
 TEST_F(SetupSave, showsThisComputersAddressNeverLoopbackWhileAnotherExists)
 {
     OpenSetup();
-    const QString shown = Control<QLabel>(1013)->text();
+    const QString shown = Control<QLabel>("localAddress")->text();
     in_addr parsed{};
     ASSERT_EQ(inet_pton(AF_INET, shown.toLatin1().constData(), &parsed), 1) << shown.toStdString();
     bool another = false;
@@ -638,8 +680,8 @@ TEST_F(SetupSave, voiceCanBeTickedOnlyWhereVoiceWorks)
 {
     WriteProfile({{"Setting/VEXA Voice", 1}});
     OpenSetup();
-    EXPECT_EQ(Control<QCheckBox>(1034)->isEnabled(), GetVoiceEnableOS() != 0);
-    EXPECT_TRUE(Control<QCheckBox>(1034)->isChecked()) << "the stored value shows";
+    EXPECT_EQ(Control<QCheckBox>("voiceCheck")->isEnabled(), GetVoiceEnableOS() != 0);
+    EXPECT_TRUE(Control<QCheckBox>("voiceCheck")->isChecked()) << "the stored value shows";
 }
 
 }  // namespace

@@ -177,11 +177,11 @@ QMenu* SetupTest::ContextMenu(std::optional<int> row)
     return menu;
 }
 
-void SetupTest::ChooseMenuItem(QMenu* menu, int id)
+void SetupTest::ChooseMenuItem(QMenu* menu, const char* name)
 {
     ASSERT_NE(menu, nullptr);
-    QAction* action = menu->findChild<QAction*>(QStringLiteral("id%1").arg(id));
-    ASSERT_NE(action, nullptr) << id;
+    QAction* action = menu->findChild<QAction*>(QLatin1String(name));
+    ASSERT_NE(action, nullptr) << name;
     QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
     PumpUntil([&] { return !menu->isVisible(); }, 5000);
 }
@@ -190,26 +190,26 @@ void SetupTest::FillEditor(const QString& id, const QString& password, const QSt
 {
     CSetupUserDlg* editor = Editor();
     ASSERT_NE(editor, nullptr);
-    if (EditorControl<QLineEdit>(1042)->isEnabled())
-        TypeOver(EditorControl<QLineEdit>(1042), id);
-    TypeOver(EditorControl<QLineEdit>(1043), password);
-    TypeOver(EditorControl<QLineEdit>(1046), password);
-    TypeOver(EditorControl<QPlainTextEdit>(1044), description);
-    if (EditorControl<QCheckBox>(1047)->isChecked() != disabled)
-        Click(EditorControl<QCheckBox>(1047));
-    Click(EditorControl<QPushButton>(1));
+    if (EditorControl<QLineEdit>("userIdEdit")->isEnabled())
+        TypeOver(EditorControl<QLineEdit>("userIdEdit"), id);
+    TypeOver(EditorControl<QLineEdit>("passwordEdit"), password);
+    TypeOver(EditorControl<QLineEdit>("retypeEdit"), password);
+    TypeOver(EditorControl<QPlainTextEdit>("descriptionEdit"), description);
+    if (EditorControl<QCheckBox>("disabledCheck")->isChecked() != disabled)
+        Click(EditorControl<QCheckBox>("disabledCheck"));
+    Click(EditorControl<QPushButton>("okButton"));
 }
 
 void SetupTest::AddUser(const QString& id, const QString& password, const QString& description, bool disabled)
 {
-    Click(Control<QPushButton>(1025));
+    Click(Control<QPushButton>("addButton"));
     FillEditor(id, password, description, disabled);
     ASSERT_TRUE(PumpUntil([&] { return !setup->UserEditor(); }, 5000)) << "the editor closes";
 }
 
 void SetupTest::PressOk()
 {
-    Click(Control<QPushButton>(1));
+    Click(Control<QPushButton>("okButton"));
 }
 
 bool SetupTest::Dismiss(const char* objectName)

@@ -45,16 +45,16 @@ protected:
     CSetupUserDlg* Editor();
 
     template <class T = QWidget>
-    T* Control(int id) const
+    T* Control(const char* name) const
     {
-        return setup->findChild<T*>(QStringLiteral("id%1").arg(id), Qt::FindDirectChildrenOnly);
+        return setup->findChild<T*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
     }
     template <class T = QWidget>
-    T* EditorControl(int id)
+    T* EditorControl(const char* name)
     {
-        return Editor()->findChild<T*>(QStringLiteral("id%1").arg(id), Qt::FindDirectChildrenOnly);
+        return Editor()->findChild<T*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
     }
-    QTreeView* UserList() const { return Control<QTreeView>(1038); }
+    QTreeView* UserList() const { return Control<QTreeView>("userList"); }
     // The user list as it shows: id and description of each row, top first.
     std::vector<std::pair<QString, QString>> ListedUsers() const;
     bool ShowsDisabledMark(int row) const;
@@ -74,7 +74,7 @@ protected:
     void DoubleClickRow(int row) { WindowDoubleClick(UserList()->viewport(), RowRect(row).center()); }
     // Opens the user list's context menu at `row` (or below the rows) and returns it.
     QMenu* ContextMenu(std::optional<int> row);
-    void ChooseMenuItem(QMenu* menu, int id);
+    void ChooseMenuItem(QMenu* menu, const char* name);
     // Fills the user editor and presses its OK.
     void FillEditor(const QString& id, const QString& password, const QString& description, bool disabled);
     // Adds a user through the Add button and the editor.

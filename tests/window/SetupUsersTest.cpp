@@ -65,7 +65,7 @@ TEST_F(SetupUsers, sameIdIgnoringCaseIsRefusedInTheOpenEditorWithTheApplications
 {
     WriteProfile({{"Setting/VEXA 000 User ID", "Alice"}, {"Setting/VEXA 000 Password", "Pw!a"}});
     OpenSetup();
-    Click(Control<QPushButton>(1025));
+    Click(Control<QPushButton>("addButton"));
     FillEditor("alice", "Other!pw", "second Alice", true);
     QMessageBox* box = nullptr;
     ASSERT_TRUE(PumpUntil([&] { return (box = OpenMessageBox("sameUserIdMessage")) != nullptr; }, 5000));
@@ -77,18 +77,18 @@ TEST_F(SetupUsers, sameIdIgnoringCaseIsRefusedInTheOpenEditorWithTheApplications
     EXPECT_EQ(box->parentWidget(), editor);
     EXPECT_TRUE(Dismiss("sameUserIdMessage"));
     ASSERT_EQ(Editor(), editor);
-    QLineEdit* id = EditorControl<QLineEdit>(1042);
+    QLineEdit* id = EditorControl<QLineEdit>("userIdEdit");
     EXPECT_TRUE(PumpUntil([&] { return id->hasFocus(); }, 2000));
     EXPECT_EQ(id->selectedText(), "alice");
-    EXPECT_EQ(EditorControl<QLineEdit>(1043)->text(), "Other!pw");
-    EXPECT_EQ(EditorControl<QLineEdit>(1046)->text(), "Other!pw");
-    EXPECT_EQ(EditorControl<QPlainTextEdit>(1044)->toPlainText(), "second Alice");
-    EXPECT_TRUE(EditorControl<QCheckBox>(1047)->isChecked());
+    EXPECT_EQ(EditorControl<QLineEdit>("passwordEdit")->text(), "Other!pw");
+    EXPECT_EQ(EditorControl<QLineEdit>("retypeEdit")->text(), "Other!pw");
+    EXPECT_EQ(EditorControl<QPlainTextEdit>("descriptionEdit")->toPlainText(), "second Alice");
+    EXPECT_TRUE(EditorControl<QCheckBox>("disabledCheck")->isChecked());
     EXPECT_EQ(ListedUsers(), (Rows{{"Alice", ""}}));
 
     QTest::keyClick(id, Qt::Key_End);
     QTest::keyClicks(id, "2");
-    Click(EditorControl<QPushButton>(1));
+    Click(EditorControl<QPushButton>("okButton"));
     ASSERT_TRUE(PumpUntil([&] { return !setup->UserEditor(); }, 5000));
     EXPECT_EQ(ListedUsers(), (Rows{{"alice2", "second Alice"}, {"Alice", ""}}));
 }
@@ -97,19 +97,19 @@ TEST_F(SetupUsers, addDoesNothingAtTenUsers)
 {
     WriteUsers(10);
     OpenSetup();
-    Click(Control<QPushButton>(1025));
+    Click(Control<QPushButton>("addButton"));
     PumpFor(50);
     EXPECT_EQ(setup->UserEditor(), nullptr);
     QMenu* menu = ContextMenu(0);
     ASSERT_NE(menu, nullptr);
-    ChooseMenuItem(menu, 32777);
+    ChooseMenuItem(menu, "addItem");
     PumpFor(50);
     EXPECT_EQ(setup->UserEditor(), nullptr);
     EXPECT_EQ(ListedUsers().size(), 10u);
 
     // With one deleted, one can be added again.
     Select(9);
-    Click(Control<QPushButton>(1039));
+    Click(Control<QPushButton>("deleteButton"));
     EXPECT_EQ(ListedUsers().size(), 9u);
     AddUser("user10", "pw10");
     EXPECT_EQ(ListedUsers().size(), 10u);
@@ -122,19 +122,19 @@ TEST_F(SetupUsers, editChangesPasswordDescriptionAndFlagButNeverTheId)
                   {"Setting/VEXA 000 Description", "Before"},
                   {"Setting/VEXA 000 User Disabled", 0}});
     OpenSetup();
-    Click(Control<QPushButton>(1027));
+    Click(Control<QPushButton>("editButton"));
     PumpFor(50);
     EXPECT_EQ(setup->UserEditor(), nullptr) << "nothing happens without a selection";
 
     DoubleClickRow(0);
     ASSERT_NE(Editor(), nullptr);
     EXPECT_EQ(Editor()->EditMode(), CSetupUserDlg::Mode::Edit);
-    EXPECT_EQ(EditorControl<QLineEdit>(1042)->text(), "eve");
-    EXPECT_FALSE(EditorControl<QLineEdit>(1042)->isEnabled());
-    EXPECT_EQ(EditorControl<QLineEdit>(1043)->text(), "Old!pw");
-    EXPECT_EQ(EditorControl<QLineEdit>(1046)->text(), "Old!pw");
-    EXPECT_EQ(EditorControl<QPlainTextEdit>(1044)->toPlainText(), "Before");
-    EXPECT_TRUE(EditorControl<QPushButton>(1)->isEnabled());
+    EXPECT_EQ(EditorControl<QLineEdit>("userIdEdit")->text(), "eve");
+    EXPECT_FALSE(EditorControl<QLineEdit>("userIdEdit")->isEnabled());
+    EXPECT_EQ(EditorControl<QLineEdit>("passwordEdit")->text(), "Old!pw");
+    EXPECT_EQ(EditorControl<QLineEdit>("retypeEdit")->text(), "Old!pw");
+    EXPECT_EQ(EditorControl<QPlainTextEdit>("descriptionEdit")->toPlainText(), "Before");
+    EXPECT_TRUE(EditorControl<QPushButton>("okButton")->isEnabled());
     FillEditor("ignored", "New!pw", "After", true);
     ASSERT_TRUE(PumpUntil([&] { return !setup->UserEditor(); }, 5000));
     EXPECT_EQ(ListedUsers(), (Rows{{"eve", "After"}}));
@@ -142,10 +142,10 @@ TEST_F(SetupUsers, editChangesPasswordDescriptionAndFlagButNeverTheId)
 
     // The Edit button and Cancel: nothing changes.
     Select(0);
-    Click(Control<QPushButton>(1027));
+    Click(Control<QPushButton>("editButton"));
     ASSERT_NE(Editor(), nullptr);
-    TypeOver(EditorControl<QPlainTextEdit>(1044), "Cancelled");
-    Click(EditorControl<QPushButton>(2));
+    TypeOver(EditorControl<QPlainTextEdit>("descriptionEdit"), "Cancelled");
+    Click(EditorControl<QPushButton>("cancelButton"));
     ASSERT_TRUE(PumpUntil([&] { return !setup->UserEditor(); }, 5000));
     EXPECT_EQ(ListedUsers(), (Rows{{"eve", "After"}}));
 
@@ -162,12 +162,12 @@ TEST_F(SetupUsers, deletedUsersLeaveTheirSlotsWrittenEmptyAtTheEnd)
     WriteUsers(4);
     OpenSetup();
     Select(1);  // user2
-    Click(Control<QPushButton>(1039));
+    Click(Control<QPushButton>("deleteButton"));
     QMenu* menu = ContextMenu(0);  // user3
-    ChooseMenuItem(menu, 32779);
+    ChooseMenuItem(menu, "deleteItem");
     EXPECT_EQ(ListedUsers(), (Rows{{"user1", "desk 1"}, {"user0", "desk 0"}}));
     EXPECT_TRUE(UserList()->selectionModel()->selectedRows().isEmpty());
-    Click(Control<QPushButton>(1039));  // nothing selected: nothing happens
+    Click(Control<QPushButton>("deleteButton"));  // nothing selected: nothing happens
     EXPECT_EQ(ListedUsers().size(), 2u);
     PressOk();
     ASSERT_TRUE(PumpUntil([&] { return !setup->isVisible(); }, 5000));
@@ -185,17 +185,17 @@ TEST_F(SetupUsers, enableDisableFromTheMenuInvertsTheFlag)
 {
     WriteUsers(2);
     OpenSetup();
-    ChooseMenuItem(ContextMenu(1), 32780);
+    ChooseMenuItem(ContextMenu(1), "enableDisableItem");
     EXPECT_TRUE(ShowsDisabledMark(1));
     EXPECT_FALSE(ShowsDisabledMark(0));
-    ChooseMenuItem(ContextMenu(0), 32780);
-    ChooseMenuItem(ContextMenu(1), 32780);
+    ChooseMenuItem(ContextMenu(0), "enableDisableItem");
+    ChooseMenuItem(ContextMenu(1), "enableDisableItem");
     EXPECT_TRUE(ShowsDisabledMark(0));
     EXPECT_FALSE(ShowsDisabledMark(1));
-    ChooseMenuItem(ContextMenu(1), 32778);  // Edit from the menu shows the flag
+    ChooseMenuItem(ContextMenu(1), "editItem");  // Edit from the menu shows the flag
     ASSERT_NE(Editor(), nullptr);
-    EXPECT_FALSE(EditorControl<QCheckBox>(1047)->isChecked());
-    Click(EditorControl<QPushButton>(2));
+    EXPECT_FALSE(EditorControl<QCheckBox>("disabledCheck")->isChecked());
+    Click(EditorControl<QPushButton>("cancelButton"));
     ASSERT_TRUE(PumpUntil([&] { return !setup->UserEditor(); }, 5000));
     PressOk();
     ASSERT_TRUE(PumpUntil([&] { return !setup->isVisible(); }, 5000));
@@ -216,7 +216,7 @@ TEST_F(SetupUsers, contextMenuGraysEverythingButAddOnAnEmptyList)
                                                             {"Delete (&D)", false},
                                                             {"-", true},
                                                             {"Enable/Disable (&B)", false}}));
-    ChooseMenuItem(menu, 32777);
+    ChooseMenuItem(menu, "addItem");
     FillEditor("frank", "Pw!frank", "", false);
     ASSERT_TRUE(PumpUntil([&] { return !setup->UserEditor(); }, 5000));
     menu = ContextMenu(0);
@@ -230,12 +230,12 @@ TEST_F(SetupUsers, contextMenuGraysEverythingButAddOnAnEmptyList)
 TEST_F(SetupUsers, editorOkNeedsAnIdAndTwoEqualPasswords)
 {
     OpenSetup();
-    Click(Control<QPushButton>(1025));
+    Click(Control<QPushButton>("addButton"));
     ASSERT_NE(Editor(), nullptr);
-    QPushButton* ok = EditorControl<QPushButton>(1);
-    QLineEdit* id = EditorControl<QLineEdit>(1042);
-    QLineEdit* password = EditorControl<QLineEdit>(1043);
-    QLineEdit* retype = EditorControl<QLineEdit>(1046);
+    QPushButton* ok = EditorControl<QPushButton>("okButton");
+    QLineEdit* id = EditorControl<QLineEdit>("userIdEdit");
+    QLineEdit* password = EditorControl<QLineEdit>("passwordEdit");
+    QLineEdit* retype = EditorControl<QLineEdit>("retypeEdit");
     const struct {
         QLineEdit* edit;
         const char* text;
@@ -260,22 +260,22 @@ struct Refusal {
     const char* box;
     const char* caption;
     const char* text;
-    int focus;
+    const char* focus;
 };
 void PrintTo(const Refusal& c, std::ostream* os) { *os << c.name; }
 
 const Refusal kRefusals[] = {
-    {"idWithBlank", "two words", "Pw!ok", "userIdCheck", "User ID Check", " There are invalid character(s) in User ID.", 1042},
-    {"idWithSemicolon", "a;b", "Pw!ok", "userIdCheck", "User ID Check", " There are invalid character(s) in User ID.", 1042},
-    {"idNonAscii", "Jörg", "Pw!ok", "userIdCheck", "User ID Check", " There are invalid character(s) in User ID.", 1042},
+    {"idWithBlank", "two words", "Pw!ok", "userIdCheck", "User ID Check", " There are invalid character(s) in User ID.", "userIdEdit"},
+    {"idWithSemicolon", "a;b", "Pw!ok", "userIdCheck", "User ID Check", " There are invalid character(s) in User ID.", "userIdEdit"},
+    {"idNonAscii", "Jörg", "Pw!ok", "userIdCheck", "User ID Check", " There are invalid character(s) in User ID.", "userIdEdit"},
     {"passwordWithBlank", "henry", "two words", "passwordCheck", "Password Check",
-     " There are invalid character(s) in Password.", 1043},
+     " There are invalid character(s) in Password.", "passwordEdit"},
     {"passwordWithSemicolon", "henry", "pw;1", "passwordCheck", "Password Check",
-     " There are invalid character(s) in Password.", 1043},
+     " There are invalid character(s) in Password.", "passwordEdit"},
     {"passwordNonAscii", "henry", "pässword", "passwordCheck", "Password Check",
-     " There are invalid character(s) in Password.", 1043},
+     " There are invalid character(s) in Password.", "passwordEdit"},
     {"idCheckedFirst", "bad id", "bad pw", "userIdCheck", "User ID Check", " There are invalid character(s) in User ID.",
-     1042},
+     "userIdEdit"},
 };
 
 class SetupUserRefusal : public SetupUsers, public ::testing::WithParamInterface<Refusal> {};
@@ -284,15 +284,15 @@ TEST_P(SetupUserRefusal, isSaidWithItsCaptionAndTheFieldGetsTheFocus)
 {
     const Refusal& c = GetParam();
     OpenSetup();
-    Click(Control<QPushButton>(1025));
+    Click(Control<QPushButton>("addButton"));
     ASSERT_NE(Editor(), nullptr);
     // Passwords first, so that the id's last change counts for OK.
-    TypeOver(EditorControl<QLineEdit>(1043), QString::fromUtf8(c.password));
-    TypeOver(EditorControl<QLineEdit>(1046), QString::fromUtf8(c.password));
-    TypeOver(EditorControl<QLineEdit>(1042), QStringLiteral("x"));
-    TypeOver(EditorControl<QLineEdit>(1042), QString::fromUtf8(c.id));
-    ASSERT_TRUE(EditorControl<QPushButton>(1)->isEnabled());
-    Click(EditorControl<QPushButton>(1));
+    TypeOver(EditorControl<QLineEdit>("passwordEdit"), QString::fromUtf8(c.password));
+    TypeOver(EditorControl<QLineEdit>("retypeEdit"), QString::fromUtf8(c.password));
+    TypeOver(EditorControl<QLineEdit>("userIdEdit"), QStringLiteral("x"));
+    TypeOver(EditorControl<QLineEdit>("userIdEdit"), QString::fromUtf8(c.id));
+    ASSERT_TRUE(EditorControl<QPushButton>("okButton")->isEnabled());
+    Click(EditorControl<QPushButton>("okButton"));
     QMessageBox* box = nullptr;
     ASSERT_TRUE(PumpUntil([&] { return (box = OpenMessageBox(c.box)) != nullptr; }, 5000));
     EXPECT_EQ(box->windowTitle(), QString::fromLatin1(c.caption));
@@ -304,7 +304,7 @@ TEST_P(SetupUserRefusal, isSaidWithItsCaptionAndTheFieldGetsTheFocus)
     EXPECT_TRUE(PumpUntil([&] { return field->hasFocus(); }, 2000));
     EXPECT_EQ(field->selectedText(), field->text()) << "its whole text selected";
     EXPECT_FALSE(field->text().isEmpty());
-    Click(EditorControl<QPushButton>(2));
+    Click(EditorControl<QPushButton>("cancelButton"));
     ASSERT_TRUE(PumpUntil([&] { return !setup->UserEditor(); }, 5000));
     EXPECT_TRUE(ListedUsers().empty());
 }
@@ -315,9 +315,9 @@ INSTANTIATE_TEST_SUITE_P(Checks, SetupUserRefusal, ::testing::ValuesIn(kRefusals
 TEST_F(SetupUsers, descriptionSwallowsTheKeysThatWouldBreakItsLine)
 {
     OpenSetup();
-    Click(Control<QPushButton>(1025));
+    Click(Control<QPushButton>("addButton"));
     ASSERT_NE(Editor(), nullptr);
-    auto* description = EditorControl<QPlainTextEdit>(1044);
+    auto* description = EditorControl<QPlainTextEdit>("descriptionEdit");
     description->setFocus();
     QTest::keyClicks(description, "ab");
     QTest::keyClick(description, Qt::Key_Return, Qt::ControlModifier);
@@ -340,9 +340,9 @@ TEST_F(SetupUsers, descriptionSwallowsTheKeysThatWouldBreakItsLine)
     EXPECT_EQ(description->toPlainText(), QString(64, QChar(0x00FC)));
 
     // Plain Enter is the dialog's: with OK enabled it closes the editor with OK.
-    TypeOver(EditorControl<QLineEdit>(1043), "Pw!i");
-    TypeOver(EditorControl<QLineEdit>(1046), "Pw!i");
-    TypeOver(EditorControl<QLineEdit>(1042), "ivan");
+    TypeOver(EditorControl<QLineEdit>("passwordEdit"), "Pw!i");
+    TypeOver(EditorControl<QLineEdit>("retypeEdit"), "Pw!i");
+    TypeOver(EditorControl<QLineEdit>("userIdEdit"), "ivan");
     TypeOver(description, "Short");
     QTest::keyClick(description, Qt::Key_Return);
     ASSERT_TRUE(PumpUntil([&] { return !setup->UserEditor(); }, 5000));

@@ -33,24 +33,24 @@ TEST_F(WindowTest, startFromTheMenuShowsModelLitControlLampAndSwapsOnAndOff)
     StartFromMenu();
     ASSERT_EQ(finished.count(), 1);
     EXPECT_EQ(finished.first().first().value<StartResult>(), StartResult::Started);
-    EXPECT_EQ(Static(1016)->text(), "Corrin");
-    EXPECT_TRUE(Lit(1026));
-    EXPECT_FALSE(Action(32771)->isEnabled());
-    EXPECT_TRUE(Action(32772)->isEnabled());
-    EXPECT_TRUE(Action(32773)->isEnabled());
-    EXPECT_TRUE(Action(32774)->isEnabled());
-    EXPECT_TRUE(Button(1026)->isEnabled());
+    EXPECT_EQ(Static("modelName")->text(), "Corrin");
+    EXPECT_TRUE(Lit("controlButton"));
+    EXPECT_FALSE(Action("onItem")->isEnabled());
+    EXPECT_TRUE(Action("offItem")->isEnabled());
+    EXPECT_TRUE(Action("setupItem")->isEnabled());
+    EXPECT_TRUE(Action("powerSwitchItem")->isEnabled());
+    EXPECT_TRUE(Button("controlButton")->isEnabled());
     EXPECT_TRUE(window->isEnabled());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_NE(Log().find("- START - Successful COM1, Socket:" + std::to_string(settings.tcpPort) + "."), std::string::npos);
 
-    Action(32772)->trigger();
+    Action("offItem")->trigger();
     ASSERT_TRUE(PumpUntil([&] { return !window->Controller().Running() && !window->Controller().Busy(); }, 10000));
-    EXPECT_FALSE(Lit(1026));
-    EXPECT_FALSE(Lit(1018));
-    EXPECT_EQ(Static(1016)->text(), "");
-    EXPECT_TRUE(Action(32771)->isEnabled());
-    EXPECT_FALSE(Action(32772)->isEnabled());
+    EXPECT_FALSE(Lit("controlButton"));
+    EXPECT_FALSE(Lit("powerSwitchButton"));
+    EXPECT_EQ(Static("modelName")->text(), "");
+    EXPECT_TRUE(Action("onItem")->isEnabled());
+    EXPECT_FALSE(Action("offItem")->isEnabled());
     EXPECT_NE(Log().find("- END - End VEXA."), std::string::npos);
 }
 
@@ -58,11 +58,11 @@ TEST_F(WindowTest, controlButtonStartsAStoppedStationAndStopsARunningOne)
 {
     StartRadio();
     OpenWindow();
-    QTest::mouseClick(Button(1026), Qt::LeftButton);
-    ASSERT_TRUE(PumpUntil([&] { return window->Controller().Running() && Lit(1026) && !window->Controller().Busy(); }, 10000));
-    QTest::mouseClick(Button(1026), Qt::LeftButton);
+    QTest::mouseClick(Button("controlButton"), Qt::LeftButton);
+    ASSERT_TRUE(PumpUntil([&] { return window->Controller().Running() && Lit("controlButton") && !window->Controller().Busy(); }, 10000));
+    QTest::mouseClick(Button("controlButton"), Qt::LeftButton);
     ASSERT_TRUE(PumpUntil([&] { return !window->Controller().Running() && !window->Controller().Busy(); }, 10000));
-    EXPECT_FALSE(Lit(1026));
+    EXPECT_FALSE(Lit("controlButton"));
     EXPECT_EQ(stationtest::Count(Log(), "- END - End VEXA."), 1u);
 }
 
@@ -73,27 +73,27 @@ TEST_F(WindowTest, powerLampFollowsTheRadioAndPowerOnAsksForDcAndIf)
     StartRadio(dunmore);
     OpenWindow({true, false});
     StartFromMenu();
-    EXPECT_EQ(Static(1016)->text(), "Dunmore");
-    ASSERT_TRUE(PumpUntil([&] { return Lit(1018); }, 5000)) << "the radio reports itself on";
+    EXPECT_EQ(Static("modelName")->text(), "Dunmore");
+    ASSERT_TRUE(PumpUntil([&] { return Lit("powerSwitchButton"); }, 5000)) << "the radio reports itself on";
     EXPECT_TRUE(radio->WaitReceived("DC;", 5000));
     EXPECT_TRUE(radio->WaitReceived("IF;", 5000));
 
     radio->SetPower(0);  // as the radio's own switch would; the next poll reads it
-    ASSERT_TRUE(PumpUntil([&] { return !Lit(1018); }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return !Lit("powerSwitchButton"); }, 5000));
     EXPECT_FALSE(window->Controller().RadioPowerOn());
     EXPECT_TRUE(SaveScreenshot(*window, "window-running-radio-off"));
 
     radio->ClearReceived();
-    QTest::mouseClick(Button(1018), Qt::LeftButton);  // switch on
+    QTest::mouseClick(Button("powerSwitchButton"), Qt::LeftButton);  // switch on
     EXPECT_TRUE(radio->WaitReceived("PS1;", 5000));
-    ASSERT_TRUE(PumpUntil([&] { return Lit(1018); }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return Lit("powerSwitchButton"); }, 5000));
     EXPECT_TRUE(radio->WaitReceived("DC;", 5000));
     EXPECT_TRUE(radio->WaitReceived("IF;", 5000));
 
     radio->ClearReceived();
-    Action(32774)->trigger();  // the menu's Power Switch: off
+    Action("powerSwitchItem")->trigger();  // the menu's Power Switch: off
     EXPECT_TRUE(radio->WaitReceived("PS0;", 5000));
-    EXPECT_TRUE(PumpUntil([&] { return !Lit(1018); }, 5000));
+    EXPECT_TRUE(PumpUntil([&] { return !Lit("powerSwitchButton"); }, 5000));
 }
 
 // The desktop's dark theme: the texts take its colours, the lamps bring their own dark plate.
@@ -117,12 +117,12 @@ TEST_F(WindowTest, panelFollowsADarkThemeAndItsLampsStayLegible)
     StartRadio();
     OpenWindow();
     StartFromMenu();
-    ASSERT_TRUE(PumpUntil([&] { return Lit(1018); }, 5000));
-    EXPECT_EQ(TextColour(Static(1015)), QColor(0xe8, 0xe8, 0xe8));
+    ASSERT_TRUE(PumpUntil([&] { return Lit("powerSwitchButton"); }, 5000));
+    EXPECT_EQ(TextColour(Static("modelLabel")), QColor(0xe8, 0xe8, 0xe8));
     const QImage shot = window->grab().toImage();
     EXPECT_TRUE(SaveScreenshot(*window, "window-dark-theme"));
     // The POWER lamp's lit green and the plate's light label against the dark plate.
-    const QPoint button = Button(1018)->mapTo(window.get(), QPoint(0, 0));
+    const QPoint button = Button("powerSwitchButton")->mapTo(window.get(), QPoint(0, 0));
     const qreal r = shot.devicePixelRatio();
     auto at = [&](QPoint p) { return QColor(shot.pixel(int(p.x() * r), int(p.y() * r))); };
     const QColor lamp = at(button + QPoint(2 + 65, 1 + 11));  // the lamp's centre (the icon sits 2, 1 in)
@@ -135,7 +135,7 @@ TEST_F(WindowTest, onAirShowsWhiteOnRedWhileTransmittingAndNothingOtherwise)
     StartRadio();
     OpenWindow();
     StartFromMenu();
-    CStaticEx* onAir = Static(1019);
+    CStaticEx* onAir = Static("onAir");
     EXPECT_EQ(onAir->text(), "");
     EXPECT_TRUE(onAir->font().bold());
 
@@ -162,21 +162,21 @@ TEST_F(WindowTest, clientConnectingLoggingInAndLeavingFillsAndEmptiesThePanel)
 
     stationtest::Client client;
     ASSERT_TRUE(client.Connect(static_cast<unsigned>(settings.tcpPort), 5000));
-    ASSERT_TRUE(PumpUntil([&] { return Static(1032)->text() == "127.0.0.1"; }, 5000));
-    EXPECT_EQ(Static(1030)->text(), "");
+    ASSERT_TRUE(PumpUntil([&] { return Static("clientAddress")->text() == "127.0.0.1"; }, 5000));
+    EXPECT_EQ(Static("userId")->text(), "");
 
     ASSERT_TRUE(client.LogIn("op1", "Secret!1", 5000));
-    ASSERT_TRUE(PumpUntil([&] { return Static(1030)->text() == "op1"; }, 5000));
-    EXPECT_EQ(Static(1032)->text(), "127.0.0.1");
-    EXPECT_EQ(Find<QPlainTextEdit>(1048)->toPlainText(), "Night operator, remote site");
-    EXPECT_EQ(Static(1036)->text(), "Unlimited");
+    ASSERT_TRUE(PumpUntil([&] { return Static("userId")->text() == "op1"; }, 5000));
+    EXPECT_EQ(Static("clientAddress")->text(), "127.0.0.1");
+    EXPECT_EQ(Find<QPlainTextEdit>("description")->toPlainText(), "Night operator, remote site");
+    EXPECT_EQ(Static("sessionTime")->text(), "Unlimited");
     EXPECT_TRUE(SaveScreenshot(*window, "window-client"));
 
     client.Close();
-    ASSERT_TRUE(PumpUntil([&] { return Static(1030)->text().isEmpty(); }, 5000));
-    EXPECT_EQ(Static(1032)->text(), "");
-    EXPECT_EQ(Find<QPlainTextEdit>(1048)->toPlainText(), "");
-    EXPECT_EQ(Static(1036)->text(), "");
+    ASSERT_TRUE(PumpUntil([&] { return Static("userId")->text().isEmpty(); }, 5000));
+    EXPECT_EQ(Static("clientAddress")->text(), "");
+    EXPECT_EQ(Find<QPlainTextEdit>("description")->toPlainText(), "");
+    EXPECT_EQ(Static("sessionTime")->text(), "");
 }
 
 TEST_F(WindowTest, limitedSessionShowsElapsedAndLimit)
@@ -194,8 +194,8 @@ TEST_F(WindowTest, limitedSessionShowsElapsedAndLimit)
     stationtest::Client client;
     ASSERT_TRUE(client.Connect(static_cast<unsigned>(settings.tcpPort), 5000));
     ASSERT_TRUE(client.LogIn("op1", "pw", 5000));
-    ASSERT_TRUE(PumpUntil([&] { return Static(1030)->text() == "op1"; }, 5000));
-    EXPECT_EQ(Static(1036)->text(), "") << "nothing while no time has passed";
+    ASSERT_TRUE(PumpUntil([&] { return Static("userId")->text() == "op1"; }, 5000));
+    EXPECT_EQ(Static("sessionTime")->text(), "") << "nothing while no time has passed";
 
     // 5 minutes 7 seconds, in steps the idle limit allows, with something sent after each.
     auto shows = [&](int elapsed) {
@@ -203,14 +203,14 @@ TEST_F(WindowTest, limitedSessionShowsElapsedAndLimit)
     };
     for (int step = 1; step <= 12; ++step) {
         clock.Advance(25000);
-        ASSERT_TRUE(PumpUntil([&] { return Static(1036)->text() == shows(25 * step); }, 5000)) << step;
+        ASSERT_TRUE(PumpUntil([&] { return Static("sessionTime")->text() == shows(25 * step); }, 5000)) << step;
         ASSERT_TRUE(client.Send("@@ST;"));
         ASSERT_TRUE(client.ReadUntil("001000;", 5000));
     }
     clock.Advance(7000);
-    EXPECT_TRUE(PumpUntil([&] { return Static(1036)->text() == "0:05:07 / 0:10:00"; }, 5000)) << Static(1036)->text().toStdString();
+    EXPECT_TRUE(PumpUntil([&] { return Static("sessionTime")->text() == "0:05:07 / 0:10:00"; }, 5000)) << Static("sessionTime")->text().toStdString();
     client.Close();
-    ASSERT_TRUE(PumpUntil([&] { return Static(1030)->text().isEmpty(); }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return Static("userId")->text().isEmpty(); }, 5000));
     window.reset();
 }
 
@@ -245,13 +245,13 @@ TEST_F(WindowTest, windowIsDisabledWithTheWaitCursorWhileAStartRunsAndRefusesCom
                 seen.enabled = window->isEnabled();
                 const QCursor* c = QGuiApplication::overrideCursor();
                 seen.waitCursor = c && c->shape() == Qt::WaitCursor;
-                QTest::mouseClick(Button(1026), Qt::LeftButton);
-                Action(32772)->trigger();
+                QTest::mouseClick(Button("controlButton"), Qt::LeftButton);
+                Action("offItem")->trigger();
                 seen.controlClickIgnored = window->Controller().Busy();
             },
             Qt::QueuedConnection);
     });
-    Action(32771)->trigger();
+    Action("onItem")->trigger();
     ASSERT_TRUE(PumpUntil([&] { return window->Controller().Running() && !window->Controller().Busy(); }, 10000));
     PumpFor(50);
     EXPECT_EQ(busyCount, 1);
@@ -285,7 +285,7 @@ TEST_F(WindowTest, closeAskedForDuringAStartEndsInACleanStopWithTheEndLine)
                 Qt::QueuedConnection);
         }
     });
-    Action(32771)->trigger();
+    Action("onItem")->trigger();
     ASSERT_TRUE(PumpUntil([&] { return closed.count() == 1; }, 15000));
     EXPECT_TRUE(askedWhileBusy) << "the close came during the start";
     EXPECT_FALSE(window->isVisible());
@@ -383,17 +383,17 @@ TEST_F(WindowTest, powerSwitchAsksBeforeSwitchingOffUnderAClientOrOnTheAir)
     StartRadio();
     OpenWindow();
     StartFromMenu();
-    ASSERT_TRUE(PumpUntil([&] { return Lit(1018); }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return Lit("powerSwitchButton"); }, 5000));
     stationtest::Client client;
     ASSERT_TRUE(client.Connect(static_cast<unsigned>(settings.tcpPort), 5000));
     ASSERT_TRUE(client.LogIn("op1", "Secret!1", 5000));
-    ASSERT_TRUE(PumpUntil([&] { return Static(1030)->text() == "op1"; }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return Static("userId")->text() == "op1"; }, 5000));
 
     auto ask = [&](QWidget* from) -> QMessageBox* {
         if (auto* button = qobject_cast<QPushButton*>(from))
             QTest::mouseClick(button, Qt::LeftButton);
         else
-            Action(32774)->trigger();
+            Action("powerSwitchItem")->trigger();
         QMessageBox* box = nullptr;
         PumpUntil([&] { return (box = OpenMessageBox("powerOffQuestion")) != nullptr; }, 5000);
         return box;
@@ -404,7 +404,7 @@ TEST_F(WindowTest, powerSwitchAsksBeforeSwitchingOffUnderAClientOrOnTheAir)
     };
 
     radio->ClearReceived();
-    QMessageBox* box = ask(Button(1018));
+    QMessageBox* box = ask(Button("powerSwitchButton"));
     ASSERT_NE(box, nullptr) << "a client is logged in";
     EXPECT_EQ(box->windowTitle(), "Power Switch");
     EXPECT_EQ(box->text(), "The remote operator op1 is logged in and works the radio.\n\nSwitch the radio off?");
@@ -416,7 +416,7 @@ TEST_F(WindowTest, powerSwitchAsksBeforeSwitchingOffUnderAClientOrOnTheAir)
     ASSERT_TRUE(client.Send("FA;"));
     ASSERT_TRUE(radio->WaitReceived("FA;", 5000));
     EXPECT_EQ(radio->Received().find("PS9;"), std::string::npos) << radio->Received();
-    EXPECT_TRUE(Lit(1018));
+    EXPECT_TRUE(Lit("powerSwitchButton"));
 
     radio->Inject("TX0;");
     ASSERT_TRUE(PumpUntil([&] { return window->Controller().Transmitting(); }, 5000));
@@ -425,32 +425,32 @@ TEST_F(WindowTest, powerSwitchAsksBeforeSwitchingOffUnderAClientOrOnTheAir)
     EXPECT_EQ(box->text(), "The remote operator op1 is logged in, and the radio is transmitting.\n\nSwitch the radio off?");
     ASSERT_TRUE(answer(box, "switchOff"));
     EXPECT_TRUE(radio->WaitReceived("PS9;", 5000));
-    ASSERT_TRUE(PumpUntil([&] { return !Lit(1018); }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return !Lit("powerSwitchButton"); }, 5000));
 
     // Off, the switch switches on without a question.
     radio->ClearReceived();
-    QTest::mouseClick(Button(1018), Qt::LeftButton);
+    QTest::mouseClick(Button("powerSwitchButton"), Qt::LeftButton);
     EXPECT_TRUE(radio->WaitReceived("PS1;", 5000));
     EXPECT_EQ(OpenMessageBox("powerOffQuestion"), nullptr);
-    ASSERT_TRUE(PumpUntil([&] { return Lit(1018); }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return Lit("powerSwitchButton"); }, 5000));
 
     // The client leaves; a transmission alone is asked about. The radio goes off by its own
     // switch while the question is up: "Switch Off" then sends nothing.
     client.Close();
-    ASSERT_TRUE(PumpUntil([&] { return Static(1030)->text().isEmpty(); }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return Static("userId")->text().isEmpty(); }, 5000));
     radio->Inject("TX0;");
     ASSERT_TRUE(PumpUntil([&] { return window->Controller().Transmitting(); }, 5000));
-    box = ask(Button(1018));
+    box = ask(Button("powerSwitchButton"));
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), "The radio is transmitting.\n\nSwitch the radio off?");
     radio->SetPower(0);
-    ASSERT_TRUE(PumpUntil([&] { return !Lit(1018); }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return !Lit("powerSwitchButton"); }, 5000));
     radio->ClearReceived();
     ASSERT_TRUE(answer(box, "switchOff"));
     ASSERT_TRUE(PumpUntil([&] { return radio->Received().find("PS;") != std::string::npos; }, 5000))
         << "the next poll, after anything the answer had sent";
     EXPECT_EQ(radio->Received().find("PS1;"), std::string::npos) << radio->Received();
-    EXPECT_FALSE(Lit(1018));
+    EXPECT_FALSE(Lit("powerSwitchButton"));
 }
 
 // The access log's folder is a file: the start's line cannot be written, and neither can the
@@ -463,7 +463,7 @@ TEST_F(WindowTest, accessLogAlertsShowAStopBoxAndHoldTheSessionThreadUntilAnswer
     { std::ofstream(logFolder) << "not a folder"; }
     MakeWindow();
     window->Open(0);
-    Action(32771)->trigger();
+    Action("onItem")->trigger();
     QMessageBox* box = nullptr;
     ASSERT_TRUE(PumpUntil([&] { return (box = OpenMessageBox("alertMessage")) != nullptr; }, 10000));
     EXPECT_EQ(box->icon(), QMessageBox::Critical);

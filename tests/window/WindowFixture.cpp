@@ -116,15 +116,15 @@ CHostDlg& WindowTest::OpenWindow(quintar::HostOptions options, QString helpFile)
 
 void WindowTest::StartFromMenu()
 {
-    Action(32771)->trigger();
-    ASSERT_TRUE(PumpUntil([&] { return window->Controller().Running() && Lit(1026) && !window->Controller().Busy(); }, 10000));
+    Action("onItem")->trigger();
+    ASSERT_TRUE(PumpUntil([&] { return window->Controller().Running() && Lit("controlButton") && !window->Controller().Busy(); }, 10000));
     ASSERT_TRUE(PumpUntil([&] { return radio->Received().find("AI2;") != std::string::npos; }, 5000));
     PumpFor(50);
 }
 
 QMessageBox* WindowTest::StartIntoErrorBox()
 {
-    Action(32771)->trigger();
+    Action("onItem")->trigger();
     QMessageBox* box = nullptr;
     if (!PumpUntil([&] { return (box = OpenMessageBox("errorMessage")) != nullptr; }, 10000))
         return nullptr;
@@ -139,7 +139,7 @@ void WindowTest::CloseErrorBox(QMessageBox* box)
     QTest::keyClick(box, Qt::Key_Return);
     EXPECT_TRUE(PumpUntil([&] { return OpenMessageBox("errorMessage") == nullptr; }, 5000));
     EXPECT_FALSE(window->Controller().Running());
-    EXPECT_TRUE(Action(32771)->isEnabled());
+    EXPECT_TRUE(Action("onItem")->isEnabled());
 }
 
 }  // namespace windowtest

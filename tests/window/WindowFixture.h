@@ -80,14 +80,14 @@ protected:
     void CloseErrorBox(QMessageBox* box);
 
     template <class T>
-    T* Find(int id) const
+    T* Find(const char* name) const
     {
-        return window->findChild<T*>(QStringLiteral("id%1").arg(id));
+        return window->findChild<T*>(QLatin1String(name));
     }
-    CStaticEx* Static(int id) const { return Find<CStaticEx>(id); }
-    QAction* Action(int id) const { return Find<QAction>(id); }
-    QPushButton* Button(int id) const { return Find<QPushButton>(id); }
-    bool Lit(int buttonId) const { return Button(buttonId)->property("lit").toBool(); }
+    CStaticEx* Static(const char* name) const { return Find<CStaticEx>(name); }
+    QAction* Action(const char* name) const { return Find<QAction>(name); }
+    QPushButton* Button(const char* name) const { return Find<QPushButton>(name); }
+    bool Lit(const char* button) const { return Button(button)->property("lit").toBool(); }
     std::string Log() const { return stationtest::ReadLog(logFolder); }
 
     testsupport::TempDir dir;

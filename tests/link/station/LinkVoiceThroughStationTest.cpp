@@ -99,7 +99,11 @@ TEST_F(LinkVoice, carriesTheStationAndTheOperatorEncryptedEndsWithTheSessionAndC
     Setup({"set", "voice", "on"});
     StartVoiceHost();
 
-    auto link = StartLink(VoiceArguments(true), "pw1", pulse.Environment());
+    std::vector<std::string> environment = pulse.Environment();
+#ifdef VOICE_LSAN_SUPPRESSIONS
+    environment.push_back("LSAN_OPTIONS=suppressions=" VOICE_LSAN_SUPPRESSIONS);
+#endif
+    auto link = StartLink(VoiceArguments(true), "pw1", environment);
     ASSERT_TRUE(link);
     ASSERT_TRUE(link->WaitForOutput("call audio encrypted (DTLS-SRTP)", kPatienceMs)) << link->Out() << link->Err();
     EXPECT_TRUE(testsupport::WaitUntil([&] { return StatusValue("call-encryption") == "DTLS-SRTP"; }, kPatienceMs));

@@ -1,7 +1,7 @@
 #!/bin/sh
 # The packages on a fresh Debian 12, as a user installs them with apt and the dependencies from
 # Debian's archive, each case in a root of its own unpacked from the mmdebstrap tarball: what each
-# set of packages pulls in (download and installed size), the station with its window (the window
+# set of packages pulls in (download and installed size; the base has systemd, as every Debian 12 that runs a service), the station with its window (the window
 # opens on Xvfb), and the link alone (no Qt on the machine; it logs in to a station and relays the
 # radio's answer). Run by scripts/package --check.
 # Usage (as root): fresh-root-check.sh BASE_TARBALL DEB_FOLDER
@@ -30,7 +30,7 @@ OUTER
     return $status
 }
 
-echo "=== what each set pulls in (apt on a fresh Debian 12 minbase) ==="
+echo "=== what each set pulls in (apt on a fresh Debian 12: minbase with systemd) ==="
 in_fresh_root <<'SCRIPT'
 for set in "quintar" "quintar quintar-gui" "quintar quintar-voice" "quintar quintar-gui quintar-voice" \
            "quintar-link" "quintar-link quintar-link-voice"; do

@@ -244,6 +244,8 @@ TEST_F(Package, installsUpgradesAndPurgesWithoutLeftovers)
     Program check("/bin/sh", {QUINTAR_SOURCE_DIR "/tests/package/install-check.sh", QString::fromStdString((*work_ / "debs").string()),
                               QString::fromStdString(next.string())});
     ASSERT_TRUE(check.Run({}, 300000)) << check.Out() << check.Err();
+    if (check.ExitStatus() == 77)
+        GTEST_SKIP() << check.Out();
     EXPECT_EQ(check.ExitStatus(), 0) << check.Out() << check.Err();
     for (const char* shown : {"nothing left behind after purging the link", "nothing left behind after purge",
                               "nothing left behind after the second purge", "/etc/quintar: quintar:quintar 750"})

@@ -4,8 +4,16 @@
 # every package with the service's user and folders, the upgrade to a later build, remove, purge and
 # a second install and purge; after each purge no file may be left that was not there before.
 # Usage (as root): install-check.sh OLD_DEB_FOLDER NEW_DEB_FOLDER
+# Exit status 77: this machine cannot give such a root (no overlay file system), or it is not a clean
+# start (the packages or the service's user are already here).
 set -eu
 old=$(realpath "$1") new=$(realpath "$2")
+if ! grep -qw overlay /proc/filesystems && ! modprobe overlay 2>/dev/null; then
+    echo "no overlay file system here"; exit 77
+fi
+if getent passwd quintar >/dev/null || dpkg-query -W -f='${Status}\n' quintar quintar-link 2>/dev/null | grep -q ' installed'; then
+    echo "the packages or the user quintar are installed on this machine already"; exit 77
+fi
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 unshare --mount --propagation private /bin/sh -s "$scratch" "$old" "$new" <<'OUTER'

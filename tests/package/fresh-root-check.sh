@@ -67,20 +67,26 @@ echo "no Qt package installed"
 # A station to log in to: the station's package installed after the link, the simulated radio.
 apt-get install -y -qq ./quintar_*.deb >/dev/null
 quintar-radiosim --link /tmp/radio >/tmp/radiosim.out 2>&1 &
-sleep 1
+sim=$!
+for i in $(seq 30); do grep -q 'listening on' /tmp/radiosim.out && break; sleep 1; done
 quintar setup --profile /tmp/s.ini set com-device 1 /tmp/radio >/dev/null
-quintar setup --profile /tmp/s.ini set tcp-port 50077 >/dev/null
+port=$((40000 + $$ % 20000))   # not the last run's, which may linger in TIME_WAIT
+quintar setup --profile /tmp/s.ini set tcp-port $port >/dev/null
 echo on-the-air | quintar setup --profile /tmp/s.ini user add operator --password-stdin >/dev/null
 QUINTAR_LISTEN_ADDRESS=127.0.0.1 quintar --headless --profile /tmp/s.ini >/tmp/host.out 2>&1 &
-for i in $(seq 30); do grep -q 'Successful' /tmp/host.out && break; sleep 1; done
-echo on-the-air | quintar-link --user operator --password-stdin --tcp-port 50078 --link /tmp/link 127.0.0.1:50077 >/tmp/link.out 2>&1 &
-for i in $(seq 30); do quintar-link --status --link /tmp/link 2>/dev/null | grep -q 'state: *logged-in' && break; sleep 1; done
-quintar-link --status --link /tmp/link
-exec 3<>/dev/tcp/127.0.0.1/50078
+host=$!
+for i in $(seq 60); do grep -q 'Successful' /tmp/host.out && break; sleep 1; done
+echo on-the-air >/tmp/password
+quintar-link --user operator --password-stdin --tcp-port 0 --link /tmp/link 127.0.0.1:$port </tmp/password >/tmp/link.out 2>&1 &
+link=$!
+for i in $(seq 60); do quintar-link --status --link /tmp/link 2>/dev/null | grep -q 'state: *logged-in' && break; sleep 1; done
+quintar-link --status --link /tmp/link || { cat /tmp/host.out /tmp/link.out; kill $link $host $sim; exit 1; }
+radio=$(quintar-link --status --link /tmp/link | sed -n 's/^radio: *127.0.0.1:\([0-9]*\)$/\1/p')
+exec 3<>/dev/tcp/127.0.0.1/$radio
 printf 'FA;' >&3
 answer=$(timeout 10 head -c 14 <&3 || true)
 echo "the radio's answer through the link: $answer"
 exec 3>&-
-kill $(jobs -p) 2>/dev/null; wait
+kill $link $host $sim; wait
 case "$answer" in FA*) ;; *) echo "FAIL"; cat /tmp/link.out; exit 1 ;; esac
 SCRIPT

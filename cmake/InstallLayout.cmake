@@ -11,18 +11,37 @@ file(RELATIVE_PATH QUINTAR_BIN_TO_PRIVATE_LIBDIR ${CMAKE_INSTALL_FULL_BINDIR} ${
 # build tree is one folder below its root.
 get_filename_component(QUINTAR_BUILD_PRIVATE_LIBDIR ${PROJECT_BINARY_DIR}/bin/${QUINTAR_BIN_TO_PRIVATE_LIBDIR} ABSOLUTE)
 
-# Installation components: the station (programs, QtCore libraries, service), its window (the
-# window library with the display controls, help, desktop entry and icons), its optional voice, and
-# the link's optional voice (installed apart from the station's).
+# Installation components, one Debian package each (debian/rules): the station (programs, QtCore
+# libraries, service), its window (the window library with the display controls, help, desktop
+# entry and icons), its optional voice, the remote operator's link (no Qt, no service) and the
+# link's optional voice. The manual pages are a component of their own: the packages install them
+# with dh_installman.
 set(QUINTAR_COMPONENT Station)
 set(QUINTAR_WINDOW_COMPONENT Window)
 set(QUINTAR_VOICE_COMPONENT Voice)
+set(QUINTAR_LINK_COMPONENT Link)
 set(QUINTAR_LINK_VOICE_COMPONENT LinkVoice)
+set(QUINTAR_MANUAL_COMPONENT Manual)
 
-# A program of the station package.
+# Where this system's systemd looks for units (Debian 12: /lib/systemd/system); under the prefix
+# where systemd does not say.
+find_package(PkgConfig QUIET)
+if(PkgConfig_FOUND)
+  pkg_get_variable(QUINTAR_SYSTEMD_DEFAULT_UNIT_DIR systemd systemdsystemunitdir)
+endif()
+if(NOT QUINTAR_SYSTEMD_DEFAULT_UNIT_DIR OR NOT CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+  set(QUINTAR_SYSTEMD_DEFAULT_UNIT_DIR ${CMAKE_INSTALL_PREFIX}/lib/systemd/system)
+endif()
+set(QUINTAR_SYSTEMD_UNIT_DIR ${QUINTAR_SYSTEMD_DEFAULT_UNIT_DIR} CACHE PATH "Where the service unit is installed")
+
+# A program; COMPONENT defaults to the station.
 function(quintar_install_program target)
+  cmake_parse_arguments(arg "" "COMPONENT" "" ${ARGN})
+  if(NOT arg_COMPONENT)
+    set(arg_COMPONENT ${QUINTAR_COMPONENT})
+  endif()
   set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/${QUINTAR_BIN_TO_PRIVATE_LIBDIR}")
-  install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${QUINTAR_COMPONENT})
+  install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${arg_COMPONENT})
 endfunction()
 
 # A shared library in the private folder: versioned, finding its neighbours through $ORIGIN.

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <shared_mutex>
@@ -36,9 +35,12 @@ constexpr int kFlushSliceMs = 50;
 constexpr unsigned kChunk = 1023;
 constexpr size_t kAddressMax = 24;
 
+// At most kAddressMax characters of the address, and always its terminator.
 void CopyAddress(char* text, const char* address)
 {
-    std::snprintf(text, kAddressMax + 1, "%s", address);
+    const size_t length = ::strnlen(address, kAddressMax);
+    std::memcpy(text, address, length);
+    text[length] = 0;
 }
 
 void Dotted(const sockaddr_in& peer, char (&text)[INET_ADDRSTRLEN])

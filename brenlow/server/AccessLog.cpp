@@ -144,8 +144,8 @@ void CBrenlow::VexaLogAdd(const char* text) {
                 // keeps whole lines, and a file this entry created goes, so the next one has its header.
                 if (!existed)
                     ::unlink(path);
-                else if (sized)
-                    static_cast<void>(::ftruncate(fd, before.st_size));
+                else if (sized && ::ftruncate(fd, before.st_size) != 0)
+                    detail += std::string("; the part written stays: ") + std::strerror(errno);
             }
             ::close(fd);
         }

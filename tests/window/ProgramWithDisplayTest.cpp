@@ -39,6 +39,14 @@ protected:
         runtime = dir.Path() / "runtime";
         std::filesystem::create_directories(runtime);
         std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+        // The server names its display as it starts; a client of it is what tells it is serving.
+        ASSERT_TRUE(PumpUntil([&] { return DisplayTakesClients(); }, kPatienceMs)) << "nobody serves " << display.toStdString();
+    }
+
+    bool DisplayTakesClients() const
+    {
+        Program probe("/usr/bin/xdotool", {"getdisplaygeometry"}, Environment());
+        return probe.Run({}, kPatienceMs) && probe.ExitStatus() == 0 && !probe.Out().empty();
     }
 
     QStringList Environment() const

@@ -230,7 +230,8 @@ TEST_F(Package, lintianFindsNoErrorOrWarning)
 
 // An administrator's life with the packages, in a throwaway root over this machine's system
 // (install-check.sh): the link alone, then all of them with the service's user and folders, the
-// upgrade to a later build, remove, purge, install and purge again, with nothing left behind.
+// upgrade to a later build (restarting a running station), remove (stopping it), purge, install
+// and purge again, with nothing left behind.
 TEST_F(Package, installsUpgradesAndPurgesWithoutLeftovers)
 {
     if (::geteuid() != 0)
@@ -248,7 +249,9 @@ TEST_F(Package, installsUpgradesAndPurgesWithoutLeftovers)
         GTEST_SKIP() << check.Out();
     EXPECT_EQ(check.ExitStatus(), 0) << check.Out() << check.Err();
     for (const char* shown : {"nothing left behind after purging the link", "nothing left behind after purge",
-                              "nothing left behind after the second purge", "/etc/quintar: quintar:quintar 750"})
+                              "nothing left behind after the second purge", "/etc/quintar: quintar:quintar 750",
+                              "asked the service manager to restart quintar@a.service",
+                              "asked the service manager to stop quintar@a.service"})
         EXPECT_NE(check.Out().find(shown), std::string::npos) << shown << "\n" << check.Out();
     std::cout << check.Out();
 }

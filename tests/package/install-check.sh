@@ -1,8 +1,9 @@
 #!/bin/sh
 # Installs the packages as an administrator would, in a throwaway root: an overlay of this machine's
 # own system (its packages provide the dependencies), so nothing here changes. The link alone, then
-# every package with the service's user and folders, the upgrade to a later build, remove, purge and
-# a second install and purge; after each purge no file may be left that was not there before.
+# every package with the service's user and folders, the upgrade to a later build (a running station
+# restarted), remove (a running station stopped), purge and a second install and purge; after each
+# purge no file may be left that was not there before.
 # Usage (as root): install-check.sh OLD_DEB_FOLDER NEW_DEB_FOLDER
 # Exit status 77: this machine cannot give such a root (no overlay file system), or it is not a clean
 # start (the packages or the service's user are already here).
@@ -77,8 +78,24 @@ done
 quintar setup --profile /etc/quintar/a.ini set tcp-port 50123 >/dev/null
 [ -f /etc/quintar/a.ini ] || fail "quintar setup wrote no profile"
 
+# A stand-in service manager for the upgrade and the remove: one station, quintar@a, runs; what the
+# maintainer scripts ask of the service manager is written to /run/manager.log.
+mkdir -p /run/systemd/system
+for tool in systemctl deb-systemd-invoke; do
+    cat >/usr/local/sbin/$tool <<STUB
+#!/bin/sh
+echo "$tool \$*" >>/run/manager.log
+case "\$*" in *list-units*) echo 'quintar@a.service loaded active running Quintar station a' ;; esac
+exit 0
+STUB
+    chmod 755 /usr/local/sbin/$tool
+done
+asked() { grep -qx "deb-systemd-invoke $1" /run/manager.log || fail "not asked to $1; asked: $(cat /run/manager.log)"; echo "asked the service manager to $1"; }
+
 step "upgrade to $(dpkg-deb -f /tmp/new/quintar_*.deb Version)"
 dpkg -i /tmp/new/*.deb >/dev/null
+asked "restart quintar@a.service"
+: >/run/manager.log
 want=$(dpkg-deb -f /tmp/new/quintar_*.deb Version)
 for p in $packages; do [ "$(version "$p")" = "$want" ] || fail "$p is at $(version "$p")"; done
 [ -f /etc/quintar/a.ini ] || fail "the upgrade lost the profile"
@@ -87,6 +104,9 @@ echo "all at $want, profile and user kept"
 
 step "remove"
 dpkg --remove $packages >/dev/null
+asked "stop quintar@a.service"
+grep -q restart /run/manager.log && fail "the remove restarted a station: $(cat /run/manager.log)"
+rm -r /usr/local/sbin/systemctl /usr/local/sbin/deb-systemd-invoke /run/systemd
 for p in $packages; do installed "$p" && fail "$p is still installed"; done
 [ ! -e /usr/bin/quintar ] || fail "/usr/bin/quintar stays"
 [ -f /etc/quintar/a.ini ] || fail "remove took the profile (only purge does)"

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "KnownStations.h"
 #include "LoginDialogue.h"
 
 namespace quintar::link {
@@ -14,7 +15,8 @@ const char kUsage[] =
     "SYNOPSIS\n"
     "    quintar-link --user ID [--password-stdin | --password-file FILE] [--link PATH]\n"
     "                 [--tcp-port PORT] [--session-clock] [--keep-trying]\n"
-    "                 [--voice [--sip-port PORT] [--audio-devices]] HOST[:PORT]\n"
+    "                 [--voice [--sip-port PORT] [--audio-devices]]\n"
+    "                 [--tls [--fingerprint FP]] HOST[:PORT] | tls://HOST[:PORT]\n"
     "    quintar-link --status [--link PATH]\n"
     "\n"
     "DESCRIPTION\n"
@@ -38,6 +40,17 @@ const char kUsage[] =
     "    switched-off radio would. A refused login (wrong user id or password, disabled user) and\n"
     "    the station's session limit end the link, since retrying cannot help, unless\n"
     "    --keep-trying is given.\n"
+    "\n"
+    "    With --tls (or a station address tls://HOST[:PORT]) the session is encrypted: the link\n"
+    "    speaks TLS 1.2 or 1.3 to the station's TLS port (50001 unless given) and never falls back to\n"
+    "    clear text. The station's certificate is its own (self-signed); the link trusts it by its\n"
+    "    SHA-256 fingerprint, which the station prints (quintar setup tls) and shows in its Setup\n"
+    "    dialog. With --fingerprint the certificate must have that one. Without, the first contact\n"
+    "    shows the fingerprint and stores it in the known-stations file (trust on first use: compare\n"
+    "    it with the station's own before you rely on it), and later contacts must match it. A\n"
+    "    certificate that does not match is refused before the login is sent, with both\n"
+    "    fingerprints named, and the link stops, even with --keep-trying: if the station made a new\n"
+    "    key, edit or remove its line in the known-stations file (the message names it).\n"
     "\n"
     "    With --voice the link also brings the radio's audio home: once the station reports voice\n"
     "    after login (\"@@VE1;\") the link calls the station's SIP port itself, hangs up when the\n"
@@ -73,6 +86,10 @@ const char kUsage[] =
     "    --audio-devices        the call's audio on \"Quintar RX\" and \"Quintar TX\" instead of the\n"
     "                           default microphone and speakers (needs pactl, Debian package\n"
     "                           pulseaudio-utils)\n"
+    "    --tls                  encrypt the session with TLS (default port 50001)\n"
+    "    --fingerprint FP       with --tls: trust only a station certificate with this SHA-256\n"
+    "                           fingerprint (AB:CD:..., 32 hex pairs; any case, colons and a\n"
+    "                           leading SHA256: optional)\n"
     "    --status               print the status of the link running on PATH and exit\n"
     "    -h, --help             this text\n"
     "    --version              the version\n"
@@ -86,14 +103,18 @@ const char kUsage[] =
     "FILES\n"
     "    PATH          symlink to the pseudo-terminal (removed when the link stops)\n"
     "    PATH.status   the link's status as key=value lines (state, station, user, port,\n"
-    "                  session-elapsed and session-limit in seconds, voice, last-ending, and\n"
+    "                  session-elapsed and session-limit in seconds, voice, encryption,\n"
+    "                  fingerprint, last-ending, and\n"
     "                  with --voice call, call-note, call-encryption, call-codec, ...)\n"
     "    PATH.lock     held while the link runs\n"
     "    PATH.voice/   with --voice, the SIP engine's own files (its DTLS key, its call history)\n"
+    "    known-stations  beside PATH: with --tls and no --fingerprint, one line per station,\n"
+    "                  \"HOST:PORT FINGERPRINT\" (lines starting with # are comments)\n"
     "\n"
     "EXIT STATUS\n"
     "    0  stopped by Ctrl-C, SIGTERM or SIGHUP\n"
-    "    1  could not start (terminal, symlink, port), or the other end is not a station\n"
+    "    1  could not start (terminal, symlink, port), the other end is not a station, the TLS\n"
+    "       handshake failed, or the station's certificate was refused\n"
     "    2  bad command line or password source\n"
     "    3  the station refused the login (wrong user id or password, user disabled)\n"
     "    4  the station's session limit ended the session\n";
@@ -159,6 +180,7 @@ constexpr Switch kSwitches[] = {
     {"--keep-trying", &LinkOptions::keepTrying},
     {"--voice", &LinkOptions::voice},
     {"--audio-devices", &LinkOptions::audioDevices},
+    {"--tls", &LinkOptions::tls},
 };
 
 // Options taking a port number, with the lowest they accept.
@@ -171,6 +193,8 @@ constexpr PortOption kPortOptions[] = {
     {"--tcp-port", 0, &LinkOptions::tcpPort},
     {"--sip-port", 1, &LinkOptions::sipPort},
 };
+
+constexpr std::string_view kTlsScheme = "tls://";
 
 // What the options say together: voice's options only with --voice, one station, a valid user id.
 bool CheckTogether(LinkOptions& o, const std::vector<std::string>& positional, bool sipPortGiven, std::string& error)
@@ -188,7 +212,18 @@ bool CheckTogether(LinkOptions& o, const std::vector<std::string>& positional, b
         error = positional.empty() ? "which station? (HOST[:PORT])" : "one station only, not " + positional[1];
         return false;
     }
-    if (!ParseStation(positional[0], o, error))
+    std::string station = positional[0];
+    if (station.rfind(kTlsScheme, 0) == 0) {
+        station.erase(0, kTlsScheme.size());
+        o.tls = true;
+    }
+    if (o.fingerprint && !o.tls) {
+        error = "--fingerprint goes with --tls (or a tls:// station address)";
+        return false;
+    }
+    if (o.tls)
+        o.port = kDefaultTlsPort;
+    if (!ParseStation(station, o, error))
         return false;
     if (o.user.empty()) {
         error = "--user is missing";
@@ -280,6 +315,16 @@ std::optional<LinkOptions> ParseOptions(const std::vector<std::string>& argument
             const auto v = take();
             if (!v || !setPassword({PasswordSource::Kind::File, *v}))
                 return std::nullopt;
+        } else if (a == "--fingerprint") {
+            const auto v = take();
+            if (!v)
+                return std::nullopt;
+            o.fingerprint = ParseFingerprint(*v);
+            if (!o.fingerprint) {
+                error = "bad --fingerprint \"" + *v +
+                        "\" (the certificate's SHA-256: 32 hex pairs, colons and a leading SHA256: optional)";
+                return std::nullopt;
+            }
         } else if (a == "--link") {
             const auto v = take();
             if (!v)

@@ -10,10 +10,13 @@
 
 namespace quintar::link {
 
+inline constexpr unsigned kDefaultPort = 50000;
+inline constexpr unsigned kDefaultTlsPort = 50001;
+
 struct LinkOptions {
     enum class Action { Run, Status, Help, Version } action = Action::Run;
     std::string host;
-    unsigned port = 50000;
+    unsigned port = kDefaultPort;  // kDefaultTlsPort with TLS
     std::string user;
     PasswordSource password;
     std::string linkPath;      // empty: LinkPath::Default()
@@ -24,6 +27,8 @@ struct LinkOptions {
     bool voice = false;          // call the station's voice once it offers it
     unsigned sipPort = 5060;     // the station's SIP port (its default)
     bool audioDevices = false;   // the call's audio on "Quintar RX" and "Quintar TX"
+    bool tls = false;            // --tls or a tls:// station address
+    std::optional<std::string> fingerprint;  // --fingerprint, in ParseFingerprint's form
 };
 
 // Exit statuses, one per way the program ends.

@@ -85,7 +85,10 @@ std::string Serialize(const LinkStatus& s)
         << "station=" << s.station << '\n'
         << "user=" << s.user << '\n'
         << "port=" << s.port << '\n'
-        << "attempts=" << s.attempts << '\n'
+        << "encryption=" << s.encryption << '\n';
+    if (!s.fingerprint.empty())
+        out << "fingerprint=" << s.fingerprint << '\n';
+    out << "attempts=" << s.attempts << '\n'
         << "logged-in-at=" << s.loggedInAt << '\n';
     if (s.elapsed)
         out << "session-elapsed=" << *s.elapsed << '\n';
@@ -142,6 +145,10 @@ std::optional<LinkStatus> ParseStatus(const std::string& text)
             s.user = value;
         } else if (key == "port") {
             s.port = value;
+        } else if (key == "encryption") {
+            s.encryption = value;
+        } else if (key == "fingerprint") {
+            s.fingerprint = value;
         } else if (key == "last-ending") {
             s.lastEnding = value;
         } else if (key == "voice") {
@@ -257,7 +264,7 @@ std::string StatusLine(const LinkStatus& s, std::int64_t now)
         line = "logging in to " + s.station;
         break;
     case LinkStatus::State::LoggedIn: {
-        line = s.user + "@" + s.station + "  session " + Clock(SessionSeconds(s, now).value_or(0));
+        line = s.user + "@" + s.station + (s.encryption == "none" ? "" : " (TLS)") + "  session " + Clock(SessionSeconds(s, now).value_or(0));
         if (s.limit && *s.limit > 0)
             line += " of " + Clock(*s.limit);
         line += "  voice ";
@@ -282,7 +289,14 @@ std::string Describe(const LinkStatus& s, std::int64_t now)
     std::ostringstream out;
     out << "state:    " << StateName(s.state) << " (pid " << s.pid << ")\n"
         << "station:  " << s.station << " as " << s.user << '\n'
-        << "radio:    " << s.port << '\n';
+        << "radio:    " << s.port << '\n'
+        << "security: "
+        << (s.encryption == "none" ? std::string("NOT encrypted (clear text)")
+            : s.encryption == "TLS" ? std::string("TLS (no session now)")
+                                    : "encrypted (" + s.encryption + ")")
+        << '\n';
+    if (!s.fingerprint.empty())
+        out << "station certificate: SHA256 " << s.fingerprint << '\n';
     if (s.state == LinkStatus::State::LoggedIn) {
         out << "session:  " << Clock(SessionSeconds(s, now).value_or(0));
         if (s.limit && *s.limit > 0)

@@ -16,6 +16,10 @@ struct LinkStatus {
     std::string station;  // host:port
     std::string user;
     std::string port;     // the program's side: terminal path or 127.0.0.1:port
+    // "none" (clear text), "TLS" (asked for, no session yet) or the session's "TLSv1.3 <suite>"; and
+    // the station certificate's fingerprint last seen.
+    std::string encryption = "none";
+    std::string fingerprint;
     unsigned attempts = 0;
     // Calendar times in whole seconds (0: none).
     std::int64_t loggedInAt = 0;

@@ -9,7 +9,7 @@ Backoff::Decision Backoff::After(Ending ending, std::optional<Seconds> session, 
 {
     const EndingRow& row = Row(ending);
     if (row.final) {
-        if (!keepTrying_)
+        if (!keepTrying_ || row.neverRetried)
             return {true, Seconds(0)};
         next_ = longest_;
         return {false, longest_};

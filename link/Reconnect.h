@@ -26,6 +26,8 @@ enum class Ending : std::uint8_t {
     CommandTooLong,
     StationSilent,         // the link's probe went unanswered
     StationGone,           // the station closed the connection, or it broke
+    TlsFailed,             // no TLS at the other end, or none both sides speak
+    CertificateRefused,    // TLS: the station's certificate is not the one trusted
     Count
 };
 
@@ -34,6 +36,7 @@ struct EndingRow {
     std::string_view reason;
     bool final;       // retrying cannot help; the link stops unless told to keep trying
     Seconds minimumWait;
+    bool neverRetried = false;  // final even with --keep-trying: the operator must decide
 };
 
 inline constexpr EndingRow kEndings[] = {
@@ -57,6 +60,9 @@ inline constexpr EndingRow kEndings[] = {
      Seconds(0)},
     {Ending::StationSilent, "the station stopped answering", false, Seconds(0)},
     {Ending::StationGone, "the station closed the connection", false, Seconds(0)},
+    {Ending::TlsFailed, "the TLS handshake failed (is it the station's TLS port?)", true, Seconds(0)},
+    // Someone may be in between; retrying into a certificate not trusted would only hide that.
+    {Ending::CertificateRefused, "certificate refused", true, Seconds(0), true},
 };
 
 constexpr bool RowsInOrder()

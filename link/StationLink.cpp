@@ -15,6 +15,7 @@
 #include <ctime>
 #include <vector>
 
+#include "KnownStations.h"
 #include "SessionProtocol.h"
 
 namespace quintar::link {
@@ -64,13 +65,33 @@ StationLink::StationLink(LinkSettings settings, RadioPort& port, LinkObserver& o
     status_.station = Endpoint(settings_.host, settings_.port);
     status_.user = settings_.user;
     status_.port = port_.Describe();
+    status_.encryption = settings_.tls ? "TLS" : "none";
+}
+
+void StationLink::CloseSocket()
+{
+    if (tls_)
+        tls_->Close();
+    tls_.reset();
+    if (socket_ >= 0)
+        ::close(socket_);
+    socket_ = -1;
+}
+
+short StationLink::SocketEvents() const
+{
+    if (phase_ == Phase::Connecting)
+        return POLLOUT;
+    if (phase_ == Phase::Handshaking)
+        return tls_->WantsWrite() ? POLLOUT : POLLIN;
+    const bool write = !toStation_.empty() || (tls_ && tls_->WantsWrite());
+    return static_cast<short>(POLLIN | (write ? POLLOUT : 0));
 }
 
 StationLink::~StationLink()
 {
     delete addresses_;
-    if (socket_ >= 0)
-        ::close(socket_);
+    CloseSocket();
     if (stopFd_ >= 0)
         ::close(stopFd_);
     Wipe(settings_.password);
@@ -113,10 +134,7 @@ StationLink::Result StationLink::Run()
         std::size_t socketAt = 0;
         if (socket_ >= 0) {
             socketAt = fds.size();
-            const short events = phase_ == Phase::Connecting
-                                     ? POLLOUT
-                                     : static_cast<short>(POLLIN | (toStation_.empty() ? 0 : POLLOUT));
-            fds.push_back({socket_, events, 0});
+            fds.push_back({socket_, SocketEvents(), 0});
         }
         const std::size_t portAt = fds.size();
         port_.AddPollFds(fds);
@@ -159,26 +177,14 @@ StationLink::Result StationLink::Run()
                             End(Ending::Unreachable, connectError_);
                     }
                 }
-            } else if (revents & (POLLIN | POLLHUP | POLLERR)) {
-                char buffer[4096];
-                while (socket_ >= 0) {
-                    const ssize_t n = ::recv(socket_, buffer, sizeof buffer, MSG_DONTWAIT);
-                    if (n > 0) {
-                        OnStationBytes(std::string_view(buffer, static_cast<std::size_t>(n)));
-                        continue;
-                    }
-                    if (n < 0 && errno == EINTR)
-                        continue;
-                    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-                        break;
-                    if (n == 0)
-                        End(EndingOfClose());
-                    else
-                        End(Ending::StationGone, std::strerror(errno));
-                }
+            } else if (phase_ == Phase::Handshaking) {
+                if (revents != 0)
+                    ContinueHandshake();
+            } else if ((revents & (POLLIN | POLLHUP | POLLERR)) || (tls_ && (revents & POLLOUT))) {
+                ReadStation();
             }
         }
-        if (socket_ >= 0 && phase_ != Phase::Connecting) {
+        if (socket_ >= 0 && phase_ != Phase::Connecting && phase_ != Phase::Handshaking) {
             if (!FlushToStation())
                 End(Ending::StationGone, sendError_);
             else if (toStation_.size() > kLongestQueue)
@@ -188,6 +194,39 @@ StationLink::Result StationLink::Run()
             OnTimers(SteadyClock::now());
     }
     return Result::Ended;
+}
+
+void StationLink::ReadStation()
+{
+    char buffer[4096];
+    while (socket_ >= 0) {
+        if (tls_) {
+            std::size_t got = 0;
+            const TlsStream::Io io = tls_->Read(buffer, sizeof buffer, got);
+            if (io == TlsStream::Io::Done)
+                OnStationBytes(std::string_view(buffer, got));
+            else if (io == TlsStream::Io::WantRead || io == TlsStream::Io::WantWrite)
+                break;
+            else if (io == TlsStream::Io::Closed && tls_->Error().empty())
+                End(EndingOfClose());
+            else
+                End(Ending::StationGone, tls_->Error());
+            continue;
+        }
+        const ssize_t n = ::recv(socket_, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n > 0) {
+            OnStationBytes(std::string_view(buffer, static_cast<std::size_t>(n)));
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            break;
+        if (n == 0)
+            End(EndingOfClose());
+        else
+            End(Ending::StationGone, std::strerror(errno));
+    }
 }
 
 StationLink::TimePoint StationLink::NextDeadline() const
@@ -266,10 +305,58 @@ void StationLink::OnConnected()
     int on = 1;
     ::setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     ::setsockopt(socket_, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    toStation_.clear();
+    if (!settings_.tls) {
+        AwaitGreeting();
+        return;
+    }
+    std::string error;
+    tls_ = TlsStream::Start(socket_, settings_.host, error);
+    if (!tls_) {
+        End(Ending::TlsFailed, error);
+        return;
+    }
+    phase_ = Phase::Handshaking;
+    deadline_ = SteadyClock::now() + settings_.connectPatience;
+    ContinueHandshake();
+}
+
+void StationLink::ContinueHandshake()
+{
+    switch (tls_->Handshake()) {
+    case TlsStream::Io::WantRead:
+    case TlsStream::Io::WantWrite:
+        return;
+    case TlsStream::Io::Closed:
+        End(Ending::ClosedBeforeGreeting);
+        return;
+    case TlsStream::Io::Failed:
+        End(Ending::TlsFailed, tls_->Error());
+        return;
+    case TlsStream::Io::Done:
+        break;
+    }
+    // Decided before the greeting is read, so nothing of the login reaches a certificate not trusted.
+    const TrustDecision trust = DecideTrust(settings_.host, settings_.port, tls_->Fingerprint(), settings_.fingerprint,
+                                            settings_.knownStationsFile);
+    status_.fingerprint = tls_->Fingerprint();
+    if (!trust.trusted) {
+        End(Ending::CertificateRefused, trust.refusal);
+        return;
+    }
+    if (!trust.event.empty())
+        observer_.Event(trust.event);
+    status_.encryption = tls_->Description();
+    observer_.Event("encrypted (" + status_.encryption + "), station certificate " + status_.fingerprint);
+    AwaitGreeting();
+    ReadStation();  // what came with the handshake's last flight
+}
+
+void StationLink::AwaitGreeting()
+{
     phase_ = Phase::Greeting;
     deadline_ = SteadyClock::now() + settings_.greetingPatience;
     login_.Reset();
-    toStation_.clear();
     farewell_.reset();
     greetingBytes_ = 0;
     status_.state = LinkStatus::State::LoggingIn;
@@ -410,6 +497,18 @@ void StationLink::SendToStation(std::string_view bytes)
 
 bool StationLink::FlushToStation()
 {
+    while (tls_ && !toStation_.empty()) {
+        std::size_t put = 0;
+        const TlsStream::Io io = tls_->Write(toStation_.data(), toStation_.size(), put);
+        if (io == TlsStream::Io::Done) {
+            toStation_.erase(0, put);
+            continue;
+        }
+        if (io == TlsStream::Io::WantRead || io == TlsStream::Io::WantWrite)
+            return true;
+        sendError_ = tls_->Error().empty() ? "the connection was closed" : tls_->Error();
+        return false;
+    }
     while (!toStation_.empty()) {
         const ssize_t n = ::send(socket_, toStation_.data(), toStation_.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
@@ -444,6 +543,10 @@ void StationLink::OnTimers(TimePoint now)
             if (!TryNextAddress())
                 End(Ending::Unreachable, connectError_);
         }
+        return;
+    case Phase::Handshaking:
+        if (now >= deadline_)
+            End(Ending::NoGreeting, "the TLS handshake did not finish");
         return;
     case Phase::Greeting:
         if (now >= deadline_)
@@ -508,9 +611,7 @@ void StationLink::End(Ending ending, const std::string& detail)
     else if (ending == Ending::SessionLimit && clock_)
         reason += " (" + Clock(clock_->limit) + ")";
 
-    if (socket_ >= 0)
-        ::close(socket_);
-    socket_ = -1;
+    CloseSocket();
     delete addresses_;
     addresses_ = nullptr;
     toStation_.clear();
@@ -524,6 +625,7 @@ void StationLink::End(Ending ending, const std::string& detail)
     lastEnding_ = ending;
 
     status_.lastEnding = reason;
+    status_.encryption = settings_.tls ? "TLS" : "none";
     status_.lastEndingAt = Now();
     status_.loggedInAt = 0;
     status_.elapsed.reset();
@@ -534,7 +636,7 @@ void StationLink::End(Ending ending, const std::string& detail)
     const Backoff::Decision decision = backoff_.After(ending, lasted, refused);
     if (decision.stop) {
         observer_.Event(reason + "; not trying again" +
-                        (Row(ending).final ? " (--keep-trying would retry once a minute)" : ""));
+                        (Row(ending).final && !Row(ending).neverRetried ? " (--keep-trying would retry once a minute)" : ""));
         status_.state = LinkStatus::State::Stopped;
         phase_ = Phase::Waiting;
         ended_ = true;
@@ -561,9 +663,7 @@ void StationLink::SayGoodbye()
             ::poll(&p, 1, 50);
         }
     }
-    if (socket_ >= 0)
-        ::close(socket_);
-    socket_ = -1;
+    CloseSocket();
     phase_ = Phase::Waiting;
     status_.state = LinkStatus::State::Stopped;
     status_.loggedInAt = 0;

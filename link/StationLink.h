@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,7 @@
 #include "RadioPort.h"
 #include "Reconnect.h"
 #include "StationStream.h"
+#include "TlsStream.h"
 
 namespace quintar::link {
 
@@ -28,11 +30,16 @@ struct LinkSettings {
     std::string password;
     bool sessionClock = false;  // switch the station's once-a-second "@@ST" pushes on for the session
     bool keepTrying = false;    // retry after a refused login or the session limit too
+    // TLS: the station's certificate must have `fingerprint`, or, without one, the fingerprint the
+    // known-stations file holds for the station (first contact: stored there).
+    bool tls = false;
+    std::optional<std::string> fingerprint;
+    std::string knownStationsFile;
     // The station ends a session after 30 s without client data; the link speaks at half that.
     std::chrono::milliseconds keepAlive{15000};
     // How long an answer to the link's own probe may take before the station counts as gone.
     std::chrono::milliseconds probePatience{10000};
-    std::chrono::milliseconds connectPatience{10000};
+    std::chrono::milliseconds connectPatience{10000};  // and again for the TLS handshake
     std::chrono::milliseconds greetingPatience{10000};
     std::chrono::milliseconds loginPatience{10000};
     Seconds firstWait{1};
@@ -79,13 +86,18 @@ public:
     const LinkStatus& Status() const { return status_; }
 
 private:
-    enum class Phase { Waiting, Connecting, Greeting, LoggingIn, LoggedIn };
+    enum class Phase { Waiting, Connecting, Handshaking, Greeting, LoggingIn, LoggedIn };
     using SteadyClock = std::chrono::steady_clock;
     using TimePoint = SteadyClock::time_point;
 
     void StartAttempt();
     bool TryNextAddress();
     void OnConnected();
+    void ContinueHandshake();
+    void AwaitGreeting();
+    void ReadStation();
+    void CloseSocket();
+    short SocketEvents() const;
     void OnStationBytes(std::string_view bytes);
     void OnLoggedIn(std::string_view rest);
     void OnStationText(const std::string& text);
@@ -106,6 +118,7 @@ private:
     LinkObserver& observer_;
     int stopFd_ = -1;
     int socket_ = -1;
+    std::unique_ptr<TlsStream> tls_;  // with TLS, on socket_
     Phase phase_ = Phase::Waiting;
     TimePoint deadline_{};        // of the phase: next attempt, connect, greeting, login
     struct AddressList;

@@ -13,6 +13,7 @@
 
 #include "AudioDevices.h"
 #include "Credentials.h"
+#include "KnownStations.h"
 #include "LinkOptions.h"
 #include "LinkStatus.h"
 #include "LinkVoice.h"
@@ -234,6 +235,11 @@ int main(int argc, char** argv)
     Wipe(*password);
     settings.sessionClock = options->sessionClock;
     settings.keepTrying = options->keepTrying;
+    settings.tls = options->tls;
+    settings.fingerprint = options->fingerprint;
+    settings.knownStationsFile = KnownStationsFileOf(linkPath);
+    if (settings.tls && !settings.fingerprint && !KnownStations::Load(settings.knownStationsFile, error))
+        return Fail(kExitFailed, "cannot check the station's certificate: " + error);
 
     ConsoleObserver observer(LinkPath::StatusFileOf(linkPath));
     // Destroyed in reverse: the link, then the call (hung up), then the sound devices.

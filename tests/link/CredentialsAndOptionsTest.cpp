@@ -166,6 +166,37 @@ TEST(Options, readTheStationAddressWithItsDefaultPort)
     }
 }
 
+TEST(Options, takeTlsByOptionOrAddressWithItsOwnDefaultPortAndAPin)
+{
+    const std::string pin = std::string(62, 'a') + "0f";
+    struct Case {
+        std::vector<std::string> args;
+        std::string host;
+        unsigned port;
+        bool tls;
+        bool pinned;
+    };
+    const Case cases[] = {
+        {{"-u", "op1", "h"}, "h", 50000, false, false},
+        {{"-u", "op1", "--tls", "h"}, "h", 50001, true, false},
+        {{"-u", "op1", "tls://h"}, "h", 50001, true, false},
+        {{"-u", "op1", "tls://[::1]:6000", "--fingerprint", pin}, "::1", 6000, true, true},
+        {{"-u", "op1", "--tls", "--fingerprint=SHA256:" + pin, "h:7000"}, "h", 7000, true, true},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        const auto o = Parse(c.args, error);
+        ASSERT_TRUE(o) << error;
+        EXPECT_EQ(o->host, c.host);
+        EXPECT_EQ(o->port, c.port);
+        EXPECT_EQ(o->tls, c.tls);
+        EXPECT_EQ(o->fingerprint.has_value(), c.pinned);
+        if (c.pinned) {
+            EXPECT_EQ(o->fingerprint->substr(o->fingerprint->size() - 5), "AA:0F");
+        }
+    }
+}
+
 TEST(Options, refuseWhatCannotWork)
 {
     struct Case {
@@ -193,6 +224,9 @@ TEST(Options, refuseWhatCannotWork)
         {{"-u", "op1", "--frobnicate", "host"}, "unknown option --frobnicate"},
         {{"-u"}, "-u needs a value"},
         {{"--status", "host"}, "--status takes no station"},
+        {{"-u", "op1", "--fingerprint", std::string(95, 'A'), "host"}, "bad --fingerprint"},
+        {{"-u", "op1", "--fingerprint", std::string(64, 'A'), "host"}, "--fingerprint goes with --tls"},
+        {{"-u", "op1", "--tls", "tls://host:0"}, "bad station port"},
     };
     for (const Case& c : cases) {
         std::string error;

@@ -36,6 +36,10 @@ public:
     virtual int GetSendOverflow() = 0;               // non-zero once the current client let the queue fill
     virtual int GetClientExist() = 0;                // non-zero while a client is connected
     virtual int GetClientIP(char* text) = 0;         // dotted address, at most 24 characters and a NUL
+    // How the current client came: over the plain port, over TLS, or over TLS that failed (in its
+    // handshake, or later by a record that does not decrypt) and so ended the connection.
+    enum Security { kPlain = 0, kSecured = 1, kHandshakeFailed = 2, kRecordFailed = 3 };
+    virtual int GetClientSecurity() = 0;
 
     // Blocks until there is something for the session (a connection to accept, client data,
     // hang-up, a client that lets its queue fill, a connection kept waiting or one queued behind a

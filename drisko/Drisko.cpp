@@ -1,13 +1,17 @@
-// CDrisko on POSIX sockets: one listening IPv4 socket, at most one client, extra connections
-// turned away or one kept waiting; writes are whole, queued rather than waited for, and bounded;
-// waits can be woken and survive a concurrent DisConnect.
+// CDrisko on POSIX sockets: a plain and an optional secured listening IPv4 socket, at most one client
+// over either, extra connections turned away or one kept waiting; writes are whole, queued rather
+// than waited for, and bounded; waits can be woken and survive a concurrent DisConnect. A secured
+// client's handshake and records run non-blocking in the same calls and waits, so its texts simply
+// stay queued until the handshake is done.
 #include "Drisko.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <shared_mutex>
 #include <string>
@@ -34,6 +38,8 @@ constexpr int kFinalFlushMs = 2000;  // what a closing client has not taken yet 
 constexpr int kFlushSliceMs = 50;
 constexpr unsigned kChunk = 1023;
 constexpr size_t kAddressMax = 24;
+constexpr std::size_t kInboxLimit = 64 * 1024;  // decrypted bytes read ahead of the session
+constexpr int kPlainPort = 0, kSecurePort = 1;          // the listeners
 
 // At most kAddressMax characters of the address, and always its terminator.
 void CopyAddress(char* text, const char* address)
@@ -58,8 +64,12 @@ struct CDrisko::Impl {
     // Shared by every use of the descriptors; exclusive only where one is closed or replaced,
     // so nothing is closed under a thread that still uses it.
     std::shared_mutex fdLock;
-    int listenFd = -1;             // written only under the exclusive lock
-    unsigned listenPort = 0;
+    int listenFd[2] = {-1, -1};    // plain, secured; written only under the exclusive lock
+    unsigned listenPort[2] = {0, 0};
+    SecurityProvider* provider = nullptr;  // with securePort, written only under the exclusive lock
+    unsigned securePort = 0;
+    bool plainOn = true;
+    std::atomic<unsigned> errorPort{0};
     std::atomic<int> clientFd{-1};  // set under shared lock + acceptMutex, cleared exclusive
     std::mutex acceptMutex;
     std::atomic<bool> hungUp{false};
@@ -69,6 +79,7 @@ struct CDrisko::Impl {
     // fdLock, before ipMutex).
     std::mutex keptMutex;
     int keptFd = -1;
+    bool keptSecure = false;
     char keptIp[kAddressMax + 1] = "";
     std::atomic<int> exclusivePending{0};  // > 0 while someone waits for the exclusive lock
     // Bytes for the client that the socket has not taken yet, in write order, guarded by writeMutex.
@@ -76,6 +87,14 @@ struct CDrisko::Impl {
     std::string outQueue;
     std::size_t outHead = 0;
     std::atomic<bool> sendOverflow{false};
+    // A secured client's layer and the bytes it decrypted that the session has not taken yet,
+    // guarded by writeMutex as well: the layer is one state for both directions.
+    std::unique_ptr<ConnectionSecurity> security;
+    std::atomic<int> securityState{ClientTransport::kPlain};
+    bool handshakeDone = false;
+    bool wantWrite = false;  // the layer waits for room to send
+    std::string inbox;
+    std::size_t inHead = 0;
     std::atomic<int> lastError{0};
     std::mutex ipMutex;
     char clientIp[kAddressMax + 1] = "";
@@ -107,6 +126,8 @@ struct CDrisko::Impl {
     // is gone. Caller holds the shared lock and writeMutex.
     bool FlushLocked(int c)
     {
+        if (security)
+            return SecureFlushLocked();
         while (Queued() > 0) {
             ssize_t n = send(c, outQueue.data() + outHead, Queued(), MSG_NOSIGNAL | MSG_DONTWAIT);
             if (n > 0) {
@@ -121,13 +142,134 @@ struct CDrisko::Impl {
             hungUp = true;
             return false;
         }
+        Compact();
+        return true;
+    }
+
+    void Compact()
+    {
         if (outHead == outQueue.size())
             ClearQueue();
         else if (outHead > outQueue.size() / 2) {
             outQueue.erase(0, outHead);
             outHead = 0;
         }
+    }
+
+    // ---- The secured client (caller holds the shared lock and writeMutex) ----
+
+    // The layer failed: the connection ends, and the session learns why.
+    void SecureFailed()
+    {
+        securityState = handshakeDone ? ClientTransport::kRecordFailed : ClientTransport::kHandshakeFailed;
+        ClearQueue();
+        hungUp = true;
+    }
+
+    // One step of the handshake while it runs; true once it is done.
+    bool SecureReady()
+    {
+        if (handshakeDone)
+            return true;
+        if (hungUp.load())
+            return false;
+        switch (security->Handshake()) {
+        case ConnectionSecurity::Step::Done:
+            handshakeDone = true;
+            wantWrite = false;
+            return true;
+        case ConnectionSecurity::Step::WantRead: wantWrite = false; return false;
+        case ConnectionSecurity::Step::WantWrite: wantWrite = true; return false;
+        default: SecureFailed(); return false;
+        }
+    }
+
+    // Queued texts go out once the handshake is done. False when the client is gone.
+    bool SecureFlushLocked()
+    {
+        if (!SecureReady())
+            return !hungUp.load();
+        wantWrite = false;
+        while (Queued() > 0) {
+            std::size_t moved = 0;
+            const auto step = security->Write(reinterpret_cast<const unsigned char*>(outQueue.data()) + outHead,
+                                              Queued(), moved);
+            if (moved > 0) {
+                outHead += moved;
+                continue;
+            }
+            if (step == ConnectionSecurity::Step::WantWrite || step == ConnectionSecurity::Step::WantRead) {
+                wantWrite = step == ConnectionSecurity::Step::WantWrite;
+                break;
+            }
+            if (step == ConnectionSecurity::Step::Failed)
+                SecureFailed();
+            ClearQueue();
+            hungUp = true;
+            return false;
+        }
+        Compact();
         return true;
+    }
+
+    std::size_t InboxSize() const { return inbox.size() - inHead; }
+
+    // Reads what the layer gives without waiting into the inbox (driving the handshake and sending
+    // what waited for it). True when the connection ended in this call.
+    bool SecureFill()
+    {
+        if (hungUp.load() || finished.load())
+            return false;
+        if (!SecureFlushLocked() || !handshakeDone)
+            return hungUp.load();
+        unsigned char raw[4096];
+        while (InboxSize() < kInboxLimit) {
+            std::size_t moved = 0;
+            const auto step = security->Read(raw, sizeof raw, moved);
+            if (moved > 0) {
+                if (inHead > 0 && inHead == inbox.size()) {
+                    inbox.clear();
+                    inHead = 0;
+                }
+                inbox.append(reinterpret_cast<const char*>(raw), moved);
+                continue;
+            }
+            if (step == ConnectionSecurity::Step::WantRead || step == ConnectionSecurity::Step::WantWrite)
+                return false;
+            if (step == ConnectionSecurity::Step::Closed)
+                finished = true;
+            else
+                SecureFailed();
+            return true;
+        }
+        return false;
+    }
+
+    // Up to kChunk inbox bytes into `raw`; how many.
+    std::size_t TakeInbox(unsigned char* raw)
+    {
+        const std::size_t n = std::min<std::size_t>(InboxSize(), kChunk);
+        std::memcpy(raw, inbox.data() + inHead, n);
+        inHead += n;
+        if (inHead == inbox.size()) {
+            inbox.clear();
+            inHead = 0;
+        }
+        return n;
+    }
+
+    // The client's layer and its leftovers go; caller holds the exclusive lock.
+    void EndSecurity()
+    {
+        std::lock_guard writeLock(writeMutex);
+        if (security && handshakeDone && !hungUp.load())
+            security->Close();
+        security.reset();
+        securityState = ClientTransport::kPlain;
+        handshakeDone = false;
+        wantWrite = false;
+        inbox.clear();
+        inHead = 0;
     }
 
     // A client that has closed its side is leaving; the connection waiting behind it is the next
@@ -168,13 +310,23 @@ struct CDrisko::Impl {
     // kept now. Caller holds the shared lock.
     bool TurnAway()
     {
-        if (listenFd < 0 || clientFd.load() < 0 || ClientLeaving(clientFd.load()))
+        if (clientFd.load() < 0 || ClientLeaving(clientFd.load()))
             return false;
+        bool kept = false;
+        for (int which : {kPlainPort, kSecurePort}) {
+            if (listenFd[which] >= 0 && TurnAwayFrom(which))
+                kept = true;
+        }
+        return kept;
+    }
+
+    bool TurnAwayFrom(int which)
+    {
         bool kept = false;
         for (;;) {
             sockaddr_in peer{};
             socklen_t len = sizeof peer;
-            int extra = accept4(listenFd, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
+            int extra = accept4(listenFd[which], reinterpret_cast<sockaddr*>(&peer), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
             if (extra < 0) {
                 if (errno == EINTR || errno == ECONNABORTED)
                     continue;
@@ -194,6 +346,7 @@ struct CDrisko::Impl {
                     int on = 1;
                     setsockopt(extra, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
                     keptFd = extra;
+                    keptSecure = which == kSecurePort;
                     CopyAddress(keptIp, text);
                     kept = true;
                     continue;
@@ -205,8 +358,50 @@ struct CDrisko::Impl {
 
     bool ListenerReadable() const
     {
-        pollfd p{listenFd, POLLIN, 0};
-        return listenFd >= 0 && poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
+        for (int fd : listenFd) {
+            pollfd p{fd, POLLIN, 0};
+            if (fd >= 0 && poll(&p, 1, 0) > 0 && (p.revents & POLLIN))
+                return true;
+        }
+        return false;
+    }
+
+    bool Listening() const { return listenFd[kPlainPort] >= 0 || listenFd[kSecurePort] >= 0; }
+
+    // Opens listener `which` on `port` unless it listens there already. Caller holds the
+    // exclusive lock.
+    bool OpenListener(int which, sockaddr_in addr, unsigned port)
+    {
+        if (listenFd[which] >= 0 && listenPort[which] == port)
+            return true;
+        addr.sin_port = htons(static_cast<uint16_t>(port));
+        int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (fd < 0) {
+            lastError = errno;
+            errorPort = port;
+            return false;
+        }
+        int on = 1;
+        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 8) != 0) {
+            lastError = errno;
+            errorPort = port;
+            close(fd);
+            return false;
+        }
+        if (listenFd[which] >= 0)
+            close(listenFd[which]);
+        listenFd[which] = fd;
+        listenPort[which] = port;
+        return true;
+    }
+
+    void CloseListener(int which)
+    {
+        if (listenFd[which] >= 0)
+            close(listenFd[which]);
+        listenFd[which] = -1;
+        listenPort[which] = 0;
     }
 
     void WaitWakeOnly(bool limited, Clock::time_point deadline)
@@ -241,7 +436,6 @@ int CDrisko::Listen(unsigned port)
         return 0;
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<uint16_t>(port));
     {
         std::lock_guard lock(impl_->addressMutex);
         if (inet_pton(AF_INET, impl_->listenAddress.c_str(), &addr.sin_addr) != 1) {
@@ -251,26 +445,30 @@ int CDrisko::Listen(unsigned port)
     }
 
     auto lock = impl_->LockExclusive(false);
-    if (impl_->listenFd >= 0 && impl_->listenPort == port)
-        return 1;
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        impl_->lastError = errno;
-        return 0;
+    const bool secured = impl_->provider && impl_->securePort > 0;
+    if (impl_->plainOn || !secured) {
+        if (!impl_->OpenListener(kPlainPort, addr, port))
+            return 0;
+    } else {
+        impl_->CloseListener(kPlainPort);
     }
-    int on = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 8) != 0) {
-        impl_->lastError = errno;
-        close(fd);
-        return 0;
+    if (secured) {
+        if (!impl_->OpenListener(kSecurePort, addr, impl_->securePort))
+            return 0;
+    } else {
+        impl_->CloseListener(kSecurePort);
     }
     impl_->lastError = 0;
-    if (impl_->listenFd >= 0)
-        close(impl_->listenFd);
-    impl_->listenFd = fd;
-    impl_->listenPort = port;
+    impl_->errorPort = 0;
     return 1;
+}
+
+void CDrisko::SetSecurePort(unsigned securePort, SecurityProvider* provider, bool plain)
+{
+    auto lock = impl_->LockExclusive(false);
+    impl_->securePort = securePort <= 65535 ? securePort : 0;
+    impl_->provider = provider;
+    impl_->plainOn = plain;
 }
 
 int CDrisko::DisConnect()
@@ -278,11 +476,8 @@ int CDrisko::DisConnect()
     DropClient();
     auto lock = impl_->LockExclusive(true);
     impl_->DropKept();
-    if (impl_->listenFd >= 0) {
-        close(impl_->listenFd);
-        impl_->listenFd = -1;
-    }
-    impl_->listenPort = 0;
+    impl_->CloseListener(kPlainPort);
+    impl_->CloseListener(kSecurePort);
     return 1;
 }
 
@@ -299,7 +494,8 @@ int CDrisko::DropClient()
             if (c < 0)
                 break;
             std::lock_guard writeLock(impl_->writeMutex);
-            if (!impl_->FlushLocked(c) || impl_->Queued() == 0)
+            // Nothing can go out before a secured client's handshake is done.
+            if (!impl_->FlushLocked(c) || impl_->Queued() == 0 || (impl_->security && !impl_->handshakeDone))
                 break;
         }
         const int left = RemainingMs(true, deadline);
@@ -310,6 +506,7 @@ int CDrisko::DropClient()
     }
 
     auto lock = impl_->LockExclusive(true);
+    impl_->EndSecurity();
     int c = impl_->clientFd.exchange(-1);
     if (c >= 0)
         close(c);
@@ -330,7 +527,7 @@ int CDrisko::GetSocketAccepted()
     if (impl_->exclusivePending.load())
         return 0;
     std::shared_lock lock(impl_->fdLock);
-    if (impl_->listenFd < 0)
+    if (!impl_->Listening())
         return 0;
     std::lock_guard acceptLock(impl_->acceptMutex);
     if (impl_->clientFd.load() >= 0) {
@@ -339,25 +536,43 @@ int CDrisko::GetSocketAccepted()
     }
     char text[INET_ADDRSTRLEN] = "";
     int c = -1;
+    bool secure = false;
     {
         std::lock_guard keptLock(impl_->keptMutex);
         impl_->ForgetKeptIfGone();
         if (impl_->keptFd >= 0) {
             c = std::exchange(impl_->keptFd, -1);
+            secure = impl_->keptSecure;
             CopyAddress(text, impl_->keptIp);
         }
     }
-    if (c < 0) {
+    for (int which : {kPlainPort, kSecurePort}) {
+        if (c >= 0 || impl_->listenFd[which] < 0)
+            continue;
         sockaddr_in peer{};
         socklen_t len = sizeof peer;
         do {
-            c = accept4(impl_->listenFd, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
+            c = accept4(impl_->listenFd[which], reinterpret_cast<sockaddr*>(&peer), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
         } while (c < 0 && (errno == EINTR || errno == ECONNABORTED));
         if (c < 0)
-            return 0;
+            continue;
+        secure = which == kSecurePort;
         int on = 1;
         setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         Dotted(peer, text);
+    }
+    if (c < 0)
+        return 0;
+    if (secure) {
+        // The handshake starts in the poll loop; the session greets at once and its texts wait.
+        std::lock_guard writeLock(impl_->writeMutex);
+        impl_->security = impl_->provider ? impl_->provider->Secure(c) : nullptr;
+        if (!impl_->security) {
+            close(c);
+            return 0;
+        }
+        impl_->securityState = kSecured;
+        impl_->handshakeDone = false;
     }
     {
         std::lock_guard ipLock(impl_->ipMutex);
@@ -378,7 +593,16 @@ int CDrisko::GetSocketClosed()
     int c = impl_->clientFd.load();
     if (c < 0)
         return 0;
-    if (impl_->hungUp.load() || impl_->finished.load())
+    if (impl_->hungUp.load())
+        return 1;
+    {
+        std::lock_guard writeLock(impl_->writeMutex);
+        if (impl_->security) {
+            impl_->SecureFill();  // decrypted bytes come first, the end after them
+            return !impl_->hungUp.load() && impl_->InboxSize() > 0 ? 0 : (impl_->hungUp.load() || impl_->finished.load());
+        }
+    }
+    if (impl_->finished.load())
         return 1;
     char probe;
     ssize_t n = recv(c, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
@@ -432,6 +656,13 @@ int CDrisko::GetRcvDataLength()
     impl_->TurnAway();
     int c = impl_->clientFd.load();
     int n = 0;
+    if (c >= 0) {
+        std::lock_guard writeLock(impl_->writeMutex);
+        if (impl_->security) {
+            impl_->SecureFill();
+            return static_cast<int>(impl_->InboxSize());
+        }
+    }
     if (c < 0 || ioctl(c, FIONREAD, &n) != 0 || n < 0)
         return 0;
     return n;
@@ -446,6 +677,15 @@ int CDrisko::GetRcvData(unsigned char* buffer)
     if (c < 0)
         return 0;
     unsigned char raw[kChunk];
+    {
+        std::lock_guard writeLock(impl_->writeMutex);
+        if (impl_->security) {
+            if (impl_->InboxSize() == 0)
+                impl_->SecureFill();
+            const std::size_t taken = impl_->TakeInbox(raw);
+            return taken > 0 ? transport::DeliverWithoutNul(raw, static_cast<ssize_t>(taken), buffer) : 0;
+        }
+    }
     ssize_t n;
     do {
         n = recv(c, raw, sizeof raw, MSG_DONTWAIT);
@@ -474,7 +714,7 @@ int CDrisko::Write(const unsigned char* data, unsigned long count)
         return 0;
 
     unsigned long done = 0;
-    while (impl_->Queued() == 0 && done < count) {
+    while (!impl_->security && impl_->Queued() == 0 && done < count) {
         ssize_t n = send(c, data + done, count - done, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             done += static_cast<unsigned long>(n);
@@ -498,7 +738,9 @@ int CDrisko::Write(const unsigned char* data, unsigned long count)
     }
     const bool wasEmpty = impl_->Queued() == 0;
     impl_->outQueue.append(reinterpret_cast<const char*>(data + done), rest);
-    if (wasEmpty)
+    if (impl_->security && !impl_->FlushLocked(c))
+        return 0;
+    if (wasEmpty && impl_->Queued() > 0)
         impl_->wake.Signal();  // the session thread's wait now also watches for room to send
     return 1;
 }
@@ -511,6 +753,16 @@ int CDrisko::GetSendOverflow()
 int CDrisko::LastError() const
 {
     return impl_->lastError.load();
+}
+
+unsigned CDrisko::LastErrorPort() const
+{
+    return impl_->errorPort.load();
+}
+
+int CDrisko::GetClientSecurity()
+{
+    return impl_->securityState.load();
 }
 
 int CDrisko::GetClientExist()
@@ -572,7 +824,7 @@ bool CDrisko::WaitEvent(int timeoutMs)
         return false;
 
     std::shared_lock lock(impl_->fdLock);
-    if (impl_->listenFd < 0 && impl_->clientFd.load() < 0) {
+    if (!impl_->Listening() && impl_->clientFd.load() < 0) {
         // Nothing to watch: wait quietly so a session loop around this call does not spin.
         lock.unlock();
         impl_->WaitWakeOnly(limited, deadline);
@@ -585,17 +837,31 @@ bool CDrisko::WaitEvent(int timeoutMs)
             return true;
         const int client = impl_->clientFd.load();
         bool queued = false;
+        bool secure = false;
         if (client >= 0) {
             std::lock_guard writeLock(impl_->writeMutex);
-            impl_->FlushLocked(client);
-            queued = impl_->Queued() > 0;
+            secure = impl_->security != nullptr;
+            if (secure) {
+                // Handshake steps and records are the transport's own business; only what they
+                // deliver, or their end, is news for the session.
+                if (impl_->SecureFill() || impl_->InboxSize() > 0)
+                    return true;
+                queued = impl_->wantWrite;
+            } else {
+                impl_->FlushLocked(client);
+                queued = impl_->Queued() > 0;
+            }
         }
-        pollfd p[3];
+        pollfd p[4];
         nfds_t count = 0;
         p[count++] = {impl_->wake.Fd(), POLLIN, 0};
-        const int listenAt = impl_->listenFd >= 0 ? static_cast<int>(count) : -1;
-        if (listenAt >= 0)
-            p[count++] = {impl_->listenFd, POLLIN, 0};
+        int listenAt[2] = {-1, -1};
+        for (int which : {kPlainPort, kSecurePort}) {
+            if (impl_->listenFd[which] >= 0) {
+                listenAt[which] = static_cast<int>(count);
+                p[count++] = {impl_->listenFd[which], POLLIN, 0};
+            }
+        }
         const int clientAt = client >= 0 ? static_cast<int>(count) : -1;
         // A client whose end of data came has nothing more to read; only an error or room to
         // send is news from it.
@@ -611,9 +877,12 @@ bool CDrisko::WaitEvent(int timeoutMs)
         }
         if (r == 0)
             return false;
-        // Room to send is handled at the top of the next round, not by the caller.
-        bool work = clientAt >= 0 && (p[clientAt].revents & ~POLLOUT) != 0;
-        if (listenAt >= 0 && (p[listenAt].revents & POLLIN)) {
+        // Room to send is handled at the top of the next round, not by the caller; so is anything
+        // from a secured client.
+        bool work = !secure && clientAt >= 0 && (p[clientAt].revents & ~POLLOUT) != 0;
+        const bool listenerReady = (listenAt[kPlainPort] >= 0 && (p[listenAt[kPlainPort]].revents & POLLIN)) ||
+                                   (listenAt[kSecurePort] >= 0 && (p[listenAt[kSecurePort]].revents & POLLIN));
+        if (listenerReady) {
             if (impl_->clientFd.load() >= 0) {
                 // One kept, or one queued behind a client that is leaving: the next client.
                 if (impl_->TurnAway() || impl_->ClientLeaving(impl_->clientFd.load()))

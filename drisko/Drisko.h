@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ClientTransport.h"
+#include "ConnectionSecurity.h"
 
 struct ifaddrs;
 
@@ -23,6 +24,10 @@ public:
     void SetListenAddress(const char* address);
     std::string ListenAddress() const;
 
+    // From the next Listen on, also listens on `securePort` (0: none), whose connections `provider`
+    // secures; with `plain` false, on that port only. The provider outlives the listening.
+    // Either port serves the one client: a second connection on either is turned away or kept.
+    void SetSecurePort(unsigned securePort, SecurityProvider* provider, bool plain);
     int Listen(unsigned port) override;
     int DisConnect();                    // drops the client and stops listening
     int DropClient() override;
@@ -41,6 +46,7 @@ public:
     static constexpr unsigned long kSendQueueLimit = 256 * 1024;
     int GetClientExist() override;
     int GetClientIP(char* text) override;
+    int GetClientSecurity() override;
     int GetLocalIP(char* text);          // this computer's address, at most 24 characters and a NUL
     // The address GetLocalIP shows, from the interface list getifaddrs gives: the one a remote
     // client would most likely use. The first IPv4 address of an interface that is up, neither a
@@ -50,6 +56,7 @@ public:
 
     // The system's error number of the last Listen that failed (0 if none).
     int LastError() const;
+    unsigned LastErrorPort() const;  // the port that Listen failed on
 
     // Sends queued bytes as the client takes them while it waits.
     bool WaitEvent(int timeoutMs) override;

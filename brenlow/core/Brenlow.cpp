@@ -78,5 +78,9 @@ std::string CBrenlow::LastComPortFailure() { return State().serialPort.LastFailu
 std::string CBrenlow::ListenAddress() { return State().socketServer.ListenAddress(); }
 
 int CBrenlow::LastSocketError() { return State().socketServer.LastError(); }
+unsigned CBrenlow::LastSocketErrorPort() { return State().socketServer.LastErrorPort(); }
+void CBrenlow::SetSecurePort(unsigned port, SecurityProvider* provider, int plain) {
+    State().socketServer.SetSecurePort(port, provider, plain != 0);
+}
 
 int CBrenlow::ClientKeyedTransmitter() { return static_cast<int>(State().clientKeyedTransmitter.load()); }

@@ -6,6 +6,8 @@
 #include "BrenlowMembers.h"
 #include "Platform.h"
 
+class SecurityProvider;
+
 namespace brenlow::server {
 class LoginDialogue;
 class Session;
@@ -34,6 +36,9 @@ public:
     // ---- Host platform ------------------------------------------------------------------------
     static void SetComPortPath(unsigned port, const char* path);  // serial device of "COM" port n
     static void SetListenAddress(const char* address);            // TCP listen address, default all
+    // The TLS port (0: none) and whether the plain port listens too, from the next SocketServerOpen;
+    // the provider secures its connections and outlives the server.
+    static void SetSecurePort(unsigned port, SecurityProvider* provider, int plain);
     static void SetProfile(brenlow::Profile* profile);
     static void SetAlertSink(brenlow::AlertSink* sink);
     static void SetClock(brenlow::Clock* clock);                  // null: the steady clock
@@ -44,6 +49,7 @@ public:
     static std::string LastComPortFailure();
     static std::string ListenAddress();  // the TCP listen address as set (dotted IPv4 expected)
     static int LastSocketError();      // errno of the last SocketServerOpen that failed to listen
+    static unsigned LastSocketErrorPort();  // the port it failed on
     static int ClientKeyedTransmitter();  // 1 while a client's last transmit command was TX, not RX
     // The station's stop begins: from now until the server opens again, nothing a client sends
     // reaches the radio, and a session that ends sends the radio nothing of its own.

@@ -118,7 +118,10 @@ void Session::Accept(std::int64_t now) {
     net_.SetClientMayGiveWay(true);
     ClearBuffers();
     lastElapsed_ = 0;
-    LogFormat("%s OPEN - Connection Open", ReadTexts(s_.session).address);
+    if (net_.GetClientSecurity() == ClientTransport::kPlain)
+        LogFormat("%s OPEN - Connection Open", ReadTexts(s_.session).address);
+    else
+        LogFormat("%s OPEN - Connection Open (TLS)", ReadTexts(s_.session).address);
     brenlow::PostToHost(s_, brenlow::kConnectionEvent, brenlow::kClientAccepted);
 }
 
@@ -293,6 +296,12 @@ std::int64_t Session::Wait(int timeoutMs) {
 // ---- Close ----------------------------------------------------------------------------------
 
 void Session::Close() {
+    // A TLS connection that broke says so once, before its close line.
+    switch (net_.GetClientSecurity()) {
+    case ClientTransport::kHandshakeFailed: LogFormat("%s TLS - Handshake Failed", ReadTexts(s_.session).address); break;
+    case ClientTransport::kRecordFailed: LogFormat("%s TLS - Bad Record", ReadTexts(s_.session).address); break;
+    default: break;
+    }
     brenlow::PostToHost(s_, brenlow::kConnectionEvent, brenlow::kClientClosing);
     // The listener stays open, so a client that connects again at once waits for its greeting.
     net_.DropClient();

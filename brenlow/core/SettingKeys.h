@@ -23,6 +23,9 @@ enum class Key : std::uint8_t {
     UserDisabled,
     LogFilePath,
     WindowPos,
+    Tls,
+    TlsPort,
+    Plain,
     Count
 };
 
@@ -62,6 +65,9 @@ inline constexpr KeyRow kKeys[] = {
     {Key::UserDisabled, kSetting, KeyForm::VexaSlot, "User Disabled", KeyType::Int, 0, ""},
     {Key::LogFilePath, kFilePath, KeyForm::Vexa, "Log File Path", KeyType::String, 0, ""},
     {Key::WindowPos, "WindowPos", KeyForm::Plain, "Vexa", KeyType::String, 0, ""},
+    {Key::Tls, kSetting, KeyForm::Vexa, "TLS", KeyType::Int, 0, ""},
+    {Key::TlsPort, kSetting, KeyForm::Vexa, "TLS Port No", KeyType::Int, 0, ""},  // 0: the session port + 1
+    {Key::Plain, kSetting, KeyForm::Vexa, "Plain", KeyType::Int, 1, ""},
 };
 
 constexpr bool KeysInEnumOrder() {

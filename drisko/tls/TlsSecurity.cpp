@@ -156,7 +156,12 @@ std::unique_ptr<TlsProvider> TlsProvider::Load(const std::string& certFile, cons
         return nullptr;
     }
     if (SSL_CTX_use_PrivateKey_file(ctx, keyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
-        error = "the key " + keyFile + " cannot be used: " + LastSslError();
+        if (ERR_GET_REASON(ERR_peek_last_error()) == X509_R_KEY_VALUES_MISMATCH) {
+            ERR_clear_error();
+            error = "the key " + keyFile + " does not belong to the certificate " + certFile;
+        } else {
+            error = "the key " + keyFile + " cannot be used: " + LastSslError();
+        }
         return nullptr;
     }
     if (SSL_CTX_check_private_key(ctx) != 1) {

@@ -122,6 +122,9 @@ void PrintStationLines(StationController& controller)
     });
     QObject::connect(&controller, &StationController::Warning,
                      [](const QString& text) { Print(stderr, QStringLiteral("quintar: ") + text); });
+    QObject::connect(&controller, &StationController::SecureListening, [](int port, const QString& fingerprint) {
+        Print(stdout, QStringLiteral("TLS port %1, certificate SHA-256 %2").arg(port).arg(fingerprint));
+    });
     QObject::connect(&controller, &StationController::ErrorMessage, [](const QString& caption, const QString& text) {
         QString t = text;
         while (t.endsWith(QLatin1Char('\n')))

@@ -3,7 +3,10 @@
 // --password-stdin, from one line of standard input, never from the command line.
 #include "SetupCommand.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QSysInfo>
 
 #include <algorithm>
 #include <array>
@@ -16,9 +19,12 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "FileSafety.h"
 #include "HostOptions.h"
 #include "SettingsModel.h"
 #include "SettingsProfile.h"
+#include "TlsFiles.h"
+#include "TlsSecurity.h"
 #include "Utilities.h"
 
 namespace quintar {
@@ -42,6 +48,10 @@ std::string Usage()
            "  user add ID [--description TEXT] [--disabled] [--password-stdin]\n"
            "  user edit ID [--description TEXT] [--disabled|--enabled] [--password|--password-stdin]\n"
            "  user delete ID | user enable ID | user disable ID\n"
+           "  tls [--renew | --cert FILE --key FILE]\n"
+           "                                       the TLS key and certificate beside the profile (made,\n"
+           "                                       or the given PEM files copied in), TLS on; prints the\n"
+           "                                       certificate's SHA-256 fingerprint\n"
            "\n"
            "User ids and passwords: 1 to " + std::to_string(settings::kMaxUserIdLength) +
            " characters from '!' to DEL (0x21..0x7F) except ';'.\n"
@@ -456,6 +466,115 @@ constexpr CommandRow kUserCommands[] = {
     {"delete", UserDelete}, {"enable", UserEnable}, {"disable", UserDisable},
 };
 
+// ---- "tls" -----------------------------------------------------------------------------------------
+
+// A file of at most 1 MiB, read whole; nothing with the reason.
+std::optional<std::string> ReadSmallFile(const QString& path, std::string& error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = "cannot read " + Bytes(path) + ": " + Bytes(file.errorString());
+        return std::nullopt;
+    }
+    const QByteArray data = file.read(1 << 20);
+    return data.toStdString();
+}
+
+// `text` replaces `target` whole, mode 0600, never written through a link; a new file gets the
+// profile's owner when root makes it.
+Refusal StorePrivate(const QString& target, const std::string& text, const QString& profileFile)
+{
+    const PathStatus at = ExaminePath(target);
+    if (at.kind == PathStatus::Kind::Link)
+        return Bytes(target) + " is a symbolic link; remove it, the station's key files are its own";
+    if (at.kind != PathStatus::Kind::Missing && at.kind != PathStatus::Kind::File)
+        return Bytes(target) + " is no regular file";
+    FileReplacement replacement(target);
+    if (!replacement.Begin(false))
+        return "cannot write " + Bytes(target) + ": " + Bytes(replacement.Error());
+    QFile file(replacement.Path());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) || !file.flush())
+        return "cannot write " + Bytes(target) + ": " + Bytes(file.errorString());
+    file.close();
+    const PathStatus profile = ExaminePath(profileFile);
+    if (at.kind == PathStatus::Kind::Missing && ::geteuid() == 0 && profile.kind == PathStatus::Kind::File &&
+        ::chown(QFile::encodeName(replacement.Path()).constData(), profile.owner, static_cast<gid_t>(-1)) != 0)
+        return "cannot give " + Bytes(target) + " to the profile's owner: " + std::strerror(errno);
+    if (!replacement.Commit(true))
+        return "cannot write " + Bytes(target) + ": " + Bytes(replacement.Error());
+    return std::nullopt;
+}
+
+// "tls": existing files are kept (and checked); --renew makes new ones; --cert/--key copy given ones.
+Refusal SetupTls(Context& c)
+{
+    const QString usage = QStringLiteral("usage: quintar setup tls [--renew | --cert FILE --key FILE]");
+    bool renew = false;
+    QString certFrom, keyFrom;
+    for (qsizetype i = 0; i < c.args.size(); ++i) {
+        const QString& w = c.args[i];
+        if (w == QLatin1String("--renew"))
+            renew = true;
+        else if ((w == QLatin1String("--cert") || w == QLatin1String("--key")) && i + 1 < c.args.size())
+            (w == QLatin1String("--cert") ? certFrom : keyFrom) = c.args[++i];
+        else
+            return Bytes(usage);
+    }
+    if (certFrom.isEmpty() != keyFrom.isEmpty() || (renew && !certFrom.isEmpty()))
+        return Bytes(usage);
+
+    const settings::TlsFiles files = settings::TlsFilesOf(c.profile.File());
+    for (const QString& f : {files.cert, files.key})
+        if (ExaminePath(f).kind == PathStatus::Kind::Link)
+            return Bytes(f) + " is a symbolic link; remove it, the station's key files are its own";
+    std::string error;
+    std::optional<std::string> cert, key, fingerprint;
+    bool write = true;
+    if (!certFrom.isEmpty()) {
+        cert = ReadSmallFile(certFrom, error);
+        key = cert ? ReadSmallFile(keyFrom, error) : std::nullopt;
+        if (!key)
+            return error;
+        fingerprint = drisko::tls::CheckPair(*cert, *key, error);
+        if (!fingerprint)
+            return Bytes(certFrom) + " and " + Bytes(keyFrom) + ": " + error;
+    } else if (!renew && QFileInfo::exists(files.cert) && QFileInfo::exists(files.key)) {
+        cert = ReadSmallFile(files.cert, error);
+        key = cert ? ReadSmallFile(files.key, error) : std::nullopt;
+        if (!key)
+            return error;
+        fingerprint = drisko::tls::CheckPair(*cert, *key, error);
+        if (!fingerprint)
+            return Bytes(files.cert) + " and " + Bytes(files.key) + ": " + error + " (--renew makes new ones)";
+        write = false;
+    } else {
+        const QString host = QSysInfo::machineHostName();
+        const auto made = drisko::tls::MakeSelfSigned(host.isEmpty() ? std::string("quintar") : Bytes(host), error);
+        if (!made)
+            return error;
+        cert = made->certPem;
+        key = made->keyPem;
+        fingerprint = drisko::tls::FingerprintOfPem(*cert);
+    }
+    if (write) {
+        QDir().mkpath(QFileInfo(files.cert).absolutePath());
+        // The key first: a certificate is never left beside a key that is not its own for long.
+        if (Refusal r = StorePrivate(files.key, *key, c.profile.File()))
+            return r;
+        if (Refusal r = StorePrivate(files.cert, *cert, c.profile.File()))
+            return r;
+        const char* how = certFrom.isEmpty() ? "made" : "copied";
+        std::fprintf(c.out, "%s %s\n%s %s\n", how, Bytes(files.cert).c_str(), how, Bytes(files.key).c_str());
+    } else {
+        std::fprintf(c.out, "kept %s\nkept %s\n", Bytes(files.cert).c_str(), Bytes(files.key).c_str());
+    }
+    std::fprintf(c.out, "fingerprint %s\n", fingerprint->c_str());
+    if (settings::ReadInt(c.profile, Id::Tls) == 0)
+        c.changes.push_back(settings::MakeEntry(Id::Tls, 1));
+    return std::nullopt;
+}
+
 // ---- "show" ----------------------------------------------------------------------------------------
 
 Refusal Show(Context& c)
@@ -480,7 +599,14 @@ Refusal Show(Context& c)
     std::fprintf(c.out, "profile       %s\n", Bytes(p.File()).c_str());
     std::fprintf(c.out, "com-port      %s (device %s)\n", number(Id::ComPort).c_str(), device.c_str());
     std::fprintf(c.out, "baud          %s\n", number(Id::ComBaud).c_str());
-    std::fprintf(c.out, "tcp-port      %s\n", number(Id::TcpPort).c_str());
+    std::fprintf(c.out, "tcp-port      %s (plain %s)\n", number(Id::TcpPort).c_str(),
+                 settings::ReadInt(p, Id::Plain) ? "on" : "off");
+    const settings::TlsFiles tls = settings::TlsFilesOf(p.File());
+    const std::optional<QString> fingerprint = settings::CertificateFingerprint(tls.cert);
+    std::fprintf(c.out, "tls           %s, port %d\n", settings::ReadInt(p, Id::Tls) ? "on" : "off",
+                 settings::EffectiveTlsPort(p));
+    std::fprintf(c.out, "tls cert      %s\n",
+                 fingerprint ? (Bytes(tls.cert) + " (fingerprint " + Bytes(*fingerprint) + ")").c_str() : "none (quintar setup tls)");
     if (minutes == 0)
         std::fprintf(c.out, "session-time  unlimited\n");
     else
@@ -551,6 +677,9 @@ int RunSetup(const QStringList& arguments, std::FILE* out, std::FILE* err)
     if (group == QLatin1String("show")) {
         static constexpr CommandRow kShow{"show", Show};
         row = &kShow;
+    } else if (group == QLatin1String("tls")) {
+        static constexpr CommandRow kTls{"tls", SetupTls};
+        row = &kTls;
     } else if (group == QLatin1String("set") || group == QLatin1String("user")) {
         if (context.args.isEmpty())
             return refuse("usage: quintar setup " + Bytes(group) + " ... (see --help)");

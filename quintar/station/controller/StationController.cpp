@@ -19,6 +19,7 @@
 #include "FileSafety.h"
 #include "SettingsModel.h"
 #include "SettingsProfile.h"
+#include "TlsSecurity.h"
 #include "Utilities.h"
 
 namespace quintar {
@@ -170,6 +171,57 @@ void StationController::SetListenAddress(const std::string& address)
     CBrenlow::SetListenAddress(address.c_str());
 }
 
+void StationController::SetTlsFiles(const QString& certFile, const QString& keyFile)
+{
+    tlsCertFile_ = certFile;
+    tlsKeyFile_ = keyFile;
+}
+
+QString StationController::TlsFingerprint() const
+{
+    return tlsProvider_ && tlsPort_ ? QString::fromStdString(tlsProvider_->Fingerprint()) : QString();
+}
+
+// Which ports the server opens, and TLS's key material read afresh: a start that cannot serve as
+// set is refused with what to do.
+bool StationController::PrepareListeners()
+{
+    using settings::Id;
+    const bool tls = settings::ReadInt(profile_, Id::Tls) != 0;
+    const bool plain = settings::ReadInt(profile_, Id::Plain) != 0;
+    tlsPort_ = 0;
+    QString refusal;
+    if (!tls && !plain) {
+        refusal = QStringLiteral("the plain port (\"%1\") and TLS (\"%2\") are both off, so no client could connect; "
+                                 "switch one on: quintar setup set plain on, or quintar setup tls")
+                      .arg(QString::fromStdString(settings::KeyOf(Id::Plain)), QString::fromStdString(settings::KeyOf(Id::Tls)));
+    } else if (tls) {
+        const int port = settings::EffectiveTlsPort(profile_);
+        if (port < settings::kMinTcpPort || port > settings::kMaxTcpPort || (plain && port == ipPort_)) {
+            refusal = QStringLiteral("the TLS port %1 (\"%2\") is outside %3 or the same as the plain port")
+                          .arg(port)
+                          .arg(QString::fromStdString(settings::KeyOf(Id::TlsPort)),
+                               QString::fromStdString(settings::AllowedValues(Id::TcpPort)));
+        } else if (tlsCertFile_.isEmpty()) {
+            refusal = QStringLiteral("TLS is on but this station has no certificate file; run: quintar setup tls");
+        } else {
+            std::string error;
+            tlsProvider_ = drisko::tls::TlsProvider::Load(tlsCertFile_.toStdString(), tlsKeyFile_.toStdString(), error);
+            if (!tlsProvider_)
+                refusal = QString::fromStdString(error) + QStringLiteral("; run: quintar setup tls");
+            else
+                tlsPort_ = port;
+        }
+    }
+    if (!refusal.isEmpty()) {
+        failureDetail_ = refusal;
+        emit ErrorMessage(QString::fromLatin1(kErrorCaption), refusal);
+        return false;
+    }
+    CBrenlow::SetSecurePort(static_cast<unsigned>(tlsPort_), tlsPort_ ? tlsProvider_.get() : nullptr, plain ? 1 : 0);
+    return true;
+}
+
 QString StationController::LocalAddress()
 {
     char local[25] = {};
@@ -256,6 +308,10 @@ void StationController::Start()
         FinishStart(StartResult::NotAllowed);
         return;
     }
+    if (!PrepareListeners()) {
+        FinishStart(StartResult::NotAllowed);
+        return;
+    }
     WarnAboutSettings();
     if (comPort_ >= settings::kMinComPort) {
         const std::string device = settings::ReadComDevice(profile_, comPort_);
@@ -328,8 +384,9 @@ void StationController::PollIdentity()
         } else {
             // The address is named where it is the reason.
             const QString where = error == EADDRNOTAVAIL ? QStringLiteral(" on ") + address : QString();
+            const unsigned failedPort = CBrenlow::LastSocketErrorPort();
             failureDetail_ = QStringLiteral("TCP port %1%2: %3")
-                                 .arg(ipPort_)
+                                 .arg(failedPort ? static_cast<int>(failedPort) : ipPort_)
                                  .arg(where, QString::fromLocal8Bit(std::strerror(error)));
             if (error == EADDRINUSE)
                 failureDetail_ += QStringLiteral("; another program listens there");
@@ -349,6 +406,8 @@ void StationController::PollIdentity()
     pollTimer_.start();
     SetStarted(true);
     Log(QString::asprintf("- START - Successful COM%d, Socket:%d.", comPort_, ipPort_));
+    if (tlsPort_)
+        emit SecureListening(tlsPort_, TlsFingerprint());
     FinishStart(StartResult::Started);
 }
 

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -91,6 +92,11 @@ public:
     static void SetListenAddress(const std::string& address);
     // This computer's address as a client would reach it.
     QString LocalAddress();
+    // The station's TLS certificate and key (beside its profile), read at each start with TLS on.
+    void SetTlsFiles(const QString& certFile, const QString& keyFile);
+    // While the server runs with TLS on: its port and the certificate's fingerprint.
+    int TlsPort() const { return tlsPort_; }
+    QString TlsFingerprint() const;
 
     bool Running() const { return running_; }
     bool ServerOpen() const { return serverOpen_; }
@@ -145,6 +151,8 @@ signals:
     void ConnectionEvent(int value);
     void Stopped(quintar::StationController::StopCause cause);
     void StartFinished(quintar::StationController::StartResult result);
+    // The server has started with TLS on: the port and certificate fingerprint clients check.
+    void SecureListening(int port, const QString& fingerprint);
     void CloseReady();
 
 protected:
@@ -209,6 +217,7 @@ private:
     bool SettingsAreNumbers();
     void WarnAboutSettings();
     void FinishStart(StartResult result);
+    bool PrepareListeners();
     void BeginStop();
     void CloseLink();
     void FinishStop();
@@ -263,6 +272,9 @@ private:
     std::thread worker_;        // the library's blocking open or close of this sequence
     bool linkOpened_ = false;   // written by the worker before its end is posted
     int comPort_ = 0, baud_ = 0, ipPort_ = 0;
+    int tlsPort_ = 0;  // 0: TLS off
+    QString tlsCertFile_, tlsKeyFile_;
+    std::unique_ptr<SecurityProvider> tlsProvider_;  // the server's, replaced only while it is closed
     int identityPolls_ = 0;
     StartResult closedResult_ = StartResult::NotAllowed;
     StopCause stopCause_ = StopCause::Command;

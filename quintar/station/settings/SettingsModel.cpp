@@ -41,6 +41,12 @@ constexpr Row kRows[] = {
     Setting(Id::ComBaud, Library(Key::ComBaud), Kind::Choice, 0, 0, kBaudRates, "baud", "B", "serial speed: {}"),
     Setting(Id::TcpPort, Library(Key::IpPort), Kind::Range, kMinTcpPort, kMaxTcpPort, {}, "tcp-port", "P",
             "TCP port of the session server, {}"),
+    Setting(Id::Tls, Library(Key::Tls), Kind::Switch, 0, 1, {}, "tls", "on|off",
+            "TLS port of the session server (its key: quintar setup tls)"),
+    Setting(Id::TlsPort, Library(Key::TlsPort), Kind::Range, 0, kMaxTcpPort, {}, "tls-port", "P",
+            "TCP port of the TLS server, 1024..65535; 0: tcp-port + 1"),
+    Setting(Id::Plain, Library(Key::Plain), Kind::Switch, 0, 1, {}, "plain", "on|off",
+            "clear-text session port (tcp-port); off needs tls on"),
     Setting(Id::SessionTime, Library(Key::SessionTime), Kind::Choice, 0, 0, kSessionMinutes, "session-time", "MIN",
             "session limit in minutes: {}"),
     Setting(Id::Log, Library(Key::Log), Kind::Switch, 0, 1, {}, "log", "on|off [--folder DIR]",
@@ -217,6 +223,9 @@ Parsed Parse(Id id, const std::string& typed)
     case Kind::Range:
         if (!IsDecimal(typed) || std::stoi(typed) < row.min || std::stoi(typed) > row.max)
             p.refusal = Quoted(typed) + " is not a number from " + std::to_string(row.min) + " to " + std::to_string(row.max);
+        else if (id == Id::TlsPort && std::stoi(typed) != 0 && std::stoi(typed) < kMinTcpPort)
+            p.refusal = Quoted(typed) + " is neither 0 nor a number from " + std::to_string(kMinTcpPort) + " to " +
+                        std::to_string(kMaxTcpPort);
         else
             p.number = std::stoi(typed);
         break;
@@ -261,6 +270,12 @@ Parsed Parse(Id id, const std::string& typed)
         break;
     }
     return p;
+}
+
+int EffectiveTlsPort(brenlow::Profile& profile)
+{
+    const int port = ReadInt(profile, Id::TlsPort);
+    return port != 0 ? port : ReadInt(profile, Id::TcpPort) + 1;
 }
 
 std::string ComDeviceKey(int port)

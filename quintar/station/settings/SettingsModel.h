@@ -26,6 +26,9 @@ enum class Id {
     ComPort,
     ComBaud,
     TcpPort,
+    Tls,
+    TlsPort,
+    Plain,
     SessionTime,
     Log,
     LogFolder,
@@ -111,6 +114,9 @@ struct Parsed {
     Refusal refusal;
 };
 Parsed Parse(Id id, const std::string& typed);
+
+// The TLS port the station listens on: its setting, or 0 there for the session port + 1.
+int EffectiveTlsPort(brenlow::Profile& profile);
 
 // The serial device of "COM" port n: profile section "Ports", key "COM<n>", default /dev/ttyS<n-1>.
 std::string ComDeviceKey(int port);

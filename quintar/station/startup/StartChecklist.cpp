@@ -2,6 +2,7 @@
 #include "StartChecklist.h"
 
 #include "SettingsModel.h"
+#include "TlsFiles.h"
 #include "Utilities.h"
 
 namespace quintar {
@@ -10,6 +11,8 @@ Station::Station(SettingsProfile& profile, const HostOptions& options, StartRepo
     : controller_(profile, options, &report.Alerts()),
       voice_(controller_, profile, StationDataFolder() + QStringLiteral("/voice"))
 {
+    const settings::TlsFiles tls = settings::TlsFilesOf(profile.File());
+    controller_.SetTlsFiles(tls.cert, tls.key);
     QObject::connect(&voice_, &VoiceCalls::Notice, [&report](const QString& text) { report.VoiceNotice(text); });
     // The voice library loads with this first question; switched on but unavailable is said once,
     // and the station runs on without it.

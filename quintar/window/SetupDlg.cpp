@@ -3,6 +3,8 @@
 // and context menu, and the one save on OK.
 #include "SetupDlg.h"
 
+#include "TlsFiles.h"
+
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -282,6 +284,7 @@ void CSetupDlg::Build()
     tcpPort_->installEventFilter(this);
     folder_->setReadOnly(true);
     BuildPortNote();
+    ShowTlsFingerprint();
 
     ok_->setDefault(true);
     ok_->setAutoDefault(true);
@@ -318,6 +321,23 @@ void CSetupDlg::BuildPortNote()
     portNote_->setAutoFillBackground(true);
     portNote_->setAttribute(Qt::WA_TransparentForMouseEvents);
     portNote_->hide();
+}
+
+// The TLS certificate's fingerprint on the TCP/IP group's title line, to read out to an operator or
+// copy (the whole text is selectable and its tooltip, where the line shows only its start).
+void CSetupDlg::ShowTlsFingerprint()
+{
+    auto* frame = controls_.Get<QWidget>("tcpIpFrame");
+    tlsFingerprint_ = new QLabel(frame);
+    tlsFingerprint_->setObjectName(QStringLiteral("tlsFingerprintLabel"));
+    tlsFingerprint_->setGeometry(48, 0, frame->width() - 52, 14);
+    tlsFingerprint_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    const std::optional<QString> fingerprint =
+        settings::ReadInt(profile_, Id::Tls) ? settings::CertificateFingerprint(settings::TlsFilesOf(profile_.File()).cert)
+                                             : std::nullopt;
+    tlsFingerprint_->setText(fingerprint ? QStringLiteral("TLS ") + *fingerprint : QStringLiteral("TLS: off"));
+    tlsFingerprint_->setToolTip(fingerprint ? QStringLiteral("TLS certificate SHA-256 ") + *fingerprint
+                                            : QStringLiteral("TLS is off or has no certificate (quintar setup tls)"));
 }
 
 void CSetupDlg::BuildUserList()

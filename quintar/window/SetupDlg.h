@@ -97,6 +97,7 @@ public slots:
 private:
     void Build();
     void BuildPortNote();
+    void ShowTlsFingerprint();
     void BuildUserList();
     void BuildMenu();
     void Load();
@@ -127,6 +128,7 @@ private:
     QLabel* address_ = nullptr;
     QLineEdit* tcpPort_ = nullptr;
     QLabel* portNote_ = nullptr;  // why OK waits while the port is out of range
+    QLabel* tlsFingerprint_ = nullptr;  // read-only: `quintar setup tls` makes the certificate
     QCheckBox* voice_ = nullptr;
     QCheckBox* log_ = nullptr;
     QLineEdit* folder_ = nullptr;

@@ -2,6 +2,7 @@
 // its text and list items and in tab order, the load rules, the one save on OK with the users'
 // order reversed, the TCP port and log rules, the serial device, Cancel, and a save that fails.
 #include <QFontInfo>
+#include <QLabel>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -14,9 +15,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fstream>
+
 
 #include "Brenlow.h"
 #include "SetupFixture.h"
+#include "TlsSecurity.h"
 #include "Utilities.h"
 
 namespace windowtest {
@@ -683,6 +687,46 @@ TEST_F(SetupSave, voiceCanBeTickedOnlyWhereVoiceWorks)
     EXPECT_EQ(Control<QCheckBox>("voiceCheck")->isEnabled(), GetVoiceEnableOS() != 0);
     EXPECT_TRUE(Control<QCheckBox>("voiceCheck")->isChecked()) << "the stored value shows";
 }
+
+}  // namespace
+}  // namespace windowtest
+
+namespace windowtest {
+namespace {
+
+struct TlsLabelCase {
+    const char* name;
+    int tls;
+    bool certificate;
+    bool shown;  // the fingerprint, else "TLS: off"
+};
+
+class SetupTlsLabel : public SetupTest, public ::testing::WithParamInterface<TlsLabelCase> {};
+
+TEST_P(SetupTlsLabel, showsTheCertificatesFingerprintOnlyWhileTlsIsOnWithOne)
+{
+    std::string error;
+    const auto pair = drisko::tls::MakeSelfSigned("station", error);
+    ASSERT_TRUE(pair) << error;
+    if (GetParam().certificate)
+        std::ofstream(dir.Path() / "Quintar.tls.crt") << pair->certPem;
+    WriteProfile({{"Setting/VEXA TLS", GetParam().tls}});
+    OpenSetup();
+    auto* label = setup->findChild<QLabel*>("tlsFingerprintLabel");
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(label->textInteractionFlags() & Qt::TextSelectableByMouse);
+    const QString expected = GetParam().shown
+                                 ? "TLS " + QString::fromStdString(*drisko::tls::FingerprintOfPem(pair->certPem))
+                                 : QStringLiteral("TLS: off");
+    EXPECT_EQ(label->text(), expected);
+    EXPECT_EQ(label->parentWidget()->objectName(), "tcpIpFrame");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SetupTlsLabel,
+                         ::testing::Values(TlsLabelCase{"onWithCertificate", 1, true, true},
+                                           TlsLabelCase{"offWithCertificate", 0, true, false},
+                                           TlsLabelCase{"onWithoutCertificate", 1, false, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace windowtest

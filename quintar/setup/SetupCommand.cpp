@@ -599,8 +599,8 @@ Refusal Show(Context& c)
     std::fprintf(c.out, "profile       %s\n", Bytes(p.File()).c_str());
     std::fprintf(c.out, "com-port      %s (device %s)\n", number(Id::ComPort).c_str(), device.c_str());
     std::fprintf(c.out, "baud          %s\n", number(Id::ComBaud).c_str());
-    std::fprintf(c.out, "tcp-port      %s (plain %s)\n", number(Id::TcpPort).c_str(),
-                 settings::ReadInt(p, Id::Plain) ? "on" : "off");
+    std::fprintf(c.out, "tcp-port      %s\n", number(Id::TcpPort).c_str());
+    std::fprintf(c.out, "plain         %s\n", settings::ReadInt(p, Id::Plain) ? "on" : "off");
     const settings::TlsFiles tls = settings::TlsFilesOf(p.File());
     const std::optional<QString> fingerprint = settings::CertificateFingerprint(tls.cert);
     std::fprintf(c.out, "tls           %s, port %d\n", settings::ReadInt(p, Id::Tls) ? "on" : "off",

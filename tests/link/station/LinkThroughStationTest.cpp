@@ -330,3 +330,63 @@ TEST_F(Station, sessionLimitEndsTheLinkAfterAQuietSessionWithoutReports)
 
 }  // namespace
 }  // namespace linkstationtest
+
+namespace linkstationtest {
+namespace {
+
+// The link's TLS against the real station, whose only port is its TLS port (plain off): pinned by
+// the fingerprint the station printed, a command answered; pinned by another, refused before login.
+struct TlsPin {
+    const char* name;
+    bool right;
+};
+
+class StationOverTls : public Station, public ::testing::WithParamInterface<TlsPin> {};
+
+TEST_P(StationOverTls, linkLogsInPinnedByTheStationsFingerprintOrRefusesAnother)
+{
+    Setup({"tls"});
+    Setup({"set", "plain", "off"});
+    Setup({"set", "tls-port", std::to_string(tcpPort)});
+    StartHost();
+    ASSERT_TRUE(host->WaitForOutput("TLS port " + std::to_string(tcpPort) + ", certificate SHA-256 ", kPatienceMs));
+    const std::string out = host->Out();
+    const std::string printed = out.substr(out.find("SHA-256 ") + 8, 95);
+    const std::string pin =
+        GetParam().right ? printed : "00:11:22:33:44:55:66:77:88:99:AA:BB:CC:DD:EE:FF:00:11:22:33:44:55:66:77:88:99:AA:BB:CC:DD:EE:FF";
+    auto link = StartLink({"-u", "op1", "--tls", "--fingerprint", pin});
+    ASSERT_TRUE(link);
+    if (!GetParam().right) {
+        ASSERT_TRUE(link->WaitForExit(kPatienceMs)) << link->Out();
+        EXPECT_NE(link->ExitStatus(), 0);
+        EXPECT_NE(link->Out().find("the station presented " + printed), std::string::npos) << link->Out();
+        EXPECT_EQ(AccessLog().find("LOGIN op1"), std::string::npos) << AccessLog();
+        return;
+    }
+    ASSERT_TRUE(link->WaitForOutput("logged in", kPatienceMs)) << link->Out() << link->Err();
+    const int fd = OpenRaw(LinkPath());
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "FA;", 3), 3);
+    std::string answer;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+    while (answer.find("FA00014074000;") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fd, POLLIN, 0};
+        char buffer[64];
+        if (::poll(&p, 1, 200) > 0) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n > 0)
+                answer.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    ::close(fd);
+    EXPECT_EQ(answer, "FA00014074000;");
+    EXPECT_NE(AccessLog().find("127.0.0.1 OPEN - Connection Open (TLS)"), std::string::npos) << AccessLog();
+    link->Signal(SIGTERM);
+    ASSERT_TRUE(link->WaitForExit(kPatienceMs));
+}
+
+INSTANTIATE_TEST_SUITE_P(Pins, StationOverTls, ::testing::Values(TlsPin{"stationsOwn", true}, TlsPin{"another", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace linkstationtest

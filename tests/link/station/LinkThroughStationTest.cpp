@@ -1,7 +1,8 @@
 // The link against the real station host and the simulated radio: rigctl operates the radio
 // through the link's terminal (and its TCP port), the station's reports never reach it, refused
 // logins and the session limit end the link with their reason and without knocking again, and the
-// link outlives a restart of the station; over TLS it is pinned by the fingerprint the station prints.
+// link outlives a restart of the station; over TLS it is pinned by the fingerprint the station
+// prints.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>

@@ -332,12 +332,17 @@ void CSetupDlg::ShowTlsFingerprint()
     tlsFingerprint_->setObjectName(QStringLiteral("tlsFingerprintLabel"));
     tlsFingerprint_->setGeometry(48, 0, frame->width() - 52, 14);
     tlsFingerprint_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    const bool tlsOn = settings::ReadInt(profile_, Id::Tls) != 0;
     const std::optional<QString> fingerprint =
-        settings::ReadInt(profile_, Id::Tls) ? settings::CertificateFingerprint(settings::TlsFilesOf(profile_.File()).cert)
-                                             : std::nullopt;
-    tlsFingerprint_->setText(fingerprint ? QStringLiteral("TLS ") + *fingerprint : QStringLiteral("TLS: off"));
-    tlsFingerprint_->setToolTip(fingerprint ? QStringLiteral("TLS certificate SHA-256 ") + *fingerprint
-                                            : QStringLiteral("TLS is off or has no certificate (quintar setup tls)"));
+        tlsOn ? settings::CertificateFingerprint(settings::TlsFilesOf(profile_.File()).cert) : std::nullopt;
+    if (fingerprint) {
+        tlsFingerprint_->setText(QStringLiteral("TLS ") + *fingerprint);
+        tlsFingerprint_->setToolTip(QStringLiteral("TLS certificate SHA-256 ") + *fingerprint);
+    } else {
+        // On without a readable certificate the station will not start: say so rather than "off".
+        tlsFingerprint_->setText(tlsOn ? QStringLiteral("TLS: no certificate") : QStringLiteral("TLS: off"));
+        tlsFingerprint_->setToolTip(QStringLiteral("quintar setup tls makes the key and certificate and switches TLS on"));
+    }
 }
 
 void CSetupDlg::BuildUserList()

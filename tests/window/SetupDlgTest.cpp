@@ -698,7 +698,7 @@ struct TlsLabelCase {
     const char* name;
     int tls;
     bool certificate;
-    bool shown;  // the fingerprint, else "TLS: off"
+    const char* text;  // "" for the fingerprint
 };
 
 class SetupTlsLabel : public SetupTest, public ::testing::WithParamInterface<TlsLabelCase> {};
@@ -715,17 +715,18 @@ TEST_P(SetupTlsLabel, showsTheCertificatesFingerprintOnlyWhileTlsIsOnWithOne)
     auto* label = setup->findChild<QLabel*>("tlsFingerprintLabel");
     ASSERT_NE(label, nullptr);
     EXPECT_TRUE(label->textInteractionFlags() & Qt::TextSelectableByMouse);
-    const QString expected = GetParam().shown
-                                 ? "TLS " + QString::fromStdString(*drisko::tls::FingerprintOfPem(pair->certPem))
-                                 : QStringLiteral("TLS: off");
+    const QString expected = *GetParam().text
+                                 ? QString::fromLatin1(GetParam().text)
+                                 : "TLS " + QString::fromStdString(*drisko::tls::FingerprintOfPem(pair->certPem));
     EXPECT_EQ(label->text(), expected);
     EXPECT_EQ(label->parentWidget()->objectName(), "tcpIpFrame");
+    EXPECT_TRUE(SaveScreenshot(*setup, std::string("setup-dialog-tls-") + GetParam().name));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SetupTlsLabel,
-                         ::testing::Values(TlsLabelCase{"onWithCertificate", 1, true, true},
-                                           TlsLabelCase{"offWithCertificate", 0, true, false},
-                                           TlsLabelCase{"onWithoutCertificate", 1, false, false}),
+                         ::testing::Values(TlsLabelCase{"onWithCertificate", 1, true, ""},
+                                           TlsLabelCase{"offWithCertificate", 0, true, "TLS: off"},
+                                           TlsLabelCase{"onWithoutCertificate", 1, false, "TLS: no certificate"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <openssl/rand.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
+#include <openssl/x509v3.h>
 
 #include <cstdio>
 #include <memory>
@@ -192,6 +193,22 @@ std::unique_ptr<ConnectionSecurity> TlsProvider::Secure(int fd)
     return std::make_unique<TlsConnection>(ssl);
 }
 
+// The name as the certificate's subjectAltName too (clients and scanners take the name from there);
+// left out when it is no plain host name, so that no other text enters the extension.
+bool AddAltName(X509* cert, const std::string& name)
+{
+    if (name.empty() || name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-") !=
+                            std::string::npos)
+        return true;
+    X509V3_CTX context;
+    X509V3_set_ctx_nodb(&context);
+    X509V3_set_ctx(&context, cert, cert, nullptr, nullptr, 0);
+    X509_EXTENSION* extension = X509V3_EXT_conf_nid(nullptr, &context, NID_subject_alt_name, ("DNS:" + name).c_str());
+    const bool added = extension && X509_add_ext(cert, extension, -1) == 1;
+    X509_EXTENSION_free(extension);
+    return added;
+}
+
 std::optional<KeyPair> MakeSelfSigned(const std::string& commonName, std::string& error)
 {
     Key key(EVP_EC_gen("P-256"));
@@ -201,9 +218,9 @@ std::optional<KeyPair> MakeSelfSigned(const std::string& commonName, std::string
         return std::nullopt;
     }
     unsigned char serial[16];
-    RAND_bytes(serial, sizeof serial);
+    const bool random = RAND_bytes(serial, sizeof serial) == 1;
     serial[0] &= 0x7F;  // a positive number
-    BIGNUM* number = BN_bin2bn(serial, sizeof serial, nullptr);
+    BIGNUM* number = random ? BN_bin2bn(serial, sizeof serial, nullptr) : nullptr;
     const bool made = number && BN_to_ASN1_INTEGER(number, X509_get_serialNumber(cert.get())) &&
                       X509_set_version(cert.get(), X509_VERSION_3) &&
                       X509_gmtime_adj(X509_getm_notBefore(cert.get()), 0) &&
@@ -212,7 +229,7 @@ std::optional<KeyPair> MakeSelfSigned(const std::string& commonName, std::string
                       X509_NAME_add_entry_by_txt(X509_get_subject_name(cert.get()), "CN", MBSTRING_UTF8,
                                                  reinterpret_cast<const unsigned char*>(commonName.c_str()), -1, -1, 0) &&
                       X509_set_issuer_name(cert.get(), X509_get_subject_name(cert.get())) &&
-                      X509_sign(cert.get(), key.get(), EVP_sha256()) > 0;
+                      AddAltName(cert.get(), commonName) && X509_sign(cert.get(), key.get(), EVP_sha256()) > 0;
     BN_free(number);
     if (!made) {
         error = "cannot make the certificate: " + LastSslError();

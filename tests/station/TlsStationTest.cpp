@@ -11,6 +11,8 @@
 #include <fstream>
 #include <functional>
 
+#include <QSysInfo>
+
 #include "HeadlessFixture.h"
 #include "SettingsModel.h"
 #include "TlsSessionClient.h"
@@ -352,6 +354,13 @@ TEST_F(SetupTls, makesPrivateKeysOnceKeepsThemAndRenewsOnRequest)
     EXPECT_EQ(FileMode(Cert()), 0600u);
     EXPECT_EQ(FileMode(Key()), 0600u);
     const auto keyBytes = FileBytes(Key());
+    // Named for this computer in the subject and, as clients look for it, in the subjectAltName.
+    Program names(testsupport::FindOnPath("openssl"), {"x509", "-noout", "-subject", "-ext", "subjectAltName", "-in",
+                                                      QString::fromStdString(Cert().string())});
+    ASSERT_TRUE(names.Run());
+    const std::string host = QSysInfo::machineHostName().toStdString();
+    EXPECT_NE(names.Out().find("CN = " + host), std::string::npos) << names.Out();
+    EXPECT_NE(names.Out().find("DNS:" + host), std::string::npos) << names.Out();
 
     ASSERT_EQ(RunSetup({"tls"}), 0) << setup->Err();
     EXPECT_EQ(Printed(), made);

@@ -386,6 +386,46 @@ TEST_P(StationOverTls, linkLogsInPinnedByTheStationsFingerprintOrRefusesAnother)
     ASSERT_TRUE(link->WaitForExit(kPatienceMs));
 }
 
+// Trust on first use against the real station: the first contact stores the fingerprint the station
+// printed; after `quintar setup tls --renew` the link refuses the new certificate, names both
+// fingerprints and the file, and never logs in.
+TEST_F(Station, linkTrustsTheStationOnFirstContactAndRefusesItsRenewedCertificate)
+{
+    Setup({"tls"});
+    Setup({"set", "plain", "off"});
+    Setup({"set", "tls-port", std::to_string(tcpPort)});
+    const auto fingerprint = [this] {
+        const std::string marker = "certificate SHA-256 ";
+        EXPECT_TRUE(host->WaitForOutput(marker, kPatienceMs)) << host->Out();
+        const std::string out = host->Out();
+        return out.substr(out.find(marker) + marker.size(), 95);
+    };
+    const auto tlsLink = [this] { return StartLink({"-u", "op1", "--tls"}); };
+    StartHost();
+    const std::string first = fingerprint();
+    auto link = tlsLink();
+    ASSERT_TRUE(link);
+    ASSERT_TRUE(link->WaitForOutput("logged in", kPatienceMs)) << link->Out() << link->Err();
+    const std::string known = (dir.Path() / "state" / "known-stations").string();
+    EXPECT_NE(link->Out().find("fingerprint " + first + ", stored in " + known), std::string::npos) << link->Out();
+    link->Signal(SIGTERM);
+    ASSERT_TRUE(link->WaitForExit(kPatienceMs));
+    StopHost();
+
+    Setup({"tls", "--renew"});
+    StartHost();
+    const std::string renewed = fingerprint();
+    ASSERT_NE(renewed, first);
+    link = tlsLink();
+    ASSERT_TRUE(link);
+    ASSERT_TRUE(link->WaitForExit(kPatienceMs)) << link->Out();
+    EXPECT_EQ(link->ExitStatus(), 1);
+    for (const std::string& said : {std::string("has CHANGED"), "presented " + renewed, first, known})
+        EXPECT_NE(link->Out().find(said), std::string::npos) << said << "\n" << link->Out();
+    EXPECT_EQ(Count(AccessLog(), "LOGIN op1 Password OK."), 1u) << "not exactly the first contact logged in:\n"
+                                                                << AccessLog();
+}
+
 INSTANTIATE_TEST_SUITE_P(Pins, StationOverTls, ::testing::Values(TlsPin{"stationsOwn", true}, TlsPin{"another", false}),
                          [](const auto& info) { return std::string(info.param.name); });
 

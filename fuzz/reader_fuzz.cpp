@@ -4,6 +4,7 @@
 //  - every byte the client gets was sent by the radio, in the radio's order;
 //  - in parsing mode every answer reaches the client, whole unless it was noise longer than the
 //    reader keeps (then its newest part), and answers are neither merged nor split;
+//  - a partial answer the reader holds when pass-through begins comes out when parsing resumes;
 //  - every notification is the library's message with an answer event code (4096..4218).
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -56,16 +57,36 @@ bool IsSubsequence(const std::string& part, const std::string& whole) {
     return true;
 }
 
-// Reads the client until what it got ends with `marker`.
+bool EndsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// Reads the client until what it got ends with `marker`; false if it does not within the patience.
+bool ReadThrough(const std::string& marker, std::string& got, const std::string& context) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+    while (!EndsWith(got, marker)) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        if (!fuzzsupport::ReadSome(rig->client, got, 50))
+            Fail("the client's connection stays open", "waiting for " + Shown(marker) + " after " + context);
+    }
+    return true;
+}
+
 std::string ReadThrough(const std::string& marker, const std::string& context) {
     std::string got;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
-    while (!(got.size() >= marker.size() && got.compare(got.size() - marker.size(), marker.size(), marker) == 0)) {
-        if (std::chrono::steady_clock::now() > deadline || !fuzzsupport::ReadSome(rig->client, got, 50))
-            Fail("the reader relays everything to a logged-in client",
-                 "waiting for " + Shown(marker) + " after " + context + "; got " + Shown(got));
-    }
+    if (!ReadThrough(marker, got, context))
+        Fail("the reader relays everything to a logged-in client",
+             "waiting for " + Shown(marker) + " after " + context + "; got " + Shown(got));
     return got;
+}
+
+// How much of the end mark's head the reader holds: the part of it that came in the same read as
+// an answer that began pass-through, while the rest came through raw. 0 if none.
+std::size_t HeldHead(const std::string& got, const std::string& marker) {
+    if (!brenlow::State().terminalMode.load()) return 0;
+    for (std::size_t head = 1; head < marker.size(); ++head)
+        if (EndsWith(got, marker.substr(head))) return head;
+    return 0;
 }
 
 }  // namespace
@@ -112,18 +133,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Let the reader take this chunk before the next one, so chunk borders mostly hold.
         for (int i = 0; i < 200 && rig->radio.SlaveQueued() > 0; ++i) std::this_thread::yield();
     }
+    // A partial answer the reader holds when pass-through begins stays held until parsing resumes
+    // (the clean-up below brings it out). The end mark waits until the reader has taken what came
+    // before it, so that it mostly comes in a read of its own; where it still shares one with the
+    // answer that began pass-through, its head is held too.
+    for (int i = 0; i < kPatienceMs && rig->radio.SlaveQueued() > 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     const std::string end = "\x01S" + std::to_string(++rig->round) + ";";
     rig->radio.Write(end);
     sent += end;
-    const std::string got = ReadThrough(end, Shown(sent));
+    std::string got;
+    std::size_t held = 0;  // found once the wait for the whole end mark has run out
+    if (!ReadThrough(end, got, Shown(sent)) && (held = HeldHead(got, end)) == 0)
+        Fail("the reader relays everything to a logged-in client",
+             "waiting for " + Shown(end) + " after " + Shown(sent) + "; got " + Shown(got));
 
-    // Back to a clean reader for the next round: parsing mode, nothing pending.
+    // Back to a clean reader for the next round: parsing mode, nothing pending. What the reader
+    // held comes out first.
     for (int attempt = 0;; ++attempt) {
         if (attempt == 5) Fail("the reader leaves pass-through mode when told", Shown(sent));
         s.terminalMode = 0;
         const std::string clean = ";\x01" "E" + std::to_string(rig->round) + ";";
         rig->radio.Write(clean);
-        ReadThrough(clean, "clean-up of " + Shown(sent));
+        const std::string cleanGot = ReadThrough(clean, "clean-up of " + Shown(sent));
+        if (held > 0 && !EndsWith(cleanGot, end.substr(0, held) + clean))
+            Fail("a partial answer held over pass-through comes out when parsing resumes",
+                 "held " + Shown(end.substr(0, held)) + "; got " + Shown(cleanGot));
+        held = 0;
         if (!s.terminalMode.load()) break;
     }
 

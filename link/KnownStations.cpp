@@ -2,8 +2,13 @@
 // following a link and replaced whole under a fresh name, as the status file is.
 #include "KnownStations.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <sstream>
 
 #include "LinkStatus.h"
@@ -46,6 +51,29 @@ bool IsStationKey(const std::string& key)
         return host.size() > 2 && host.front() == '[' && host.back() == ']';
     return true;
 }
+
+// Held while a link reads the file and adds its first contact: two links meeting new stations at
+// the same moment would otherwise each replace the file with only their own line. The lock is on
+// the folder, since the file itself is replaced under a new name. Without it (a folder that cannot
+// be opened) the link goes on as before.
+class FolderLock {
+public:
+    explicit FolderLock(const std::string& folder) : fd_(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+        while (fd_ >= 0 && flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~FolderLock()
+    {
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int fd_;
+};
 
 }  // namespace
 
@@ -163,6 +191,7 @@ TrustDecision DecideTrust(const std::string& host, unsigned port, const std::str
                         ", the station presented " + presented;
         return d;
     }
+    const FolderLock lock(FolderOf(file));
     std::string error;
     const std::optional<KnownStations> known = KnownStations::Load(file, error);
     if (!known) {

@@ -7,7 +7,10 @@
 #include <csignal>
 
 #include <fstream>
+#include <latch>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 #include "ChildProcess.h"
 #include "KnownStations.h"
@@ -18,6 +21,7 @@
 namespace linktest {
 namespace {
 
+using quintar::link::DecideTrust;
 using quintar::link::KnownStations;
 using quintar::link::ParseFingerprint;
 using testsupport::ChildProcess;
@@ -67,6 +71,30 @@ TEST(KnownStationsFile, namesTheFileAndLineOfWhatIsMalformed)
     ASSERT_TRUE(good->Find("host:50001"));
     EXPECT_EQ(good->Find("host:50001")->line, 4u);
     EXPECT_EQ(good->Find(KnownStations::Key("::1", 7))->fingerprint, *ParseFingerprint(fp));
+}
+
+// Links meeting new stations at the same moment each add their line; none replaces another's.
+TEST(KnownStationsFile, keepsEveryFirstContactOfLinksStoringAtOnce)
+{
+    constexpr int kLinks = 12;
+    const std::string fingerprint = *ParseFingerprint(std::string(64, 'c'));
+    for (int round = 0; round < 4; ++round) {
+        testsupport::TempDir dir;
+        const std::string file = (dir.Path() / "known-stations").string();
+        std::latch start(kLinks);
+        std::vector<std::jthread> links;
+        for (int i = 0; i < kLinks; ++i)
+            links.emplace_back([&, i] {
+                start.arrive_and_wait();
+                EXPECT_TRUE(DecideTrust("station" + std::to_string(i), 50001, fingerprint, std::nullopt, file).trusted);
+            });
+        links.clear();
+        std::string error;
+        const auto known = KnownStations::Load(file, error);
+        ASSERT_TRUE(known) << error;
+        for (int i = 0; i < kLinks; ++i)
+            EXPECT_TRUE(known->Find(KnownStations::Key("station" + std::to_string(i), 50001))) << "round " << round << ", station " << i;
+    }
 }
 
 // A link process with --tls against 127.0.0.1:port, its state in a folder of the test's own.

@@ -49,7 +49,7 @@ std::vector<KeyRef> AllKeys() {
 }
 
 const std::vector<KeyRef> kAllKeys = AllKeys();
-std::filesystem::path file;
+std::filesystem::path folder, file;
 unsigned long saves = 0;
 
 std::string FileBytes() {
@@ -83,13 +83,13 @@ std::vector<std::string> QtReadAll(const QString& path) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // In memory where there is such a folder: each save syncs the file and its folder.
-    std::string folder = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
-    folder += "/quintar-fuzz-profile-XXXXXX";
-    if (!mkdtemp(folder.data())) Fail("set-up", "no folder");
-    file = std::filesystem::path(folder) / "Quintar.ini";
+    std::string name = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
+    name += "/quintar-fuzz-profile-XXXXXX";
+    if (!mkdtemp(name.data())) Fail("set-up", "no folder");
+    folder = name;
     std::atexit([] {
         std::error_code ec;
-        std::filesystem::remove_all(file.parent_path(), ec);
+        std::filesystem::remove_all(folder, ec);
     });
     return 0;
 }
@@ -106,6 +106,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // value across them.
     std::string text = in.ConsumeRemainingBytesAsString();
     text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+    // A path of its own for each input: Qt keeps what it read of a path and trusts it while the
+    // file's size and time look the same, and two inputs a millisecond apart can look the same.
+    if (!file.empty()) std::filesystem::remove(file);
+    file = folder / ("Quintar-" + std::to_string(++saves) + ".ini");
     {
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
         out << text;

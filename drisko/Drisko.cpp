@@ -312,9 +312,12 @@ struct CDrisko::Impl {
     {
         if (clientFd.load() < 0 || ClientLeaving(clientFd.load()))
             return false;
+        // One look at both listeners, so that a session asking often costs one call, not an
+        // accept on each.
+        const unsigned ready = ReadyListeners();
         bool kept = false;
         for (int which : {kPlainPort, kSecurePort}) {
-            if (listenFd[which] >= 0 && TurnAwayFrom(which))
+            if ((ready & (1u << which)) && TurnAwayFrom(which))
                 kept = true;
         }
         return kept;
@@ -356,15 +359,29 @@ struct CDrisko::Impl {
         }
     }
 
-    bool ListenerReadable() const
+    // Bit `which` set for each listener with a connection waiting.
+    unsigned ReadyListeners() const
     {
-        for (int fd : listenFd) {
-            pollfd p{fd, POLLIN, 0};
-            if (fd >= 0 && poll(&p, 1, 0) > 0 && (p.revents & POLLIN))
-                return true;
+        pollfd p[2];
+        int which[2];
+        nfds_t count = 0;
+        for (int w : {kPlainPort, kSecurePort}) {
+            if (listenFd[w] >= 0) {
+                which[count] = w;
+                p[count++] = {listenFd[w], POLLIN, 0};
+            }
         }
-        return false;
+        unsigned ready = 0;
+        if (count == 0 || poll(p, count, 0) <= 0)
+            return ready;
+        for (nfds_t i = 0; i < count; ++i) {
+            if (p[i].revents & (POLLIN | POLLERR))
+                ready |= 1u << which[i];
+        }
+        return ready;
     }
+
+    bool ListenerReadable() const { return ReadyListeners() != 0; }
 
     bool Listening() const { return listenFd[kPlainPort] >= 0 || listenFd[kSecurePort] >= 0; }
 

@@ -190,6 +190,8 @@ std::unique_ptr<ConnectionSecurity> TlsProvider::Secure(int fd)
         return nullptr;
     }
     SSL_set_accept_state(ssl);
+    // A record's header and body in one receive, not two.
+    SSL_set_read_ahead(ssl, 1);
     return std::make_unique<TlsConnection>(ssl);
 }
 

@@ -46,7 +46,7 @@ in_fresh_root <<'SCRIPT'
 apt-get install -y -qq ./quintar_*.deb ./quintar-gui_*.deb >/dev/null
 apt-get install -y -qq --no-install-recommends xvfb xauth xdotool >/dev/null
 quintar --version
-xvfb-run -a sh -c '
+xvfb-run -a -s '-screen 0 1280x1024x24 -noreset' sh -c '
     quintar & pid=$!
     if timeout 60 xdotool search --sync --onlyvisible --name "Radio Host Program" >/dev/null; then
         echo "the window is open: \"$(xdotool search --onlyvisible --name "Radio Host Program" getwindowname)\""

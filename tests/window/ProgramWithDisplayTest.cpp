@@ -31,8 +31,10 @@ protected:
     {
         WindowTest::SetUp();
         xvfb = std::make_unique<Program>("/usr/bin/Xvfb", QStringList{"-displayfd", "1", "-screen", "0", "1024x768x24",
-                                                                      "-nolisten", "tcp", "-nolisten", "unix"});
-        // Abstract sockets only: nothing left in /tmp/.X11-unix.
+                                                                      "-nolisten", "tcp", "-nolisten", "unix", "-noreset"});
+        // Abstract sockets only: nothing left in /tmp/.X11-unix. No reset when the last client
+        // leaves: the server drops whoever connects during a reset, and the readiness probe below
+        // is such a last client, just before the program connects.
         ASSERT_TRUE(xvfb->Start());
         ASSERT_TRUE(xvfb->WaitForOutput("\n", kPatienceMs)) << "Xvfb did not start: " << xvfb->Err();
         display = ":" + QString::fromStdString(xvfb->Out()).trimmed();

@@ -6,7 +6,7 @@
 //    command, or any command before a login, never reaches it;
 //  - the client gets exactly the protocol's answers (nothing echoed, nothing lost);
 //  - the access log gets exactly one line per event, each a whole line with its time stamp;
-//  - the host window gets exactly the connection events and computer-control notices.
+//  - the host window gets exactly the connection events, computer-control notices and keying reports.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -56,6 +56,7 @@ constexpr std::size_t kCommandRoom = 1023;  // client text kept while no ";" has
 
 constexpr unsigned long kConnectionEvent = 12288;
 constexpr unsigned long kComputerControl = 4174;
+constexpr unsigned long kTransmitAnswer = 4163, kReceiveAnswer = 4162;
 
 struct User {
     const char* id;
@@ -90,6 +91,13 @@ std::string LoggedText(const std::string& text) {
             out += static_cast<char>(c);
         }
     }
+    return out;
+}
+
+// A user id in a log entry: blanks as "\x20", so that an id cannot pose as the entry's next field.
+std::string LoggedId(const std::string& id) {
+    std::string out;
+    for (char c : id) out += c == ' ' ? std::string("\\x20") : std::string(1, c);
     return out;
 }
 
@@ -137,7 +145,7 @@ private:
 
     void Close() {
         out_.posts.push_back({kConnectionEvent, 2});
-        Log("CLOSE " + (uid_.empty() ? std::string("-") : uid_) + " Connection Close");
+        Log("CLOSE " + (uid_.empty() ? std::string("-") : LoggedId(uid_)) + " Connection Close");
         if (model_ == 19) out_.radio += kDunmoreRelease;
         if (model_ == 20) out_.radio += kCorrinRelease;
         out_.radio += kRadioReset;
@@ -182,7 +190,7 @@ private:
         if (slot < 0 || passwords_[static_cast<std::size_t>(slot)] != value) {
             ++failures_;
             out_.client += kPwdNg;
-            Log("LOGIN " + uid_ + " Password NG.(" + std::to_string(failures_) + ")");
+            Log("LOGIN " + LoggedId(uid_) + " Password NG.(" + std::to_string(failures_) + ")");
             if (failures_ >= 3) {
                 out_.client += Padded(kLoginFailed, 512);
                 Close();
@@ -191,14 +199,14 @@ private:
         }
         if (kUsers[slot].disabled) {
             out_.client += kPwdOkDisabled;
-            Log("LOGIN " + uid_ + " Password OK.(User Disabled)");
+            Log("LOGIN " + LoggedId(uid_) + " Password OK.(User Disabled)");
             Close();
             return true;
         }
         loggedIn_ = true;
         out_.posts.push_back({kConnectionEvent, 3});
         out_.client += kPwdOk;
-        Log("LOGIN " + uid_ + " Password OK.");
+        Log("LOGIN " + LoggedId(uid_) + " Password OK.");
         return true;
     }
 
@@ -238,7 +246,7 @@ private:
         const bool changed = typeable && slot >= 0 && !savesFail_;
         if (changed) passwords_[static_cast<std::size_t>(slot)] = password;
         if (ai_) out_.client += Padded(changed ? "@@CP1;" : "@@CP0;", 150);
-        Log("CHGPWD " + uid_ + " Change Passowrd " + (changed ? "OK." : "NG."));
+        Log("CHGPWD " + LoggedId(uid_) + " Change Passowrd " + (changed ? "OK." : "NG."));
         return 1;
     }
 
@@ -276,6 +284,11 @@ private:
             return;  // a radio no model rule serves gets nothing
         }
         out_.radio += command + ";";
+        // A keying command that reached the radio is reported to the host as the radio's own
+        // report of it would be, whatever the client's auto-information.
+        const bool keying = (n == 2 || (n == 3 && judged[2] >= '0' && judged[2] <= '9')) && judged[1] == 'X';
+        if (keying && (judged[0] == 'T' || judged[0] == 'R'))
+            out_.posts.push_back({judged[0] == 'T' ? kTransmitAnswer : kReceiveAnswer, n == 3 ? judged[2] - '0' : 0});
     }
 
     std::string address_;
@@ -392,6 +405,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     CBrenlow::SetProfile(&rig->profile);
     CBrenlow::SetAlertSink(&rig->alerts);
     CBrenlow::SetClock(&rig->clock);
+    // The rig's radio never answers, so a client that shuts down its sending side has nothing to
+    // wait for.
+    CBrenlow::SetHalfCloseGraceMs(0);
     rig->lib.WinMsgSendReg(&rig->window);
     // The serial port alone, without the reader: this target looks at what the server writes.
     CBrenlow::SetComPortPath(1, rig->radio.SlavePath().c_str());

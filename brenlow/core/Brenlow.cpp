@@ -67,6 +67,8 @@ void CBrenlow::SetAlertSink(brenlow::AlertSink* sink) { State().alert = sink; }
 
 void CBrenlow::SetClock(brenlow::Clock* clock) { State().clock = clock; }
 
+void CBrenlow::SetHalfCloseGraceMs(int ms) { State().halfCloseGraceMs = ms > 0 ? ms : 0; }
+
 void CBrenlow::WakeSessionThread() { State().socketServer.Wake(); }
 
 std::string CBrenlow::ComPortPath(unsigned port) { return State().serialPort.PortPath(port); }

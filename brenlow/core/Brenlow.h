@@ -42,6 +42,9 @@ public:
     static void SetProfile(brenlow::Profile* profile);
     static void SetAlertSink(brenlow::AlertSink* sink);
     static void SetClock(brenlow::Clock* clock);                  // null: the steady clock
+    // How long a client that shut down its sending side is still served after its last radio
+    // command, for the answers (default 1000 ms; a fuzz rig without radio answers sets 0).
+    static void SetHalfCloseGraceMs(int ms);
     static void WakeSessionThread();                              // re-reads the clock at once
     static std::string ComPortPath(unsigned port);                // the device "COM" port n opens
     static int LastComPortError();     // errno of the last RadioConnectionOpen that failed

@@ -133,6 +133,7 @@ struct RadioState {
     std::atomic<Profile*> profile{nullptr};
     std::atomic<AlertSink*> alert{nullptr};
     std::atomic<Clock*> clock{nullptr};
+    std::atomic<int> halfCloseGraceMs{1000};
 
     std::thread comThread;
     std::thread sockThread;

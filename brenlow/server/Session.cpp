@@ -25,8 +25,6 @@ constexpr char kRadioReset[] = "ID;RX;IF;";
 constexpr int kResetAnswerWaitMs = 500;
 // A connection that tries no password for this long gives way to a newcomer from another address.
 constexpr std::int64_t kGiveWayAfterMs = 5000;
-// A client that shuts down its sending side right after a radio command still gets the answers.
-constexpr auto kHalfCloseGrace = std::chrono::milliseconds(1000);
 static_assert(sizeof kDunmoreRelease - 1 == 9 && sizeof kCorrinKeyerClear - 1 == 28);
 
 void LogClose(const SessionTexts& t) {
@@ -190,7 +188,7 @@ std::int64_t Session::ClientGone(std::int64_t now) {
 int Session::HalfCloseGraceMs() const {
     if (!net_.GetSocketHalfClosed() || net_.GetConnectionWaiting()) return 0;
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        lastRadioText_ + kHalfCloseGrace - std::chrono::steady_clock::now());
+        lastRadioText_ + std::chrono::milliseconds(s_.halfCloseGraceMs.load()) - std::chrono::steady_clock::now());
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 

@@ -9,7 +9,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QClipboard>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -323,21 +325,49 @@ void CSetupDlg::BuildPortNote()
     portNote_->hide();
 }
 
-// The TLS certificate's fingerprint on the TCP/IP group's title line, to read out to an operator or
-// copy (the whole text is selectable and its tooltip, where the line shows only its start).
+namespace {
+
+// "TLS " and as many whole bytes of the fingerprint's start and end as fit in `width`, the same
+// number of each, so that it reads as the start and end an operator compares.
+QString ShortFingerprint(const QString& fingerprint, const QFontMetrics& metrics, int width)
+{
+    const QString whole = QStringLiteral("TLS ") + fingerprint;
+    if (metrics.horizontalAdvance(whole) <= width)
+        return whole;
+    QString line;
+    for (qsizetype bytes = 1; 6 * bytes < fingerprint.size(); ++bytes) {
+        const qsizetype chars = 3 * bytes - 1;  // "AB:CD" is 2 bytes
+        const QString next =
+            QStringLiteral("TLS ") + fingerprint.left(chars) + QChar(0x2026) + fingerprint.right(chars);
+        if (!line.isEmpty() && metrics.horizontalAdvance(next) > width)
+            break;
+        line = next;
+    }
+    return line;
+}
+
+}  // namespace
+
+// The TLS certificate's fingerprint on the TCP/IP group's title line, to read out to an operator.
+// The whole of it (95 characters) does not fit there: the line shows its start and end, the tooltip
+// all of it, and the label's context menu copies all of it.
 void CSetupDlg::ShowTlsFingerprint()
 {
     auto* frame = controls_.Get<QWidget>("tcpIpFrame");
     tlsFingerprint_ = new QLabel(frame);
     tlsFingerprint_->setObjectName(QStringLiteral("tlsFingerprintLabel"));
     tlsFingerprint_->setGeometry(48, 0, frame->width() - 52, 14);
-    tlsFingerprint_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     const bool tlsOn = settings::ReadInt(profile_, Id::Tls) != 0;
     const std::optional<QString> fingerprint =
         tlsOn ? settings::CertificateFingerprint(settings::TlsFilesOf(profile_.File()).cert) : std::nullopt;
     if (fingerprint) {
-        tlsFingerprint_->setText(QStringLiteral("TLS ") + *fingerprint);
+        tlsFingerprint_->setText(ShortFingerprint(*fingerprint, tlsFingerprint_->fontMetrics(), tlsFingerprint_->width()));
         tlsFingerprint_->setToolTip(QStringLiteral("TLS certificate SHA-256 ") + *fingerprint);
+        auto* copy = new QAction(QStringLiteral("Copy Fingerprint"), tlsFingerprint_);
+        copy->setObjectName(QStringLiteral("copyTlsFingerprintAction"));
+        connect(copy, &QAction::triggered, this, [text = *fingerprint] { QGuiApplication::clipboard()->setText(text); });
+        tlsFingerprint_->addAction(copy);
+        tlsFingerprint_->setContextMenuPolicy(Qt::ActionsContextMenu);
     } else {
         // On without a readable certificate the station will not start: say so rather than "off".
         tlsFingerprint_->setText(tlsOn ? QStringLiteral("TLS: no certificate") : QStringLiteral("TLS: off"));

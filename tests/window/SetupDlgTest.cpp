@@ -1,7 +1,10 @@
 // The Setup dialog as drawn and as it reads and writes the profile: every control at its place with
 // its text and list items and in tab order, the load rules, the one save on OK with the users'
 // order reversed, the TCP port and log rules, the serial device, Cancel, and a save that fails.
+#include <QAction>
+#include <QClipboard>
 #include <QFontInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QHeaderView>
 #include <QPushButton>
@@ -714,12 +717,28 @@ TEST_P(SetupTlsLabel, showsTheCertificatesFingerprintOnlyWhileTlsIsOnWithOne)
     OpenSetup();
     auto* label = setup->findChild<QLabel*>("tlsFingerprintLabel");
     ASSERT_NE(label, nullptr);
-    EXPECT_TRUE(label->textInteractionFlags() & Qt::TextSelectableByMouse);
-    const QString expected = *GetParam().text
-                                 ? QString::fromLatin1(GetParam().text)
-                                 : "TLS " + QString::fromStdString(*drisko::tls::FingerprintOfPem(pair->certPem));
-    EXPECT_EQ(label->text(), expected);
     EXPECT_EQ(label->parentWidget()->objectName(), "tcpIpFrame");
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << label->text().toStdString();
+    auto* copy = label->findChild<QAction*>("copyTlsFingerprintAction");
+    if (*GetParam().text) {
+        EXPECT_EQ(label->text(), QString::fromLatin1(GetParam().text));
+        EXPECT_EQ(copy, nullptr);
+    } else {
+        // Too long for the title line: its start and end there, all of it in the tooltip and copied.
+        const QString fingerprint = QString::fromStdString(*drisko::tls::FingerprintOfPem(pair->certPem));
+        const QStringList ends = label->text().mid(4).split(QChar(0x2026));
+        ASSERT_EQ(ends.size(), 2) << label->text().toStdString();
+        EXPECT_TRUE(label->text().startsWith("TLS ") && fingerprint.startsWith(ends[0])) << label->text().toStdString();
+        EXPECT_TRUE(fingerprint.endsWith(ends[1]));
+        EXPECT_GE(ends[0].size(), 5);  // whole bytes, as many at each end
+        EXPECT_EQ(ends[0].size(), ends[1].size());
+        EXPECT_EQ(ends[0].size() % 3, 2);
+        EXPECT_TRUE(label->toolTip().endsWith(fingerprint));
+        ASSERT_NE(copy, nullptr);
+        QGuiApplication::clipboard()->clear();
+        copy->trigger();
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), fingerprint);
+    }
     EXPECT_TRUE(SaveScreenshot(*setup, std::string("setup-dialog-tls-") + GetParam().name));
 }
 

@@ -359,26 +359,40 @@ struct CDrisko::Impl {
         }
     }
 
+    // Appends a poll entry for each open listener to `p` from `count` on, noting in `at` where
+    // each went (-1 for one that is closed); the new count.
+    nfds_t AddListeners(pollfd* p, nfds_t count, int (&at)[2]) const
+    {
+        for (int which : {kPlainPort, kSecurePort}) {
+            at[which] = -1;
+            if (listenFd[which] >= 0) {
+                at[which] = static_cast<int>(count);
+                p[count++] = {listenFd[which], POLLIN, 0};
+            }
+        }
+        return count;
+    }
+
+    // Bit `which` set for each listener whose entry in `p` says a connection is waiting.
+    static unsigned ListenersReady(const pollfd* p, const int (&at)[2], short events)
+    {
+        unsigned ready = 0;
+        for (int which : {kPlainPort, kSecurePort}) {
+            if (at[which] >= 0 && (p[at[which]].revents & events))
+                ready |= 1u << which;
+        }
+        return ready;
+    }
+
     // Bit `which` set for each listener with a connection waiting.
     unsigned ReadyListeners() const
     {
         pollfd p[2];
-        int which[2];
-        nfds_t count = 0;
-        for (int w : {kPlainPort, kSecurePort}) {
-            if (listenFd[w] >= 0) {
-                which[count] = w;
-                p[count++] = {listenFd[w], POLLIN, 0};
-            }
-        }
-        unsigned ready = 0;
+        int at[2];
+        const nfds_t count = AddListeners(p, 0, at);
         if (count == 0 || poll(p, count, 0) <= 0)
-            return ready;
-        for (nfds_t i = 0; i < count; ++i) {
-            if (p[i].revents & (POLLIN | POLLERR))
-                ready |= 1u << which[i];
-        }
-        return ready;
+            return 0;
+        return ListenersReady(p, at, POLLIN | POLLERR);
     }
 
     bool ListenerReadable() const { return ReadyListeners() != 0; }
@@ -872,13 +886,8 @@ bool CDrisko::WaitEvent(int timeoutMs)
         pollfd p[4];
         nfds_t count = 0;
         p[count++] = {impl_->wake.Fd(), POLLIN, 0};
-        int listenAt[2] = {-1, -1};
-        for (int which : {kPlainPort, kSecurePort}) {
-            if (impl_->listenFd[which] >= 0) {
-                listenAt[which] = static_cast<int>(count);
-                p[count++] = {impl_->listenFd[which], POLLIN, 0};
-            }
-        }
+        int listenAt[2];
+        count = impl_->AddListeners(p, count, listenAt);
         const int clientAt = client >= 0 ? static_cast<int>(count) : -1;
         // A client whose end of data came has nothing more to read; only an error or room to
         // send is news from it.
@@ -897,9 +906,7 @@ bool CDrisko::WaitEvent(int timeoutMs)
         // Room to send is handled at the top of the next round, not by the caller; so is anything
         // from a secured client.
         bool work = !secure && clientAt >= 0 && (p[clientAt].revents & ~POLLOUT) != 0;
-        const bool listenerReady = (listenAt[kPlainPort] >= 0 && (p[listenAt[kPlainPort]].revents & POLLIN)) ||
-                                   (listenAt[kSecurePort] >= 0 && (p[listenAt[kSecurePort]].revents & POLLIN));
-        if (listenerReady) {
+        if (Impl::ListenersReady(p, listenAt, POLLIN) != 0) {
             if (impl_->clientFd.load() >= 0) {
                 // One kept, or one queued behind a client that is leaving: the next client.
                 if (impl_->TurnAway() || impl_->ClientLeaving(impl_->clientFd.load()))

@@ -17,21 +17,12 @@
 
 #include "RadioSim.h"
 #include "RadioState.h"
+#include "SessionClient.h"
 #include "TestSupport.h"
 
 namespace cattest {
 
-inline unsigned FreeTcpPort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
+using testsupport::FreeTcpPort;
 
 // A plain TCP client on 127.0.0.1.
 class RawClient {

@@ -6,10 +6,16 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
+#include <cstdio>
 #include <chrono>
+#include <fstream>
+#include <mutex>
+#include <random>
 #include <thread>
 #include <utility>
 
@@ -34,16 +40,53 @@ int LeftMs(Clock::time_point deadline) {
 
 }  // namespace
 
+namespace {
+
+// Whether a TCP listener could take `port` on 127.0.0.1 now.
+bool TcpPortFree(unsigned port) {
+    const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in addr = Loopback(port);
+    const bool free = s >= 0 && bind(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
+    if (s >= 0)
+        close(s);
+    return free;
+}
+
+// Claims `port` for this process until it ends: an abstract local socket named after the port,
+// which no other test process can bind while this one holds it, and which leaves no file behind.
+bool ClaimForThisProcess(unsigned port) {
+    const int s = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (s < 0)
+        return false;
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const int length = std::snprintf(addr.sun_path + 1, sizeof addr.sun_path - 1, "quintar-test-port-%u", port);
+    const auto size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + length);
+    if (bind(s, reinterpret_cast<const sockaddr*>(&addr), size) != 0) {
+        close(s);
+        return false;
+    }
+    return true;  // the socket stays open: the claim lasts as long as the process
+}
+
+}  // namespace
+
+// A port that test processes running side by side never share, from outside the kernel's range
+// for bind to port 0 and for the source ports of outgoing connections, where any other program
+// may take it between the test's choice and the station's bind.
 unsigned FreeTcpPort() {
-    int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr = Loopback(0);
-    unsigned port = 0;
-    socklen_t len = sizeof addr;
-    if (bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-        getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
-        port = ntohs(addr.sin_port);
-    close(s);
-    return port;
+    unsigned low = 32768, high = 60999;
+    std::ifstream("/proc/sys/net/ipv4/ip_local_port_range") >> low >> high;
+    const bool below = low > 12000;  // else above the range
+    static std::mutex mutex;
+    static std::mt19937 random{std::random_device{}()};
+    std::lock_guard lock(mutex);
+    std::uniform_int_distribution<unsigned> pick(below ? 10000 : high + 1, below ? low - 2 : 65534);
+    for (int attempt = 0; attempt < 500; ++attempt) {
+        if (const unsigned port = pick(random); TcpPortFree(port) && ClaimForThisProcess(port))
+            return port;
+    }
+    return 0;
 }
 
 SessionClient::~SessionClient() { Close(); }

@@ -8,7 +8,8 @@
 
 namespace testsupport {
 
-// A TCP port on 127.0.0.1 that nothing listens on at the moment of the call.
+// A TCP port on 127.0.0.1 that nothing listens on at the moment of the call and that no other
+// caller, in this process or another, is given while this process runs (0 when none is found).
 unsigned FreeTcpPort();
 
 class SessionClient {

@@ -464,7 +464,9 @@ TEST_F(DriskoTest, DisConnectReturnsPromptlyWhileOthersWaitAndWrite)
     ASSERT_EQ(closer.wait_for(std::chrono::milliseconds(kPatienceMs)), std::future_status::ready);
     ASSERT_EQ(waiter.wait_for(std::chrono::milliseconds(kPatienceMs)), std::future_status::ready);
     ASSERT_EQ(writer.wait_for(std::chrono::milliseconds(kPatienceMs)), std::future_status::ready);
-    EXPECT_FALSE(waiter.get());
+    // The waiter saw either the writer's overflow (news for the session) or the end; both are
+    // right, and which came first is the scheduler's choice.
+    waiter.get();
     EXPECT_EQ(server.GetClientExist(), 0);
 }
 

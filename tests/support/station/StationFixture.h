@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -84,6 +85,9 @@ protected:
         controller->Start();
         EXPECT_TRUE(PumpUntil([&] { return result.has_value(); }, 15000));
         QObject::disconnect(c);
+        if (result && *result != StartResult::Started)  // shown with a failing test's output
+            std::cout << "start ended " << static_cast<int>(*result) << ": "
+                      << controller->FailureDetail().toStdString() << '\n';
         return result.value_or(StartResult::NotAllowed);
     }
 

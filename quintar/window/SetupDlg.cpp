@@ -7,9 +7,9 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QEvent>
-#include <QClipboard>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHeaderView>

@@ -10,13 +10,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <cstdio>
-#include <chrono>
 #include <fstream>
 #include <mutex>
 #include <random>
 #include <thread>
+#include <tuple>
 #include <utility>
 
 namespace testsupport {
@@ -37,10 +38,6 @@ int LeftMs(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
 }
-
-}  // namespace
-
-namespace {
 
 // Whether a TCP listener could take `port` on 127.0.0.1 now.
 bool TcpPortFree(unsigned port) {
@@ -77,11 +74,15 @@ bool ClaimForThisProcess(unsigned port) {
 unsigned FreeTcpPort() {
     unsigned low = 32768, high = 60999;
     std::ifstream("/proc/sys/net/ipv4/ip_local_port_range") >> low >> high;
-    const bool below = low > 12000;  // else above the range
+    // Below the range where there is room, else above it, else (a machine whose range is nearly
+    // everything) anywhere: the claim still keeps test processes apart.
+    unsigned first = 10000, last = low - 2;
+    if (low <= 12000)
+        std::tie(first, last) = high < 63000 ? std::pair(high + 1, 65534u) : std::pair(1024u, 65534u);
     static std::mutex mutex;
     static std::mt19937 random{std::random_device{}()};
     std::lock_guard lock(mutex);
-    std::uniform_int_distribution<unsigned> pick(below ? 10000 : high + 1, below ? low - 2 : 65534);
+    std::uniform_int_distribution<unsigned> pick(first, last);
     for (int attempt = 0; attempt < 500; ++attempt) {
         if (const unsigned port = pick(random); TcpPortFree(port) && ClaimForThisProcess(port))
             return port;
